@@ -1,0 +1,34 @@
+#include "cli/console_sink.h"
+
+#include <cstring>
+
+namespace {
+
+// The pane's colours as terminal escapes: green, red, grey, underlined, blue.
+const char* Escape(TextKind kind) {
+  switch (kind) {
+    case Info: return "\x1b[32m";
+    case Error: return "\x1b[31m";
+    case Detail: return "\x1b[90m";
+    case MailLink: return "\x1b[4m";
+    case Highlight: return "\x1b[34m";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+void ConsoleSink::AppendOutput(TextKind kind, const char* text) {
+  const char* escape = colour_ ? Escape(kind) : nullptr;
+  if (escape) std::fputs(escape, out_);
+  std::fputs(text, out_);
+  if (escape) std::fputs("\x1b[0m", out_);
+}
+
+int ConsoleSink::ReadQueryText(char* buffer, int capacity) {
+  if (capacity <= 0) return 0;
+  size_t n = query_.size() < static_cast<size_t>(capacity - 1) ? query_.size() : static_cast<size_t>(capacity - 1);
+  std::memcpy(buffer, query_.data(), n);
+  buffer[n] = '\0';
+  return static_cast<int>(n);
+}

@@ -1,0 +1,179 @@
+#include "engine/classify.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/directory.h"
+#include "net/connection.h"
+#include "net/output_sink.h"
+#include "platform/sockets.h"
+#include "settings/settings.h"
+
+void NormalizeQueryText(char* text) {
+  size_t skip = std::strspn(text, " \t");
+  std::memmove(text, text + skip, std::strlen(text + skip) + 1);
+
+  if (char* scheme = std::strstr(text, "://")) {
+    std::memmove(text, scheme + 3, std::strlen(scheme + 3) + 1);
+    // Cut at the first "/", space or ":", unless the text begins with it.
+    const size_t cut = std::strcspn(text, "/ :");
+    if (cut > 0) text[cut] = '\0';
+  }
+
+  size_t n = std::strlen(text);
+  while (n > 0 && text[n - 1] == ' ') text[--n] = '\0';
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool StartsWithWwwIgnoringCase(const char* s) {
+  return (s[0] == 'w' || s[0] == 'W') && (s[1] == 'w' || s[1] == 'W') && (s[2] == 'w' || s[2] == 'W') &&
+         s[3] == '.';
+}
+
+// A packed address: all digits, read as a decimal number that must fit 32 bits
+// and be non-zero. Writes the dotted form into `ip`.
+bool UnpackAddress(const char* digits, char* ip) {
+  std::uint64_t value = 0;
+  for (const char* p = digits; *p; ++p) {
+    value = value * 10 + static_cast<unsigned>(*p - '0');
+    if (value > 0xFFFFFFFFull) return false;  // never wrapped into another address
+  }
+  if (value == 0) return false;
+  std::snprintf(ip, IPCapacity, "%u.%u.%u.%u", static_cast<unsigned>(value >> 24),
+                static_cast<unsigned>((value >> 16) & 0xFF), static_cast<unsigned>((value >> 8) & 0xFF),
+                static_cast<unsigned>(value & 0xFF));
+  return true;
+}
+
+// Host information as the pane shows it, one append per piece.
+void PrintHostEntry(const platform::HostEntry& entry) {
+  OutputSink& out = Output();
+  out.AppendOutput(Plain, "Name:\t\t");
+  out.AppendOutput(Plain, entry.Name.c_str());
+  out.AppendOutput(Plain, "\n");
+
+  out.AppendOutput(Plain, "IP:\t\t");
+  const size_t count = entry.Addresses.size();
+  for (size_t i = 0; i < count; ++i) {
+    out.AppendOutput(Plain, platform::FormatIPv4(entry.Addresses[i]).c_str());
+    const bool more = i + 1 < count;
+    if (more) out.AppendOutput(Plain, ", ");
+    if ((i + 1) % 4 == 0) out.AppendOutput(Plain, "\n");
+    if (more) out.AppendOutput(Plain, "\t\t");
+  }
+  if (count % 4 != 0) out.AppendOutput(Plain, "\n");
+
+  if (!entry.Aliases.empty()) {
+    out.AppendOutput(Plain, "Aliases:\t");
+    const size_t aliases = entry.Aliases.size();
+    for (size_t i = 0; i < aliases; ++i) {
+      out.AppendOutput(Plain, entry.Aliases[i].c_str());
+      if (i + 1 < aliases) out.AppendOutput(Plain, ",  ");
+      if ((i + 1) % 6 == 0) out.AppendOutput(Plain, "\n\t");
+    }
+    out.AppendOutput(Plain, "\n");
+  }
+}
+
+}  // namespace
+
+const char* ClassifyQuery(LookupTarget& target) {
+  OutputSink& out = Output();
+  target.Host[0] = target.IP[0] = target.Domain[0] = '\0';
+
+  char query[QueryBufferSize];
+  query[0] = '\0';
+  if (out.ReadQueryText(query, QueryBufferSize - 1) <= 0) return nullptr;
+  query[QueryBufferSize - 1] = '\0';
+  NormalizeQueryText(query);
+  if (!query[0]) return nullptr;
+
+  out.ClearOutput();
+  target.Kind = Undecided;
+
+  const char* p = query;
+  while (IsDigit(*p)) ++p;
+  if (*p == '\0') {
+    if (!UnpackAddress(query, target.IP)) {
+      out.AppendOutput(Error, "Invalid Packed IP address.");
+      return nullptr;
+    }
+    AppendFormatted(Info, "Packed IP: %s\n", target.IP);
+  } else if (*p == '.') {
+    while (IsDigit(*p) || *p == '.') ++p;
+    if (*p == '\0') CopyText(target.IP, IPCapacity, query);
+  }
+
+  out.SetStatus(DomainPart, "Domain:");
+  out.SetStatus(AddressPart, "IP:");
+
+  platform::HostEntry entry;
+  bool haveEntry = false;
+  if (target.IP[0]) {
+    AppendFormatted(Info, "Checking IP: %s...\n", target.IP);
+    const std::uint32_t address = platform::ParseIPv4(target.IP);
+    if (address == platform::AddressNone) {
+      out.AppendOutput(Error, "Invalid IP address.");
+      target.IP[0] = '\0';
+      return nullptr;
+    }
+    if (Settings.ReverseIP) {
+      AppendFormatted(Info, "Resolving IP: %s...\n", target.IP);
+      SetStatusFormatted(AddressPart, "IP: %s", target.IP);
+      haveEntry = platform::ResolveAddress(address, entry);
+      if (haveEntry)
+        CopyText(target.Host, HostCapacity, entry.Name.c_str());
+      else
+        out.AppendOutput(Error, "Failed Domain Lookup.\n");
+    }
+    target.Kind = IpAddress;
+  } else {
+    CopyText(target.Host, HostCapacity, query);
+    if (Settings.ResolveDomain) {
+      AppendFormatted(Info, "Resolving Host: %s...\n", target.Host);
+      haveEntry = platform::ResolveName(target.Host, entry);
+      if (haveEntry) {
+        CopyText(target.IP, IPCapacity, platform::FormatIPv4(entry.Addresses.front()).c_str());
+        if (std::strstr(target.Host, entry.Name.c_str()))
+          CopyText(target.Domain, DomainCapacity, entry.Name.c_str());
+      } else {
+        out.AppendOutput(Error, "Failed Domain Lookup.\n");
+      }
+    }
+    target.Kind = HostName;
+  }
+
+  if (haveEntry) {
+    PrintHostEntry(entry);
+  } else {
+    if (target.Host[0]) AppendFormatted(Plain, "Hostname:\t%s\n", target.Host);
+    if (target.IP[0]) AppendFormatted(Plain, "IP:\t\t%s\n", target.IP);
+  }
+
+  if (target.IP[0]) SetStatusFormatted(AddressPart, "IP: %s", target.IP);
+
+  const char* server = nullptr;
+  if (target.Host[0]) {
+    if (!target.Domain[0]) CopyText(target.Domain, DomainCapacity, target.Host);
+    if (std::strlen(target.Host) > 5 && StartsWithWwwIgnoringCase(target.Host) &&
+        std::strchr(target.Host + 4, '.'))
+      CopyText(target.Domain, DomainCapacity, target.Host + 4);
+    SetStatusFormatted(DomainPart, "Domain: %s", target.Domain);
+    AppendFormatted(Highlight, "Domain:\t%s\n", target.Domain);
+    server = FindWhoisServer(target.Domain);
+    if (!server) {
+      out.AppendOutput(Error,
+                       "Don't know which Top Level Domain this server belongs to!\n"
+                       "Please contact me with the domain name so I can fix this.\n"
+                       "Falling back to the default server.");
+      server = DefaultWhoisServer;
+    }
+  }
+
+  if (CancelFlag == 1 || QuitFlag == 1) return nullptr;
+  return server;
+}

@@ -1,0 +1,24 @@
+// Query classification: what a lookup is about, and which server to ask.
+#pragma once
+
+enum TargetKind : int { Undecided = -1, HostName = 0, IpAddress = 1 };
+
+constexpr int HostCapacity = 112;    // 111 characters and the terminator
+constexpr int IPCapacity = 32;       // 31 characters and the terminator
+constexpr int DomainCapacity = 176;  // 175 characters and the terminator
+constexpr int QueryBufferSize = 1024;
+
+struct LookupTarget {
+  char Host[HostCapacity];
+  char IP[IPCapacity];
+  char Domain[DomainCapacity];
+  TargetKind Kind;
+};
+
+// Leading spaces and tabs go; a pasted URL is cut to its host; trailing spaces go.
+void NormalizeQueryText(char* text);
+
+// Reads the query box, fills `target`, prints the host information and
+// returns the whois server for target.Domain, or nullptr (see the worker for
+// what each outcome means).
+const char* ClassifyQuery(LookupTarget& target);

@@ -1,0 +1,133 @@
+#include "engine/lookup_worker.h"
+
+#include <string>
+
+#include "engine/classify.h"
+#include "engine/directory.h"
+#include "engine/whois_exchange.h"
+#include "net/connection.h"
+#include "net/output_sink.h"
+#include "platform/thread.h"
+#include "settings/settings.h"
+
+namespace {
+
+platform::Event* WakeEvent = nullptr;
+platform::Thread WorkerThread;
+
+constexpr int TitleCapacity = 128;
+
+bool StopRequested() { return CancelFlag == 1 || QuitFlag == 1; }
+
+unsigned LookupWorker(void* argument) {
+  auto* wake = static_cast<platform::Event*>(argument);
+  Output().SetStatus(ActivityPart, "Ready...");
+  for (;;) {
+    wake->Wait();
+    if (QuitFlag) return 0;
+    RunLookup();
+    if (QuitFlag) return 0;
+  }
+}
+
+}  // namespace
+
+int RunLookup() {
+  OutputSink& out = Output();
+  LookupTarget target{};
+  out.SetInputLocked(true);
+  const char* server = ClassifyQuery(target);
+  if (!server && (target.Host[0] || !target.IP[0])) {
+    out.SetInputLocked(false);
+    return 0;
+  }
+
+  // The title is cut to its 128-byte buffer.
+  char title[TitleCapacity];
+  if (target.Kind == HostName) {
+    CopyText(title, TitleCapacity, ("Host: " + std::string(target.Host) + " - merrowgate").c_str());
+    out.SetMainTitle(title);
+    out.ShareRecentQuery(target.Host);
+  } else if (target.Kind == IpAddress) {
+    CopyText(title, TitleCapacity, ("IP: " + std::string(target.IP) + " - merrowgate").c_str());
+    out.SetMainTitle(title);
+    out.ShareRecentQuery(target.IP);
+  }
+
+  int exchanges = 0;
+  bool domainReferralQueried = false;
+  auto exchange = [&](bool follow, const char* whois, const char* query) {
+    const bool sent = RunWhoisExchange(follow, whois, query, target.Host);
+    if (sent) ++exchanges;
+    return sent;
+  };
+  int step = DomainRegistryStep;
+  while (step != 0 && !StopRequested()) {
+    switch (step) {
+      case DomainRegistryStep:
+        step = target.Host[0] && exchange(true, server, target.Domain) ? DomainReferralStep
+                                                                        : AddressRegistryStep;
+        break;
+      case DomainReferralStep:
+        if (target.Host[0]) {
+          domainReferralQueried = true;
+          exchange(false, target.Host, target.Domain);
+        }
+        step = AddressRegistryStep;
+        break;
+      case AddressRegistryStep:
+        if (target.IP[0] && exchange(true, AddressRegistryServer, target.IP))
+          step = AddressReferralStep;
+        else
+          step = domainReferralQueried ? AbuseContactStep : 0;
+        break;
+      case AddressReferralStep:
+        if (target.Host[0]) exchange(false, target.Host, target.IP);
+        step = domainReferralQueried ? AbuseContactStep : 0;
+        break;
+      case AbuseContactStep:
+        if (Settings.GetAbuseInfo) exchange(false, AbuseContactServer, target.Domain);
+        step = 0;
+        break;
+    }
+  }
+
+  out.SetInputLocked(false);
+  out.SelectQueryText();
+  out.SetStatus(ActivityPart, "Ready...");
+  if (domainReferralQueried || target.IP[0]) out.EnableSaveAs();
+  return exchanges;
+}
+
+int StartLookupWorker() {
+  WakeEvent = new platform::Event;
+  WorkerThread.Start(LookupWorker, WakeEvent);
+  return 0;
+}
+
+int StopLookupWorker() {
+  if (!WakeEvent) return 1;
+  // A lookup blocked in a resolver or connect call cannot see the flags; after
+  // a while it is left to the process exit rather than holding it up.
+  if (WorkerThread.Join(WorkerStopTimeoutMs)) {
+    delete WakeEvent;
+  } else {
+    WorkerThread.Abandon();  // the event stays: the thread may still wait on it
+  }
+  WakeEvent = nullptr;
+  return 1;
+}
+
+void RequestLookup() {
+  CancelFlag = 0;
+  WakeEvent->Signal();
+}
+
+void RequestAbort() { CancelFlag = 1; }
+
+void RequestQuit() {
+  QuitFlag = 1;
+  if (WakeEvent) WakeEvent->Signal();
+}
+
+void WakeLookupWorker() { WakeEvent->Signal(); }

@@ -1,0 +1,27 @@
+// The lookup worker: the one thread that runs lookups, woken by WakeEvent.
+#pragma once
+
+enum LookupStep : int {
+  DomainRegistryStep = 1,
+  DomainReferralStep = 2,
+  AddressRegistryStep = 3,
+  AddressReferralStep = 4,
+  AbuseContactStep = 5,
+};
+
+// How long shutdown waits for a lookup that is blocked in a call the flags
+// cannot interrupt (name lookup, connect) before it leaves the thread behind.
+constexpr unsigned WorkerStopTimeoutMs = 3000;
+
+int StartLookupWorker();
+int StopLookupWorker();
+
+// Requests from the user interface.
+void RequestLookup();  // CancelFlag := 0, then wake the worker
+void RequestAbort();   // CancelFlag := 1
+void RequestQuit();    // QuitFlag := 1, then wake the worker
+void WakeLookupWorker();  // wake without touching CancelFlag (the command line)
+
+// One whole lookup of the query box's text, on the calling thread. Returns the
+// number of exchanges that connected and sent their request.
+int RunLookup();

@@ -1,0 +1,52 @@
+#include "net/output_sink.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+// Until a front end installs its sink, reports go nowhere.
+class NullSink final : public OutputSink {
+ public:
+  void ClearOutput() override {}
+  void AppendOutput(TextKind, const char*) override {}
+  void SetStatus(int, const char*) override {}
+  void SetInputLocked(bool) override {}
+  int ReadQueryText(char* buffer, int capacity) override {
+    if (capacity > 0) buffer[0] = '\0';
+    return 0;
+  }
+  void SelectQueryText() override {}
+  void SetMainTitle(const char*) override {}
+  void EnableSaveAs() override {}
+  void ShareRecentQuery(const char*) override {}
+};
+
+NullSink nullSink;
+OutputSink* currentSink = &nullSink;
+
+// Message texts that carry a value are formatted into 1024 bytes.
+constexpr int MessageCapacity = 1024;
+
+}  // namespace
+
+void SetOutputSink(OutputSink* sink) { currentSink = sink ? sink : &nullSink; }
+OutputSink& Output() { return *currentSink; }
+
+void AppendFormatted(TextKind kind, const char* format, ...) {
+  char text[MessageCapacity];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);  // cuts, always terminates
+  va_end(args);
+  currentSink->AppendOutput(kind, text);
+}
+
+void SetStatusFormatted(int part, const char* format, ...) {
+  char text[MessageCapacity];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  currentSink->SetStatus(part, text);
+}

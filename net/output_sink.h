@@ -1,0 +1,49 @@
+// OutputSink: everything the lookup engine and the transport need from the
+// user interface. The windowed program, the console front end and the tests
+// each implement it; the engine reaches the user through nothing else.
+#pragma once
+
+// The colour class of appended text. Values outside the list are written black.
+enum TextKind : int {
+  Plain = 0,
+  Info = 1,
+  Error = 2,
+  Detail = 3,
+  MailLink = 4,
+  Highlight = 5,
+};
+
+// Status-bar parts: activity, domain, address.
+enum StatusPart : int { ActivityPart = 0, DomainPart = 1, AddressPart = 2 };
+
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual void ClearOutput() = 0;
+  virtual void AppendOutput(TextKind kind, const char* text) = 0;
+  virtual void SetStatus(int part, const char* text) = 0;
+  virtual void SetInputLocked(bool locked) = 0;
+  // Copies at most capacity - 1 characters and a terminator; returns the count.
+  virtual int ReadQueryText(char* buffer, int capacity) = 0;
+  virtual void SelectQueryText() = 0;
+  virtual void SetMainTitle(const char* text) = 0;
+  virtual void EnableSaveAs() = 0;
+  virtual void ShareRecentQuery(const char* text) = 0;
+};
+
+// The sink of this process; set once by the front end before the worker starts.
+void SetOutputSink(OutputSink* sink);
+OutputSink& Output();
+
+// printf-style AppendOutput into a bounded buffer: a text that would not fit
+// is cut at the buffer's end, never written past it.
+void AppendFormatted(TextKind kind, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+void SetStatusFormatted(int part, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;

@@ -1,0 +1,5 @@
+// Socks4 proxy tunnel to the whois server over CurrentConnection.
+#pragma once
+
+// True when the tunnel stands; on false the failure has been reported.
+bool OpenSocks4Tunnel(const char* host, int port);

@@ -1,0 +1,5 @@
+// Socks5 proxy tunnel to the whois server over CurrentConnection.
+#pragma once
+
+// True when the tunnel stands; on false the failure has been reported.
+bool OpenSocks5Tunnel(const char* host, int port);

@@ -1,0 +1,43 @@
+// The in-memory form of an INI file, shared by the POSIX profile functions and
+// their tests. It keeps the file's lines the way the Windows profile code does:
+// sections and keys in file order, comments kept, blank lines dropped.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ProfileKey {
+  std::string Name;
+  std::string Value;
+  bool HasValue = false;  // a line without "=" is a key without a value
+};
+
+struct ProfileSection {
+  std::string Name;  // empty for the lines before the first section header
+  std::vector<ProfileKey> Keys;
+};
+
+class ProfileDocument {
+ public:
+  static ProfileDocument Parse(const std::string& text);
+  std::string Serialize() const;  // CR LF line ends
+
+  // The value of a key (section and key names compare without letter case),
+  // or nullptr when the key is absent or has no value.
+  const std::string* Find(const char* section, const char* key) const;
+  // Replaces the value in place, or appends the key to its section, or the
+  // section to the file. Returns false when nothing changed.
+  bool Set(const char* section, const char* key, const char* value);
+
+ private:
+  std::vector<ProfileSection> sections_;
+};
+
+// A value as the profile functions return it: surrounding quotes removed.
+std::string UnquoteProfileValue(const std::string& value);
+// Integer reading of GetPrivateProfileInt: sign, 0x/0o/0b prefixes, leading
+// digits, 32-bit wrap; `fallback` for an empty value.
+int ParseProfileInt(const std::string& value, int fallback);
+
+}  // namespace platform

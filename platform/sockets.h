@@ -1,0 +1,72 @@
+// Thin socket layer: Winsock 1.1 on Windows, BSD sockets elsewhere. Error codes
+// are always the Windows sockets numbers, so messages read the same everywhere.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using Socket = std::intptr_t;
+constexpr Socket InvalidSocket = -1;
+// inet_addr's answer for text that is not an address (all bits set).
+constexpr std::uint32_t AddressNone = 0xFFFFFFFFu;
+
+// Windows sockets error numbers that the program names.
+enum SocketError : int {
+  ErrInterrupted = 10004,
+  ErrInvalid = 10022,
+  ErrWouldBlock = 10035,
+  ErrInProgress = 10036,
+  ErrNotSocket = 10038,
+  ErrMessageSize = 10040,
+  ErrAddressInUse = 10048,
+  ErrNetDown = 10050,
+  ErrNetUnreachable = 10051,
+  ErrConnAborted = 10053,
+  ErrConnReset = 10054,
+  ErrNoBuffers = 10055,
+  ErrNotConnected = 10057,
+  ErrShutdown = 10058,
+  ErrTimedOut = 10060,
+  ErrConnRefused = 10061,
+  ErrHostUnreachable = 10065,
+  ErrSysNotReady = 10091,
+  ErrVerNotSupported = 10092,
+  ErrNotInitialised = 10093,
+  ErrHostNotFound = 11001,
+  ErrTryAgain = 11002,
+  ErrNoRecovery = 11003,
+  ErrNoData = 11004,
+};
+
+// A copy of a resolver answer (the hostent of gethostbyname/gethostbyaddr).
+struct HostEntry {
+  std::string Name;
+  std::vector<std::string> Aliases;
+  std::vector<std::uint32_t> Addresses;  // network byte order
+};
+
+bool StartSockets();  // WSAStartup(1.1); a no-op elsewhere
+void StopSockets();
+
+// inet_addr: the address in network byte order, or AddressNone.
+std::uint32_t ParseIPv4(const char* text);
+// inet_ntoa of an address in network byte order.
+std::string FormatIPv4(std::uint32_t address);
+
+bool ResolveName(const char* name, HostEntry& entry);       // gethostbyname
+bool ResolveAddress(std::uint32_t address, HostEntry& entry);  // gethostbyaddr
+
+Socket OpenTcpSocket();
+// Blocking connect to an IPv4 address (network order) and port; 0 or -1.
+int ConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port);
+// send/recv with flags 0: the count, or -1 (see LastSocketError).
+int SendBytes(Socket s, const void* data, int length);
+int ReceiveBytes(Socket s, void* buffer, int capacity);
+// select for readability: 1 readable, 0 timed out (or interrupted), -1 failed.
+int WaitReadable(Socket s, int seconds);
+void CloseSocket(Socket s);
+int LastSocketError();
+
+}  // namespace platform

@@ -1,0 +1,62 @@
+// Settings: the process-wide options record, one field per INI key.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// Kinds of proxy, by their position in the proxy dialog's list.
+enum ProxyType : int { HTTP = 0, Socks4 = 1, Socks5 = 2 };
+
+// The rich edit control's ANSI CHARFORMAT, field for field: the output pane's
+// default character format. Font, FontSize, CharSet and dwEffects are stored
+// in the settings file under those names.
+struct OutputCharFormat {
+  std::uint32_t Size;
+  std::uint32_t Mask;
+  std::uint32_t dwEffects;  // 1 bold, 2 italic
+  std::int32_t FontSize;    // twips
+  std::int32_t Offset;
+  std::uint32_t TextColor;
+  std::uint8_t CharSet;
+  std::uint8_t PitchAndFamily;
+  char Font[32];
+};
+static_assert(sizeof(OutputCharFormat) == 60, "must match CHARFORMATA");
+
+// Capacities of the text fields, terminator included.
+constexpr int FontCapacity = 32;
+constexpr int ProxyTextCapacity = 128;
+// size, colour, face, character set, bold, italic
+constexpr std::uint32_t OutputFormatMask = 0xE8000003u;
+constexpr std::uint32_t EffectBold = 1, EffectItalic = 2;
+
+// Flags and integers are read by the worker while the user-interface thread may
+// change them, so each is one atomic word. The proxy texts are written only on
+// OK of the proxy dialog.
+struct SettingsRecord {
+  OutputCharFormat OutputFormat{};
+  std::atomic<int> ResolveDomain{0};
+  std::atomic<int> ReverseIP{0};
+  std::atomic<int> GetAbuseInfo{0};
+  std::atomic<int> Enabled{0};
+  std::atomic<int> Debug{0};
+  std::atomic<int> Type{HTTP};
+  std::atomic<int> UseAuth{0};
+  std::atomic<int> Resolve{0};
+  char Server[ProxyTextCapacity] = {};
+  char Login[ProxyTextCapacity] = {};
+  char Pass[ProxyTextCapacity] = {};  // plain in memory, Base64 in the file
+  std::atomic<int> Port{80};
+};
+
+extern SettingsRecord Settings;
+
+// Puts every field back to its value at process start.
+void ResetSettings();
+
+// "merrowgate.ini" in the directory of the executable; empty when the
+// executable's path cannot be determined or the result would not fit.
+std::string SettingsFilePath();
+
+// Copies text into a fixed field, cut to capacity - 1 characters.
+void CopyText(char* field, int capacity, const char* text);

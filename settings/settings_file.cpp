@@ -1,0 +1,75 @@
+#include "settings/settings_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "net/base64.h"
+#include "platform/profile.h"
+#include "settings/settings.h"
+
+using platform::ReadProfileInt;
+using platform::ReadProfileString;
+using platform::WriteProfileString;
+
+namespace {
+
+void WriteIntSetting(const char* path, const char* section, const char* key, int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  WriteProfileString(section, key, text, path);
+}
+
+}  // namespace
+
+void LoadSettingsRecord(const char* path) {
+  OutputCharFormat& format = Settings.OutputFormat;
+  format = OutputCharFormat{};
+  format.Size = sizeof(OutputCharFormat);
+  format.Mask = OutputFormatMask;
+  format.CharSet = static_cast<std::uint8_t>(ReadProfileInt("Config", "CharSet", 0, path) & 0xFF);
+  format.dwEffects = static_cast<std::uint32_t>(ReadProfileInt("Config", "dwEffects", 0, path));
+  format.FontSize = ReadProfileInt("Config", "FontSize", 180, path);
+  ReadProfileString("Config", "Font", "Fixedsys", format.Font, FontCapacity, path);
+  Settings.ResolveDomain = ReadProfileInt("Config", "ResolveDomain", 1, path);
+  Settings.ReverseIP = ReadProfileInt("Config", "ReverseIP", 1, path);
+  Settings.GetAbuseInfo = ReadProfileInt("Config", "GetAbuseInfo", 0, path);
+  Settings.Enabled = ReadProfileInt("Proxy", "Enabled", 0, path);
+  Settings.Debug = ReadProfileInt("Proxy", "Debug", 0, path);
+  Settings.Type = ReadProfileInt("Proxy", "Type", 0, path);
+  Settings.UseAuth = ReadProfileInt("Proxy", "UseAuth", 0, path);
+  Settings.Resolve = ReadProfileInt("Proxy", "Resolve", 0, path);
+  ReadProfileString("Proxy", "Server", "", Settings.Server, ServerReadCapacity, path);
+  ReadProfileString("Proxy", "Login", "", Settings.Login, LoginReadCapacity, path);
+  char stored[StoredPassCapacity];
+  const int storedLength = ReadProfileString("Proxy", "Pass", "", stored, sizeof stored, path);
+  Settings.Port = ReadProfileInt("Proxy", "Port", 80, path);
+
+  // Decoded into zeros, one byte short of the field, so the password ends terminated.
+  std::memset(Settings.Pass, 0, sizeof Settings.Pass);
+  Base64Decode(stored, Settings.Pass, storedLength, ProxyTextCapacity - 1);
+}
+
+void SaveSettingsRecord(const char* path) {
+  const OutputCharFormat& format = Settings.OutputFormat;
+  WriteProfileString("Config", "Font", format.Font, path);
+  WriteIntSetting(path, "Config", "dwEffects", static_cast<int>(format.dwEffects));
+  WriteIntSetting(path, "Config", "CharSet", format.CharSet);
+  WriteIntSetting(path, "Config", "FontSize", format.FontSize);
+  WriteIntSetting(path, "Config", "ResolveDomain", Settings.ResolveDomain);
+  WriteIntSetting(path, "Config", "ReverseIP", Settings.ReverseIP);
+  WriteIntSetting(path, "Config", "GetAbuseInfo", Settings.GetAbuseInfo);
+
+  WriteIntSetting(path, "Proxy", "Enabled", Settings.Enabled);
+  WriteIntSetting(path, "Proxy", "Debug", Settings.Debug);
+  WriteIntSetting(path, "Proxy", "Type", Settings.Type);
+  WriteProfileString("Proxy", "Server", Settings.Server, path);
+  WriteIntSetting(path, "Proxy", "Port", Settings.Port);
+  WriteProfileString("Proxy", "Login", Settings.Login, path);
+  // Room for the Base64 form of the longest password the field holds.
+  char encoded[StoredPassCapacity];
+  const char* stored = "";
+  if (Settings.Pass[0] && Base64Encode(Settings.Pass, encoded, sizeof encoded)) stored = encoded;
+  WriteProfileString("Proxy", "Pass", stored, path);
+  WriteIntSetting(path, "Proxy", "UseAuth", Settings.UseAuth);
+  WriteIntSetting(path, "Proxy", "Resolve", Settings.Resolve);
+}
