@@ -1,0 +1,227 @@
+// The connection and reply stream against scripted servers on loopback.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "net/connection.h"
+#include "settings/settings.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/recording_sink.h"
+
+namespace {
+
+struct ConnectionTest : testing::Test {
+  RecordingSink sink;
+  SinkScope scope{&sink};
+
+  // Runs one exchange the way the whois exchange does; returns the reply.
+  std::string Exchange(const std::string& server, const char* query, int* last = nullptr) {
+    std::string reply;
+    if (ConnectAndSend(server.c_str(), query)) {
+      char buffer[4096];
+      int n;
+      while ((n = ReceiveReply(buffer, 4000)) > 0) reply.append(buffer, static_cast<size_t>(n));
+      if (last) *last = n;
+    }
+    CloseConnection();
+    return reply;
+  }
+};
+
+TEST(ServerText, SplitsHostAndPort) {
+  struct Case {
+    const char* text;
+    const char* host;
+    int port;
+  } cases[] = {
+      {"whois.example.net", "whois.example.net", 43},
+      {"host:4321", "host", 4321},
+      {"host:", "host", 0},
+      {"a:b:c", "a", 0},
+      {"host:12ab", "host", 12},
+      {"host:-5", "host", -5},
+      {"host:99999999999", "host", static_cast<int>(99999999999ull & 0xFFFFFFFFu)},
+      {":43", "", 43},
+  };
+  for (const Case& c : cases) {
+    const ServerAddress a = SplitServerText(c.text);
+    EXPECT_STREQ(a.Host, c.host) << c.text;
+    EXPECT_EQ(a.Port, c.port) << c.text;
+  }
+}
+
+TEST(ServerText, CutsOverlongHost) {
+  const std::string longHost(5000, 'h');
+  const ServerAddress a = SplitServerText((longHost + ":44").c_str());
+  EXPECT_EQ(std::string(a.Host), std::string(1023, 'h'));
+  EXPECT_EQ(a.Port, 44);
+}
+
+TEST(SocketErrorText, Table) {
+  struct Case {
+    int code;
+    const char* text;
+  } cases[] = {
+      {10004, "The call was canceled"},
+      {10022, "invalid winsock version"},
+      {10036, "A blocking winsock operation is in progress"},
+      {10050, "winsock has detected that the network subsystem has failed"},
+      {10051, "The host is unreachable."},
+      {10054, "connection closed by remote side"},
+      {10060, "Connection timedout."},
+      {10061, "Connection refused."},
+      {10091, "tcp/ip network not ready"},
+      {10092, "wrong winsock version"},
+      {10093, "winsock not initialized"},
+      {11001, "Authoritative Answer Host not found"},
+      {11002, "Non-Authoritative Host not found, or SERVERFAIL"},
+      {11003, "Nonrecoverable errors: FORMERR, REFUSED, NOTIMP"},
+      {11004, "Valid name, no data record of requested type"},
+      {10065, "unknown winsock error"},
+      {0, "unknown winsock error"},
+      {-1, "unknown winsock error"},
+  };
+  for (const Case& c : cases) EXPECT_STREQ(SocketErrorText(c.code), c.text) << c.code;
+}
+
+TEST_F(ConnectionTest, SendsQueryLineAndStreamsReplyUntilClose) {
+  LoopbackServer server({ReplyWith("line one\r\nline two\r\n")});
+  int last = -2;
+  EXPECT_EQ(Exchange(server.ServerText(), "example.com", &last), "line one\r\nline two\r\n");
+  EXPECT_EQ(last, 0);
+  ASSERT_TRUE(server.WaitDone());
+  EXPECT_EQ(server.Received()[0], "example.com\r\n");
+  const std::string banner = "\nQuerying 127.0.0.1:" + std::to_string(server.Port()) + "...\n";
+  EXPECT_EQ(sink.TextOf(Detail), banner);
+  EXPECT_EQ(sink.TextOf(Error), "");
+  const auto status = sink.Status();
+  ASSERT_EQ(status.size(), 3u);
+  EXPECT_EQ(status[0].second, "Resolving...");
+  EXPECT_EQ(status[1].second, "Connecting...");
+  EXPECT_EQ(status[2].second, "Sending Request...");
+  EXPECT_EQ(CurrentConnection, platform::InvalidSocket);
+}
+
+TEST_F(ConnectionTest, ChunkedAndSlowRepliesArriveWhole) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    for (int i = 0; i < 5; ++i) {
+      c.Send("part" + std::to_string(i) + "\n");
+      c.Pause(i == 2 ? 1300 : 20);  // one pause longer than a wait period
+    }
+  }});
+  EXPECT_EQ(Exchange(server.ServerText(), "q"), "part0\npart1\npart2\npart3\npart4\n");
+  EXPECT_EQ(sink.TextOf(Error), "");
+}
+
+TEST_F(ConnectionTest, ResetWhileReceivingEndsTheReplyWithItsCode) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.Send("partial");
+    c.Pause(100);
+    c.Reset();
+  }});
+  int last = -2;
+  const std::string reply = Exchange(server.ServerText(), "q", &last);
+  EXPECT_EQ(reply, "partial");
+  // A reset seen before the receive may also read as an orderly close; both end the reply.
+  if (last == -1)
+    EXPECT_EQ(sink.TextOf(Error), ">>Error: 10054, connection closed by remote side<<\n");
+  else
+    EXPECT_EQ(last, 0);
+}
+
+TEST_F(ConnectionTest, CancelDuringSilenceAbortsWithinAboutASecond) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.ReadAvailable(2500);  // silent until the client gives up
+  }});
+  ASSERT_TRUE(ConnectAndSend(server.ServerText().c_str(), "q"));
+  std::thread cancel([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CancelFlag = 1;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  char buffer[4096];
+  EXPECT_EQ(ReceiveReply(buffer, 4000), -1);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  cancel.join();
+  EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
+  EXPECT_EQ(sink.TextOf(Error), "< Aborted by user >\n");
+  EXPECT_EQ(CancelFlag, 1);  // not cleared here
+  CloseConnection();
+}
+
+TEST_F(ConnectionTest, QuitEndsASilentReplyToo) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.ReadAvailable(2500);
+  }});
+  ASSERT_TRUE(ConnectAndSend(server.ServerText().c_str(), "q"));
+  QuitFlag = 1;
+  char buffer[4096];
+  EXPECT_EQ(ReceiveReply(buffer, 4000), -1);
+  CloseConnection();
+}
+
+TEST_F(ConnectionTest, ReplyWithZeroBytesIsDeliveredByCount) {
+  const std::string reply("abc\0def", 7);
+  LoopbackServer server({ReplyWith(reply)});
+  EXPECT_EQ(Exchange(server.ServerText(), "q"), reply);
+}
+
+TEST_F(ConnectionTest, RefusedConnection) {
+  std::uint16_t port;
+  {
+    LoopbackServer closed({});
+    port = closed.Port();
+  }
+  EXPECT_FALSE(ConnectAndSend(("127.0.0.1:" + std::to_string(port)).c_str(), "q"));
+  EXPECT_EQ(sink.TextOf(Error), "Cannot connect socket\n");
+  CloseConnection();
+  EXPECT_EQ(CurrentConnection, platform::InvalidSocket);
+}
+
+TEST_F(ConnectionTest, UnresolvableProxyIsNamedWhileBannerNamesTheServer) {
+  Settings.Enabled = 1;
+  Settings.Debug = 1;
+  CopyText(Settings.Server, ProxyTextCapacity, "no-such-proxy.invalid");
+  EXPECT_FALSE(ConnectAndSend("whois.example.net:4321", "q"));
+  EXPECT_EQ(sink.TextOf(Detail), "\nQuerying whois.example.net:4321...\n");
+  EXPECT_EQ(sink.TextOf(Error), "Can not resolve host 'no-such-proxy.invalid'\n");
+  EXPECT_EQ(sink.TextOf(Plain), "");  // never got as far as connecting
+}
+
+TEST_F(ConnectionTest, UnknownProxyTypeSendsTheQueryToTheProxyItself) {
+  LoopbackServer proxy({ReplyWith("from proxy")});
+  Settings.Enabled = 1;
+  Settings.Type = 3;
+  CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
+  Settings.Port = proxy.Port();
+  EXPECT_EQ(Exchange("whois.example.net", "q"), "from proxy");
+  EXPECT_EQ(sink.TextOf(Error), "Proxy Type not supported yet!\n");
+  EXPECT_EQ(sink.TextOf(Plain), "");  // "Connecting to proxy" only with Debug
+  ASSERT_TRUE(proxy.WaitDone());
+  EXPECT_EQ(proxy.Received()[0], "q\r\n");
+}
+
+TEST_F(ConnectionTest, ProxyDumpListsBytesOnlyWithDebug) {
+  const unsigned char bytes[] = {4, 30, 31, 43, 200};
+  ProxyDumpPacket("H\n", bytes, 5);
+  EXPECT_EQ(sink.Text(), "");
+  Settings.Debug = 1;
+  ProxyDumpPacket("H\n", bytes, 5);
+  EXPECT_EQ(sink.Text(),
+            "H\npacket[0] -> 4\npacket[1] -> 30\npacket[2] -> 31 '\x1f'\npacket[3] -> 43 '+'\n"
+            "packet[4] -> 200 '\xc8'\n\n===============\n");
+  for (const auto& p : sink.Pieces()) EXPECT_EQ(p.Kind, Detail);
+}
+
+TEST_F(ConnectionTest, CloseTwiceIsHarmless) {
+  EXPECT_TRUE(CloseConnection());
+  EXPECT_TRUE(CloseConnection());
+  EXPECT_EQ(CurrentConnection, platform::InvalidSocket);
+}
+
+}  // namespace
