@@ -1,10 +1,142 @@
 #include "net/http_tunnel.h"
 
+#include <cstdio>
+#include <string>
+
+#include "net/base64.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
+#include "settings/settings.h"
 
-bool OpenHttpTunnel(const char*, int) {
-  Output().AppendOutput(Error, "Proxy Type not supported yet!\n");
+namespace {
+
+// "Login:Pass" for the longest texts the settings hold (127 + 1 + 127) and the
+// terminator, and its Base64 form: four characters per three bytes and the
+// terminator. Sized so that stored credentials always fit.
+constexpr int CredentialsCapacity = 2 * ProxyTextCapacity;
+constexpr int EncodedCredentialsCapacity = 4 * ((CredentialsCapacity - 1 + 2) / 3) + 1;
+
+bool Refuse(const char* message) {
+  Output().AppendOutput(Error, message);
   CloseConnection();
   return false;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+// The request, with no Host or other header:
+//
+//   CONNECT <host>:<port> HTTP/1.1 CR LF
+//   Proxy-Authorization: Basic <base64 of "login:pass"> CR LF   (only with credentials)
+//   CR LF
+//
+// The host goes as the whois server text names it (the proxy resolves it); the
+// port is the decimal number as parsed, even when it is out of range.
+int BuildHttpConnectRequest(char* request, int capacity, const char* host, int port,
+                            const char* encodedCredentials) {
+  if (capacity <= 0) return -1;
+  const auto room = [&](int used) { return static_cast<size_t>(capacity - used); };
+  int length = std::snprintf(request, room(0), "CONNECT %s:%d HTTP/1.1\r\n", host, port);
+  if (length < 0 || length >= capacity) return -1;
+  if (encodedCredentials) {
+    const int n = std::snprintf(request + length, room(length), "Proxy-Authorization: Basic %s\r\n",
+                                encodedCredentials);
+    if (n < 0 || n >= capacity - length) return -1;
+    length += n;
+  }
+  if (length + 2 >= capacity) return -1;
+  request[length++] = '\r';
+  request[length++] = '\n';
+  request[length] = '\0';
+  return length;
+}
+
+// The header ends with an empty line: a LF right after the previous LF, with at
+// most one CR between them. A reply that begins with an empty line ends there.
+bool HttpReplyHeaderComplete(const char* reply, int count) {
+  if (count < 1 || reply[count - 1] != '\n') return false;
+  int i = count - 2;
+  if (i >= 0 && reply[i] == '\r') --i;
+  return i < 0 || reply[i] == '\n';
+}
+
+// The status line is "HTTP/1.x", spaces, a decimal code, a reason phrase. The
+// version is compared without regard to case and its minor digit is not
+// looked at; the code starts at offset 8 after any spaces (byte 32 only).
+HttpReplyStatus JudgeHttpReply(const char* reply, int count) {
+  static const char Version[] = "http/1.";
+  const int versionLength = static_cast<int>(sizeof Version - 1);
+  for (int i = 0; i < versionLength; ++i)
+    if (i >= count || Lower(reply[i]) != Version[i]) return {HttpReplyVerdict::NotHttp, 0};
+
+  int pos = versionLength + 1;
+  while (pos < count && reply[pos] == ' ') ++pos;
+  if (pos >= count) return {HttpReplyVerdict::NoStatusCode, 0};
+
+  if (IsDigit(reply[pos])) {
+    int code = 0;
+    for (; pos < count && IsDigit(reply[pos]); ++pos)
+      if (code < 1000) code = code * 10 + (reply[pos] - '0');  // any longer run is not 200
+    if (code == 200) return {HttpReplyVerdict::Established, 0};
+  }
+  while (pos < count && reply[pos] != '\r' && reply[pos] != '\n') ++pos;
+  return {HttpReplyVerdict::ErrorStatus, pos};
+}
+
+bool OpenHttpTunnel(const char* host, int port) {
+  OutputSink& out = Output();
+
+  char encoded[EncodedCredentialsCapacity];
+  const char* credentials = nullptr;
+  if (Settings.UseAuth) {
+    char plain[CredentialsCapacity];
+    const int n = std::snprintf(plain, sizeof plain, "%s:%s", Settings.Login, Settings.Pass);
+    if (n < 0 || n >= static_cast<int>(sizeof plain) || !Base64Encode(plain, encoded, sizeof encoded))
+      return Refuse("Username/Password too long for the proxy!\n");
+    credentials = encoded;
+  }
+
+  char request[HttpRequestCapacity];
+  const int length = BuildHttpConnectRequest(request, sizeof request, host, port, credentials);
+  if (length < 0) return Refuse("Host name too long for the proxy!\n");
+  ProxyDump("HTTP Proxy Request:\n========\n", request);
+  if (SendToConnection(request, length) != length) return Refuse("Cannot send data to proxy!\n");
+
+  // The header is taken one byte at a time up to its empty line, so that not a
+  // byte of the whois reply behind it is taken off the socket here; headers
+  // are a few hundred bytes, and the bound keeps a chatty proxy in check.
+  char reply[HttpReplyCapacity + 1];
+  int count = 0;
+  while (count < HttpReplyCapacity && !HttpReplyHeaderComplete(reply, count)) {
+    if (ReceiveFromConnection(reply + count, 1) != 1) break;  // closed or failed
+    ++count;
+  }
+  reply[count] = '\0';
+  if (count == 0) return Refuse("No reply received from proxy!\n");
+  ProxyDump("HTTP Proxy Reply:\n========\n", reply);
+
+  const HttpReplyStatus status = JudgeHttpReply(reply, count);
+  switch (status.Verdict) {
+    case HttpReplyVerdict::NotHttp: return Refuse("Unexpected reply received from proxy!\n");
+    case HttpReplyVerdict::NoStatusCode: return Refuse("Incomplete reply received from proxy!\n");
+    case HttpReplyVerdict::ErrorStatus: {
+      const std::string line(reply, static_cast<size_t>(status.StatusLineLength));
+      out.AppendOutput(Error, "Received error code from proxy: ");
+      out.AppendOutput(Error, line.c_str());
+      out.AppendOutput(Error, "\n");
+      CloseConnection();
+      return false;
+    }
+    case HttpReplyVerdict::Established: break;
+  }
+  // A proxy that closed after its 200 has still answered: the exchange then
+  // sees the end of the stream. One that never ends its header would leak
+  // header lines into the whois reply.
+  if (count == HttpReplyCapacity && !HttpReplyHeaderComplete(reply, count))
+    return Refuse("Reply header from proxy too long!\n");
+  return true;
 }
