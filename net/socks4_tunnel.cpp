@@ -1,10 +1,111 @@
 #include "net/socks4_tunnel.h"
 
+#include <cstring>
+
 #include "net/connection.h"
 #include "net/output_sink.h"
 
-bool OpenSocks4Tunnel(const char*, int) {
-  Output().AppendOutput(Error, "Proxy Type not supported yet!\n");
+namespace {
+
+bool Refuse(const char* message) {
+  Output().AppendOutput(Error, message);
+  CloseConnection();
+  return false;
+}
+
+// Receives until `count` bytes have come, or the proxy closes or fails;
+// returns how many came. A reply split over several packets arrives whole.
+int ReceiveFull(unsigned char* buffer, int count) {
+  int have = 0;
+  while (have < count) {
+    const int n = ReceiveFromConnection(buffer + have, count - have);
+    if (n <= 0) break;
+    have += n;
+  }
+  return have;
+}
+
+}  // namespace
+
+// Connect request:
+//
+//   offset  size   content
+//   0       1      4 (version)
+//   1       1      1 (command: connect)
+//   2       2      port, high byte first (the low 16 bits of the parsed port)
+//   4       4      SOCKS4: the IPv4 address, network byte order
+//                  SOCKS4a: 0, 0, 0, 1 (an invalid address: "the name follows")
+//   8       n + 1  user id, then a zero byte
+//   9 + n   m + 1  SOCKS4a only: the host name, then a zero byte
+//
+// 9 + n bytes, or 10 + n + m in the SOCKS4a form.
+int BuildSocks4Request(unsigned char* packet, int capacity, int port, std::uint32_t address,
+                       const char* userId, const char* host) {
+  const size_t idLength = std::strlen(userId);
+  const size_t hostLength = host ? std::strlen(host) : 0;
+  const size_t length = 8 + idLength + 1 + (host ? hostLength + 1 : 0);
+  if (capacity < 0 || length > static_cast<size_t>(capacity)) return -1;
+
+  packet[0] = 4;
+  packet[1] = 1;
+  packet[2] = static_cast<unsigned char>((port >> 8) & 0xFF);
+  packet[3] = static_cast<unsigned char>(port & 0xFF);
+  if (host) {
+    const unsigned char marker[4] = {0, 0, 0, 1};
+    std::memcpy(packet + 4, marker, 4);
+  } else {
+    std::memcpy(packet + 4, &address, 4);
+  }
+  std::memcpy(packet + 8, userId, idLength + 1);
+  if (host) std::memcpy(packet + 9 + idLength, host, hostLength + 1);
+  return static_cast<int>(length);
+}
+
+// Reply: version (0, though some proxies send 4; not looked at), status,
+// port, address. Status 90 grants the request; 91 to 93 and anything else
+// refuse it.
+Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count) {
+  const int code = count >= 2 ? reply[1] : 0;
+  if (code != Socks4Granted) return {Socks4Verdict::Refused, code};
+  if (count < Socks4ReplyLength) return {Socks4Verdict::Truncated, code};
+  return {Socks4Verdict::Granted, code};
+}
+
+bool OpenSocks4Tunnel(const char* host, int port) {
+  const bool proxyResolves = Settings.Resolve != 0;
+  std::uint32_t address = 0;
+  if (!proxyResolves && !LookUpAddress(host, address)) {
+    AppendFormatted(Error, "Can not resolve host '%s'\n", host);
+    CloseConnection();
+    return false;
+  }
+  if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
+    return Refuse("Host name too long for the proxy!\n");
+
+  // SOCKS4 carries a user id but no password.
+  char userId[ProxyTextCapacity] = "";
+  if (Settings.UseAuth) CopyText(userId, sizeof userId, Settings.Login);
+
+  unsigned char packet[Socks4PacketCapacity];
+  const int length = BuildSocks4Request(packet, sizeof packet, port, address, userId,
+                                        proxyResolves ? host : nullptr);
+  if (length < 0) return Refuse("Username/Password too long for the proxy!\n");
+  ProxyDumpPacket("SOCKS4 Proxy Request:\n========\n", packet, length);
+  if (SendToConnection(packet, length) != length) return Refuse("Cannot send data to proxy!\n");
+
+  // Exactly the 8 reply bytes are taken, so nothing of the whois reply is;
+  // the listing shows one byte more, zero-filled, whatever arrived.
+  unsigned char reply[Socks4ReplyLength + 1] = {};
+  const int count = ReceiveFull(reply, Socks4ReplyLength);
+  ProxyDumpPacket("SOCKS4 Proxy Reply:\n========\n", reply, Socks4ReplyLength + 1);
+
+  const Socks4ReplyStatus status = JudgeSocks4Reply(reply, count);
+  if (status.Verdict == Socks4Verdict::Granted) return true;
+  if (status.Verdict == Socks4Verdict::Truncated) return Refuse("Bad response received from proxy server!\n");
+  OutputSink& out = Output();
+  out.AppendOutput(Error, "Received error code from proxy: ");
+  AppendFormatted(Error, "#%d", status.Code);
+  out.AppendOutput(Error, "\n");
   CloseConnection();
   return false;
 }
