@@ -1,10 +1,245 @@
 #include "net/socks5_tunnel.h"
 
+#include <cstring>
+
 #include "net/connection.h"
 #include "net/output_sink.h"
+#include "settings/settings.h"
 
-bool OpenSocks5Tunnel(const char*, int) {
-  Output().AppendOutput(Error, "Proxy Type not supported yet!\n");
+namespace {
+
+constexpr unsigned char MethodNone = 0;
+constexpr unsigned char MethodUserPass = 2;
+constexpr unsigned char MethodNoneAcceptable = 255;
+constexpr unsigned char AddressIPv4 = 1;
+constexpr unsigned char AddressDomain = 3;
+constexpr unsigned char AddressIPv6 = 4;
+
+const char RequestHeader[] = "SOCKS5 Proxy Request:\n========\n";
+const char ReplyHeader[] = "SOCKS5 Proxy Reply:\n========\n";
+
+bool Refuse(const char* message) {
+  Output().AppendOutput(Error, message);
+  CloseConnection();
+  return false;
+}
+
+// Receives until `count` bytes have come, or the proxy closes or fails;
+// returns how many came. A reply split over several packets arrives whole.
+int ReceiveFull(unsigned char* buffer, int count) {
+  int have = 0;
+  while (have < count) {
+    const int n = ReceiveFromConnection(buffer + have, count - have);
+    if (n <= 0) break;
+    have += n;
+  }
+  return have;
+}
+
+// Sends a whole packet; every packet waits for the reply to the one before,
+// since some proxies (microsocks) drop bytes that arrive early.
+bool SendPacket(const unsigned char* packet, int length) {
+  if (SendToConnection(packet, length) == length) return true;
+  return Refuse("Cannot send data to proxy!\n");
+}
+
+}  // namespace
+
+// Greeting (method offer):
+//
+//   0  1  5 (version)
+//   1  1  number of methods: 1, or 2 with user name and password
+//   2  1  0 (no authentication)
+//   3  1  only when offered: 2 (user name and password)
+int BuildSocks5Greeting(unsigned char* packet, bool offerUserPass) {
+  packet[0] = 5;
+  packet[1] = offerUserPass ? 2 : 1;
+  packet[2] = MethodNone;
+  if (!offerUserPass) return 3;
+  packet[3] = MethodUserPass;
+  return 4;
+}
+
+// User name and password request (RFC 1929):
+//
+//   0      1  1 (version of the sub-negotiation)
+//   1      1  u: length of the user name
+//   2      u  the user name
+//   2 + u  1  p: length of the password
+//   3 + u  p  the password
+//
+// 3 + u + p bytes, no zero bytes after the texts.
+int BuildSocks5AuthRequest(unsigned char* packet, int capacity, const char* user, const char* pass) {
+  const size_t u = std::strlen(user);
+  const size_t p = std::strlen(pass);
+  if (u > Socks5FieldLimit || p > Socks5FieldLimit || capacity < 0 ||
+      3 + u + p > static_cast<size_t>(capacity))
+    return -1;
+  packet[0] = 1;
+  packet[1] = static_cast<unsigned char>(u);
+  std::memcpy(packet + 2, user, u);
+  packet[2 + u] = static_cast<unsigned char>(p);
+  std::memcpy(packet + 3 + u, pass, p);
+  return static_cast<int>(3 + u + p);
+}
+
+// Connect request:
+//
+//   0       1      5 (version)
+//   1       1      1 (command: connect)
+//   2       1      0 (reserved)
+//   3       1      address type: 1 IPv4, 3 domain name
+//   4       4      IPv4: the address, network byte order
+//   4       1 + h  domain name: h, then the h characters, no zero byte
+//   8 / 5+h 2      port, high byte first (the low 16 bits of the parsed port)
+//
+// 10 bytes, or 7 + h with a domain name.
+int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host,
+                              std::uint32_t address, int port) {
+  const size_t h = host ? std::strlen(host) : 0;
+  const size_t length = host ? 7 + h : 10;
+  if (h > Socks5FieldLimit || capacity < 0 || length > static_cast<size_t>(capacity)) return -1;
+  packet[0] = 5;
+  packet[1] = 1;
+  packet[2] = 0;
+  size_t pos = 4;
+  if (host) {
+    packet[3] = AddressDomain;
+    packet[pos++] = static_cast<unsigned char>(h);
+    std::memcpy(packet + pos, host, h);
+    pos += h;
+  } else {
+    packet[3] = AddressIPv4;
+    std::memcpy(packet + pos, &address, 4);
+    pos += 4;
+  }
+  packet[pos++] = static_cast<unsigned char>((port >> 8) & 0xFF);
+  packet[pos++] = static_cast<unsigned char>(port & 0xFF);
+  return static_cast<int>(pos);
+}
+
+// Method reply: version (not looked at), chosen method. 255 means none of the
+// offered methods will do; 2 asks for the user name and password, whether or
+// not they were offered; anything else goes on to the connect request.
+Socks5MethodVerdict JudgeSocks5MethodReply(const unsigned char* reply, int count) {
+  if (count < 2) return Socks5MethodVerdict::BadResponse;
+  if (reply[1] == MethodNoneAcceptable) return Socks5MethodVerdict::NoAcceptableMethod;
+  if (reply[1] == MethodUserPass) return Socks5MethodVerdict::Authenticate;
+  return Socks5MethodVerdict::Connect;
+}
+
+// Authentication reply: version (not looked at), status; 0 is success.
+Socks5AuthVerdict JudgeSocks5AuthReply(const unsigned char* reply, int count) {
+  if (count < 2) return Socks5AuthVerdict::BadResponse;
+  return reply[1] == 0 ? Socks5AuthVerdict::Accepted : Socks5AuthVerdict::Rejected;
+}
+
+// Connect reply: version, reply code, reserved, address type, the bound
+// address (4 bytes; a length byte and that many characters; 16 bytes), the
+// bound port (2 bytes). Proxies answer with the address they really bound, so
+// the length follows the address type, not the request.
+int Socks5ConnectReplyLength(const unsigned char* reply, int count) {
+  if (count < Socks5ReplyHeadLength) return -1;
+  switch (reply[3]) {
+    case AddressIPv4: return 4 + 4 + 2;
+    case AddressDomain: return 4 + 1 + reply[4] + 2;
+    case AddressIPv6: return 4 + 16 + 2;
+    default: return -1;
+  }
+}
+
+// A failure code is taken as soon as it has come, even from a short reply; a
+// success counts only with the whole reply, so that no byte of it is left to
+// be read as whois data.
+Socks5ConnectStatus JudgeSocks5ConnectReply(const unsigned char* reply, int count) {
+  if (count < 2) return {Socks5ConnectVerdict::BadResponse, 0};
+  if (reply[1] != 0) return {Socks5ConnectVerdict::Failed, reply[1]};
+  const int length = Socks5ConnectReplyLength(reply, count);
+  if (length < 0 || count < length) return {Socks5ConnectVerdict::BadResponse, 0};
+  return {Socks5ConnectVerdict::Succeeded, 0};
+}
+
+const char* Socks5ReplyText(int code) {
+  switch (code) {
+    case 0: return "Operation completed successfully.";
+    case 1: return "General SOCKS server failure.";
+    case 2: return "Connection not allowed by ruleset.";
+    case 3: return "Network unreachable.";
+    case 4: return "Host unreachable.";
+    case 5: return "Connection refused.";
+    case 6: return "TTL expired.";
+    case 7: return "Command not supported.";
+    case 8: return "Address type not supported.";
+    default: return "Unknown error.";
+  }
+}
+
+bool OpenSocks5Tunnel(const char* host, int port) {
+  OutputSink& out = Output();
+  const bool proxyResolves = Settings.Resolve != 0;
+  std::uint32_t address = 0;
+  if (!proxyResolves && !LookUpAddress(host, address)) {
+    AppendFormatted(Error, "Can not resolve host '%s'\n", host);
+    CloseConnection();
+    return false;
+  }
+  // Built first so that a host name too long for its length byte is refused
+  // before anything is sent.
+  unsigned char connect[Socks5PacketCapacity];
+  const int connectLength =
+      BuildSocks5ConnectRequest(connect, sizeof connect, proxyResolves ? host : nullptr, address, port);
+  if (connectLength < 0) return Refuse("Host name too long for the proxy!\n");
+
+  unsigned char packet[Socks5PacketCapacity];
+  const int greetingLength = BuildSocks5Greeting(packet, Settings.UseAuth != 0);
+  if (!SendPacket(packet, greetingLength)) return false;
+
+  unsigned char reply[Socks5PacketCapacity] = {};
+  int count = ReceiveFull(reply, 2);
+  ProxyDumpPacket(ReplyHeader, reply, count);
+  switch (JudgeSocks5MethodReply(reply, count)) {
+    case Socks5MethodVerdict::BadResponse: return Refuse("Bad response received from proxy server!\n");
+    case Socks5MethodVerdict::NoAcceptableMethod:
+      // No line break: the next output continues on this line.
+      return Refuse("Can not negotiate authentication methods with the SOCKS5 proxy?");
+    case Socks5MethodVerdict::Connect: break;
+    case Socks5MethodVerdict::Authenticate: {
+      if (Settings.Debug) out.AppendOutput(Detail, "Authenticating!\n");
+      char user[ProxyTextCapacity], pass[ProxyTextCapacity];
+      CopyText(user, sizeof user, Settings.Login);
+      CopyText(pass, sizeof pass, Settings.Pass);
+      const int authLength = BuildSocks5AuthRequest(packet, sizeof packet, user, pass);
+      if (authLength < 0) return Refuse("Username/Password too long for the proxy!\n");
+      ProxyDumpPacket(RequestHeader, packet, authLength);  // shows the password in clear
+      if (!SendPacket(packet, authLength)) return false;
+      count = ReceiveFull(reply, 2);
+      switch (JudgeSocks5AuthReply(reply, count)) {
+        case Socks5AuthVerdict::BadResponse: return Refuse("Bad response received from proxy server!\n");
+        case Socks5AuthVerdict::Rejected: return Refuse("Bad Username/Password!\n");
+        case Socks5AuthVerdict::Accepted: break;
+      }
+      break;
+    }
+  }
+
+  ProxyDumpPacket(RequestHeader, connect, connectLength);
+  if (!SendPacket(connect, connectLength)) return false;
+
+  // The head tells the reply's length; the rest is read to exactly that, so
+  // the whois reply behind it stays in the stream.
+  std::memset(reply, 0, sizeof reply);
+  count = ReceiveFull(reply, Socks5ReplyHeadLength);
+  const int length = Socks5ConnectReplyLength(reply, count);
+  if (length > count) count += ReceiveFull(reply + count, length - count);
+  ProxyDumpPacket(ReplyHeader, reply, 10);  // ten lines, whatever the reply's length
+
+  const Socks5ConnectStatus status = JudgeSocks5ConnectReply(reply, count);
+  switch (status.Verdict) {
+    case Socks5ConnectVerdict::Succeeded: return true;
+    case Socks5ConnectVerdict::BadResponse: return Refuse("Bad response received from proxy server!\n");
+    case Socks5ConnectVerdict::Failed: break;
+  }
+  AppendFormatted(Error, "SOCKS Error #%d %s\n", status.Code, Socks5ReplyText(status.Code));
   CloseConnection();
   return false;
 }
