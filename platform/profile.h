@@ -6,13 +6,13 @@ namespace platform {
 
 // The value read as a signed decimal integer; the default when the file, the
 // section or the key is absent.
-int ReadProfileInt(const char* section, const char* key, int fallback, const char* path);
+int ReadIniInt(const char* section, const char* key, int fallback, const char* path);
 // Copies the value, cut to capacity - 1 characters and terminated (the default
 // when absent); returns the number of characters copied.
-int ReadProfileString(const char* section, const char* key, const char* fallback, char* buffer,
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
                       int capacity, const char* path);
 // Creates the file, section and key as needed; replaces an existing value in
 // place; an empty text writes "key=". false when the file cannot be written.
-bool WriteProfileString(const char* section, const char* key, const char* value, const char* path);
+bool WriteIniString(const char* section, const char* key, const char* value, const char* path);
 
 }  // namespace platform

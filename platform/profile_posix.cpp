@@ -22,14 +22,14 @@ bool LoadDocument(const char* path, ProfileDocument& doc) {
 
 }  // namespace
 
-int ReadProfileInt(const char* section, const char* key, int fallback, const char* path) {
+int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
   ProfileDocument doc;
   if (!LoadDocument(path, doc)) return fallback;
   const std::string* value = doc.Find(section, key);
   return value ? ParseProfileInt(UnquoteProfileValue(*value), fallback) : fallback;
 }
 
-int ReadProfileString(const char* section, const char* key, const char* fallback, char* buffer,
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
                       int capacity, const char* path) {
   if (capacity <= 0) return 0;
   ProfileDocument doc;
@@ -44,7 +44,7 @@ int ReadProfileString(const char* section, const char* key, const char* fallback
 
 // The new text goes to a file beside the old one and replaces it in one
 // rename, so a failed write never leaves a half-written settings file.
-bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {
+bool WriteIniString(const char* section, const char* key, const char* value, const char* path) {
   ProfileDocument doc;
   LoadDocument(path, doc);
   if (!doc.Set(section, key, value ? value : "")) return true;

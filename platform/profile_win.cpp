@@ -4,18 +4,18 @@
 
 namespace platform {
 
-int ReadProfileInt(const char* section, const char* key, int fallback, const char* path) {
+int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
   return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, path));
 }
 
-int ReadProfileString(const char* section, const char* key, const char* fallback, char* buffer,
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
                       int capacity, const char* path) {
   if (capacity <= 0) return 0;
   return static_cast<int>(
       GetPrivateProfileStringA(section, key, fallback, buffer, static_cast<DWORD>(capacity), path));
 }
 
-bool WriteProfileString(const char* section, const char* key, const char* value, const char* path) {
+bool WriteIniString(const char* section, const char* key, const char* value, const char* path) {
   return WritePrivateProfileStringA(section, key, value, path) != FALSE;
 }
 

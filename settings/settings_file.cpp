@@ -7,16 +7,16 @@
 #include "platform/profile.h"
 #include "settings/settings.h"
 
-using platform::ReadProfileInt;
-using platform::ReadProfileString;
-using platform::WriteProfileString;
+using platform::ReadIniInt;
+using platform::ReadIniString;
+using platform::WriteIniString;
 
 namespace {
 
 void WriteIntSetting(const char* path, const char* section, const char* key, int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  WriteProfileString(section, key, text, path);
+  WriteIniString(section, key, text, path);
 }
 
 }  // namespace
@@ -26,23 +26,23 @@ void LoadSettingsRecord(const char* path) {
   format = OutputCharFormat{};
   format.Size = sizeof(OutputCharFormat);
   format.Mask = OutputFormatMask;
-  format.CharSet = static_cast<std::uint8_t>(ReadProfileInt("Config", "CharSet", 0, path) & 0xFF);
-  format.dwEffects = static_cast<std::uint32_t>(ReadProfileInt("Config", "dwEffects", 0, path));
-  format.FontSize = ReadProfileInt("Config", "FontSize", 180, path);
-  ReadProfileString("Config", "Font", "Fixedsys", format.Font, FontCapacity, path);
-  Settings.ResolveDomain = ReadProfileInt("Config", "ResolveDomain", 1, path);
-  Settings.ReverseIP = ReadProfileInt("Config", "ReverseIP", 1, path);
-  Settings.GetAbuseInfo = ReadProfileInt("Config", "GetAbuseInfo", 0, path);
-  Settings.Enabled = ReadProfileInt("Proxy", "Enabled", 0, path);
-  Settings.Debug = ReadProfileInt("Proxy", "Debug", 0, path);
-  Settings.Type = ReadProfileInt("Proxy", "Type", 0, path);
-  Settings.UseAuth = ReadProfileInt("Proxy", "UseAuth", 0, path);
-  Settings.Resolve = ReadProfileInt("Proxy", "Resolve", 0, path);
-  ReadProfileString("Proxy", "Server", "", Settings.Server, ServerReadCapacity, path);
-  ReadProfileString("Proxy", "Login", "", Settings.Login, LoginReadCapacity, path);
+  format.CharSet = static_cast<std::uint8_t>(ReadIniInt("Config", "CharSet", 0, path) & 0xFF);
+  format.dwEffects = static_cast<std::uint32_t>(ReadIniInt("Config", "dwEffects", 0, path));
+  format.FontSize = ReadIniInt("Config", "FontSize", 180, path);
+  ReadIniString("Config", "Font", "Fixedsys", format.Font, FontCapacity, path);
+  Settings.ResolveDomain = ReadIniInt("Config", "ResolveDomain", 1, path);
+  Settings.ReverseIP = ReadIniInt("Config", "ReverseIP", 1, path);
+  Settings.GetAbuseInfo = ReadIniInt("Config", "GetAbuseInfo", 0, path);
+  Settings.Enabled = ReadIniInt("Proxy", "Enabled", 0, path);
+  Settings.Debug = ReadIniInt("Proxy", "Debug", 0, path);
+  Settings.Type = ReadIniInt("Proxy", "Type", 0, path);
+  Settings.UseAuth = ReadIniInt("Proxy", "UseAuth", 0, path);
+  Settings.Resolve = ReadIniInt("Proxy", "Resolve", 0, path);
+  ReadIniString("Proxy", "Server", "", Settings.Server, ServerReadCapacity, path);
+  ReadIniString("Proxy", "Login", "", Settings.Login, LoginReadCapacity, path);
   char stored[StoredPassCapacity];
-  const int storedLength = ReadProfileString("Proxy", "Pass", "", stored, sizeof stored, path);
-  Settings.Port = ReadProfileInt("Proxy", "Port", 80, path);
+  const int storedLength = ReadIniString("Proxy", "Pass", "", stored, sizeof stored, path);
+  Settings.Port = ReadIniInt("Proxy", "Port", 80, path);
 
   // Decoded into zeros, one byte short of the field, so the password ends terminated.
   std::memset(Settings.Pass, 0, sizeof Settings.Pass);
@@ -51,7 +51,7 @@ void LoadSettingsRecord(const char* path) {
 
 void SaveSettingsRecord(const char* path) {
   const OutputCharFormat& format = Settings.OutputFormat;
-  WriteProfileString("Config", "Font", format.Font, path);
+  WriteIniString("Config", "Font", format.Font, path);
   WriteIntSetting(path, "Config", "dwEffects", static_cast<int>(format.dwEffects));
   WriteIntSetting(path, "Config", "CharSet", format.CharSet);
   WriteIntSetting(path, "Config", "FontSize", format.FontSize);
@@ -62,14 +62,14 @@ void SaveSettingsRecord(const char* path) {
   WriteIntSetting(path, "Proxy", "Enabled", Settings.Enabled);
   WriteIntSetting(path, "Proxy", "Debug", Settings.Debug);
   WriteIntSetting(path, "Proxy", "Type", Settings.Type);
-  WriteProfileString("Proxy", "Server", Settings.Server, path);
+  WriteIniString("Proxy", "Server", Settings.Server, path);
   WriteIntSetting(path, "Proxy", "Port", Settings.Port);
-  WriteProfileString("Proxy", "Login", Settings.Login, path);
+  WriteIniString("Proxy", "Login", Settings.Login, path);
   // Room for the Base64 form of the longest password the field holds.
   char encoded[StoredPassCapacity];
   const char* stored = "";
   if (Settings.Pass[0] && Base64Encode(Settings.Pass, encoded, sizeof encoded)) stored = encoded;
-  WriteProfileString("Proxy", "Pass", stored, path);
+  WriteIniString("Proxy", "Pass", stored, path);
   WriteIntSetting(path, "Proxy", "UseAuth", Settings.UseAuth);
   WriteIntSetting(path, "Proxy", "Resolve", Settings.Resolve);
 }
