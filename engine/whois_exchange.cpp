@@ -73,18 +73,25 @@ void ScanForReferral(char* chunk, int length, char* referral) {
   }
 }
 
+// The com and net registry wants "domain = name" (a bare name also matches
+// host records there); the jp registry answers in English only with "/e".
+// Both servers are recognised by their exact directory text.
+void BuildWhoisRequest(const char* server, const char* query, char* buffer, int size) {
+  if (std::strcmp(server, ComNetServer) == 0)
+    std::snprintf(buffer, static_cast<size_t>(size), "domain = %s", query);
+  else
+    std::snprintf(buffer, static_cast<size_t>(size), "%s", query);
+  if (std::strcmp(server, JpServer) == 0) {
+    const size_t n = std::strlen(buffer);
+    std::snprintf(buffer + n, static_cast<size_t>(size) - n, "/e");
+  }
+}
+
 bool RunWhoisExchange(bool followReferral, const char* server, const char* query, char* referral) {
   AppendFormatted(Info, "\nSending request for domain: %s...\n", query);
 
   char buffer[ExchangeBufferSize];
-  if (std::strcmp(server, ComNetServer) == 0)
-    std::snprintf(buffer, sizeof buffer, "domain = %s", query);
-  else
-    std::snprintf(buffer, sizeof buffer, "%s", query);
-  if (std::strcmp(server, JpServer) == 0) {
-    const size_t n = std::strlen(buffer);
-    std::snprintf(buffer + n, sizeof buffer - n, "/e");
-  }
+  BuildWhoisRequest(server, query, buffer, ExchangeBufferSize);
 
   if (followReferral) referral[0] = '\0';
   if (!ConnectAndSend(server, buffer)) {

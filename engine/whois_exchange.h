@@ -9,6 +9,9 @@ constexpr int ReceiveChunkSize = 4000;
 // first and receives the server that the reply names, if any.
 bool RunWhoisExchange(bool followReferral, const char* server, const char* query, char* referral);
 
+// The request line (without CR LF) that `server` expects for `query`.
+void BuildWhoisRequest(const char* server, const char* query, char* buffer, int size);
+
 // Appends one received chunk (up to its first zero byte), e-mail words as
 // "mailto:" links.
 void EmitReplyChunk(const char* text);

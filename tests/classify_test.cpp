@@ -1,1 +1,188 @@
+// Query cleanup and classification, with resolution off unless a case turns it
+// on for names that the local hosts file answers (localhost, 127.0.0.1).
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "engine/classify.h"
+#include "engine/directory.h"
+#include "net/connection.h"
+#include "settings/settings.h"
+#include "tests/support/recording_sink.h"
+
+namespace {
+
+TEST(NormalizeQueryText, Table) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"example.com", "example.com"},
+      {"  \t example.com   ", "example.com"},
+      {"example.com\t", "example.com\t"},  // trailing tabs stay
+      {"http://www.example.com:8080/path?q=1", "www.example.com"},
+      {"https://example.com/", "example.com"},
+      {"ftp://host name", "host"},
+      {"example.com/path", "example.com/path"},  // no scheme, no cut
+      {"://", ""},
+      {":///path", "/path"},  // a cut character at the very start stays
+      {"a://b://c", "b"},
+      {"   ", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s", c.in);
+    NormalizeQueryText(text);
+    EXPECT_STREQ(text, c.out) << "'" << c.in << "'";
+  }
+}
+
+struct ClassifyTest : testing::Test {
+  RecordingSink sink;
+  SinkScope scope{&sink};
+  LookupTarget target{};
+
+  const char* Classify(const std::string& query) {
+    sink.SetQuery(query);
+    return ClassifyQuery(target);
+  }
+};
+
+TEST_F(ClassifyTest, WithoutResolution) {
+  struct Case {
+    const char* query;
+    int kind;
+    const char* host;
+    const char* ip;
+    const char* domain;
+    const char* server;  // nullptr: none
+    const char* text;    // the pane's whole text
+  } cases[] = {
+      {"example.com", HostName, "example.com", "", "example.com", ComNetServer,
+       "Hostname:\texample.com\nDomain:\texample.com\n"},
+      {"WWW.Example.org", HostName, "WWW.Example.org", "", "Example.org", "whois.pir.org",
+       "Hostname:\tWWW.Example.org\nDomain:\tExample.org\n"},
+      {"www.com", HostName, "www.com", "", "www.com", ComNetServer,
+       "Hostname:\twww.com\nDomain:\twww.com\n"},
+      {"www.example", HostName, "www.example", "", "www.example", DefaultWhoisServer,
+       "Hostname:\twww.example\nDomain:\twww.example\n"
+       "Don't know which Top Level Domain this server belongs to!\nPlease contact me with the domain name so "
+       "I can fix this.\nFalling back to the default server."},
+      {"example.com/path", HostName, "example.com/path", "", "example.com/path", nullptr, nullptr},
+      {"16909060", IpAddress, "", "1.2.3.4", "", nullptr, "Packed IP: 1.2.3.4\nChecking IP: 1.2.3.4...\nIP:\t\t1.2.3.4\n"},
+      {"4294967295", Undecided, "", "", "", nullptr, "Packed IP: 255.255.255.255\nChecking IP: 255.255.255.255...\nInvalid IP address."},
+      {"1.2.3.4", IpAddress, "", "1.2.3.4", "", nullptr, "Checking IP: 1.2.3.4...\nIP:\t\t1.2.3.4\n"},
+      {"1.2.3.4a", HostName, "1.2.3.4a", "", "1.2.3.4a", nullptr, nullptr},
+      {"1.2.3.4/", HostName, "1.2.3.4/", "", "1.2.3.4/", nullptr, nullptr},
+      {"255.255.255.255", Undecided, "", "", "", nullptr, "Checking IP: 255.255.255.255...\nInvalid IP address."},
+      {"1..2", Undecided, "", "", "", nullptr, "Checking IP: 1..2...\nInvalid IP address."},
+      {"0", Undecided, "", "", "", nullptr, "Invalid Packed IP address."},
+      {"000", Undecided, "", "", "", nullptr, "Invalid Packed IP address."},
+      {"4294967296", Undecided, "", "", "", nullptr, "Invalid Packed IP address."},
+      {"99999999999999999999999", Undecided, "", "", "", nullptr, "Invalid Packed IP address."},
+  };
+  for (const Case& c : cases) {
+    target = LookupTarget{};
+    const char* server = Classify(c.query);
+    if (c.kind != Undecided || c.text) {
+      EXPECT_EQ(target.Kind, c.kind) << c.query;
+    }
+    EXPECT_STREQ(target.Host, c.host) << c.query;
+    EXPECT_STREQ(target.IP, c.ip) << c.query;
+    EXPECT_STREQ(target.Domain, c.domain) << c.query;
+    if (c.server) {
+      EXPECT_STREQ(server, c.server) << c.query;
+    } else if (!target.Host[0]) {
+      EXPECT_EQ(server, nullptr) << c.query;
+    }
+    if (c.text) {
+      EXPECT_EQ(sink.Text(), c.text) << c.query;
+    }
+  }
+}
+
+TEST_F(ClassifyTest, KindsOfTheMessages) {
+  Classify("1.2.3.4");
+  for (const auto& p : sink.Pieces()) EXPECT_EQ(p.Kind, p.Text.rfind("Checking", 0) == 0 ? Info : Plain);
+  Classify("example.com");
+  ASSERT_FALSE(sink.Pieces().empty());
+  EXPECT_EQ(sink.Pieces().back().Kind, Highlight);
+  EXPECT_EQ(sink.Pieces().back().Text, "Domain:\texample.com\n");
+  Classify("0");
+  EXPECT_EQ(sink.Pieces().back().Kind, Error);
+}
+
+TEST_F(ClassifyTest, EmptyQueryLeavesThePaneAlone) {
+  for (const char* q : {"", "   ", " \t  "}) {
+    sink.AppendOutput(Plain, "kept");
+    const int clears = sink.Clears();
+    EXPECT_EQ(Classify(q), nullptr);
+    EXPECT_EQ(sink.Clears(), clears) << "'" << q << "'";
+    EXPECT_EQ(sink.Text(), "kept");
+    EXPECT_TRUE(sink.Status().empty());
+    sink.ClearOutput();
+  }
+}
+
+TEST_F(ClassifyTest, StatusTexts) {
+  Classify("16909060");
+  auto status = sink.Status();
+  ASSERT_EQ(status.size(), 3u);
+  EXPECT_EQ(status[0], std::make_pair(1, std::string("Domain:")));
+  EXPECT_EQ(status[1], std::make_pair(2, std::string("IP:")));
+  EXPECT_EQ(status[2], std::make_pair(2, std::string("IP: 1.2.3.4")));
+  sink.ClearOutput();
+  Classify("example.net");
+  status = sink.Status();
+  EXPECT_EQ(status.back(), std::make_pair(1, std::string("Domain: example.net")));
+}
+
+TEST_F(ClassifyTest, OverlongTextsAreCutToTheirFields) {
+  const std::string longName = std::string(300, 'a') + ".com";
+  EXPECT_NE(Classify(longName), nullptr);
+  EXPECT_EQ(std::strlen(target.Host), static_cast<size_t>(HostCapacity - 1));
+  EXPECT_EQ(std::string(target.Host), longName.substr(0, HostCapacity - 1));
+  const std::string longAddress = "1.2.3.4" + std::string(40, '.');
+  EXPECT_EQ(Classify(longAddress), nullptr);  // cut to 31 characters, then invalid
+  EXPECT_EQ(target.IP[0], '\0');
+  // A query longer than the box's buffer is read cut, never past it.
+  EXPECT_EQ(Classify(std::string(5000, 'b') + ".org"), DefaultWhoisServer);
+}
+
+TEST_F(ClassifyTest, CancelAtTheEndGivesNoServer) {
+  CancelFlag = 1;
+  EXPECT_EQ(Classify("example.com"), nullptr);
+  EXPECT_STREQ(target.Domain, "example.com");  // the classification itself ran
+}
+
+TEST_F(ClassifyTest, ResolvesThroughTheHostsFile) {
+  Settings.ResolveDomain = 1;
+  Settings.ReverseIP = 1;
+  Classify("localhost");
+  EXPECT_EQ(target.Kind, HostName);
+  EXPECT_STREQ(target.IP, "127.0.0.1");
+  const std::string text = sink.Text();
+  EXPECT_NE(text.find("Resolving Host: localhost...\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Name:\t\t"), std::string::npos) << text;
+  EXPECT_NE(text.find("IP:\t\t127.0.0.1"), std::string::npos) << text;
+
+  Classify("127.0.0.1");
+  EXPECT_EQ(target.Kind, IpAddress);
+  EXPECT_STREQ(target.IP, "127.0.0.1");
+  EXPECT_NE(target.Host[0], '\0');  // the official name of the loopback address
+  EXPECT_NE(sink.Text().find("Resolving IP: 127.0.0.1...\n"), std::string::npos);
+}
+
+TEST_F(ClassifyTest, FailedResolutionDoesNotStopTheLookup) {
+  Settings.ResolveDomain = 1;
+  const char* server = Classify("no-such-host.invalid");
+  EXPECT_STREQ(server, DefaultWhoisServer);
+  EXPECT_EQ(target.IP[0], '\0');
+  const std::string text = sink.Text();
+  EXPECT_NE(text.find("Failed Domain Lookup.\n"), std::string::npos);
+  EXPECT_NE(text.find("Hostname:\tno-such-host.invalid\n"), std::string::npos);
+}
+
+}  // namespace

@@ -1,1 +1,186 @@
+// The whois exchange: request forms, e-mail links, referral scan, and whole
+// exchanges against scripted servers.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/classify.h"
+#include "engine/directory.h"
+#include "engine/whois_exchange.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/recording_sink.h"
+
+namespace {
+
+TEST(BuildWhoisRequest, FormsByServer) {
+  const std::string comNet = ComNetServer;
+  const std::string jp = JpServer;
+  struct Case {
+    std::string server;
+    const char* query;
+    const char* request;
+  } cases[] = {
+      {comNet, "example.com", "domain = example.com"},
+      {jp, "example.jp", "example.jp/e"},
+      {"whois.pir.org", "example.org", "example.org"},
+      {"WHOIS.VERISIGN-GRS.COM", "example.com", "example.com"},  // exact text only
+      {comNet + ":43", "example.com", "example.com"},
+      {jp + ":43", "example.jp", "example.jp"},
+      {"whois.arin.net", "1.2.3.4", "1.2.3.4"},
+  };
+  for (const Case& c : cases) {
+    char buffer[ExchangeBufferSize];
+    BuildWhoisRequest(c.server.c_str(), c.query, buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, c.request) << c.server;
+  }
+}
+
+TEST(ScanForReferral, Table) {
+  struct Case {
+    const char* chunk;
+    const char* before;  // the referral field before the scan
+    const char* after;
+  } cases[] = {
+      {"Registrar WHOIS Server: whois.markmonitor.com\r\n", "", "whois.markmonitor.com"},
+      {"ReferralServer: whois://whois.ripe.net\n", "", "whois.ripe.net"},
+      {"ReferralServer: whois://whois.apnic.net:4343\n", "", "whois.apnic.net:4343"},
+      {"ReferralServer:  WHOIS://Whois.Lacnic.Net", "", "whois.lacnic.net"},  // lower-cased, to the end
+      {"see whois server below, whois.x.example\n", "", "whois.x.example"},  // the first fitting one wins
+      {"whois.first.example at the start\n", "", ""},                         // needs a space before
+      {" whoisx.example\n", "", ""},
+      {" whois:/not-a-scheme\n", "", ""},
+      {"nothing here\n", "whois.earlier.example", "whois.earlier.example"},  // an earlier chunk's stays
+      {" whois.a.example whois.b.example", "", "whois.a.example"},
+      {" whois.tab\there", "", "whois.tab\there"},  // only CR, LF and space end it
+      {" whois.", "", "whois."},
+  };
+  for (const Case& c : cases) {
+    std::string chunk = c.chunk;
+    char referral[HostCapacity];
+    std::snprintf(referral, sizeof referral, "%s", c.before);
+    ScanForReferral(&chunk[0], static_cast<int>(chunk.size()), referral);
+    EXPECT_STREQ(referral, c.after) << c.chunk;
+  }
+}
+
+TEST(ScanForReferral, StopsAtZeroByteAndCutsOverlongNames) {
+  std::string chunk("x\0 whois.hidden.example\n", 24);
+  char referral[HostCapacity] = "";
+  ScanForReferral(&chunk[0], static_cast<int>(chunk.size()), referral);
+  EXPECT_STREQ(referral, "");
+
+  std::string overlong = " whois." + std::string(500, 'q') + "\n";
+  ScanForReferral(&overlong[0], static_cast<int>(overlong.size()), referral);
+  EXPECT_EQ(std::strlen(referral), static_cast<size_t>(HostCapacity - 1));
+}
+
+TEST(EmitReplyChunk, Pieces) {
+  using P = RecordingSink::Piece;
+  struct Case {
+    const char* text;
+    std::vector<P> pieces;
+  } cases[] = {
+      {"nodelimiter", {{Plain, "nodelimiter"}}},
+      {"two words", {{Plain, "two "}, {Plain, "words"}}},
+      {"Email: abuse@example.com\r\nNext line",
+       {{Plain, "Email: "}, {MailLink, "mailto:abuse@example.com\r\n"}, {Plain, "Next "}, {Plain, "line"}}},
+      {"a@b", {{MailLink, "mailto:a@b"}}},
+      {"x <a@b>, y", {{Plain, "x "}, {MailLink, "mailto:<a@b>,"}, {Plain, " "}, {Plain, "y"}}},
+      {"a@b \nz", {{MailLink, "mailto:a@b"}, {Plain, " \n"}, {Plain, "z"}}},  // a space stops the run
+      {"m: a@b\n\n\r\nend", {{Plain, "m: "}, {MailLink, "mailto:a@b\n\n\r\n"}, {Plain, "end"}}},
+      {"@", {{MailLink, "mailto:@"}}},
+      {"trailing \n", {{Plain, "trailing \n"}}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    RecordingSink sink;
+    SinkScope scope(&sink);
+    EmitReplyChunk(c.text);
+    const auto got = sink.Pieces();
+    ASSERT_EQ(got.size(), c.pieces.size()) << c.text << " -> " << sink.Text();
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].Kind, c.pieces[i].Kind) << c.text << " piece " << i;
+      EXPECT_EQ(got[i].Text, c.pieces[i].Text) << c.text << " piece " << i;
+    }
+  }
+}
+
+struct ExchangeTest : testing::Test {
+  RecordingSink sink;
+  SinkScope scope{&sink};
+  char referral[HostCapacity] = "stale";
+};
+
+TEST_F(ExchangeTest, StreamsTheReplyAndFindsTheReferral) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.Send("Domain Name: EXAMPLE.COM\r\nRegistrar WHOIS Server: Whois.Registrar.Example\r\n");
+    c.Pause(50);
+    c.Send("Registrar Abuse Contact Email: Abuse@Registrar.Example\r\n");
+  }});
+  EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "example.com", referral));
+  EXPECT_STREQ(referral, "whois.registrar.example");
+  const std::string text = sink.Text();
+  // The output keeps the server's letter case; the scan works on a lower-cased copy.
+  EXPECT_NE(text.find("Registrar WHOIS Server: Whois.Registrar.Example\r\n"), std::string::npos);
+  EXPECT_EQ(sink.TextOf(MailLink), "mailto:Abuse@Registrar.Example\r\n");
+  EXPECT_EQ(sink.Pieces().front().Text, "\nSending request for domain: example.com...\n");
+  EXPECT_EQ(sink.Pieces().front().Kind, Info);
+  EXPECT_EQ(sink.Status().back().second, "Waiting for reply...");
+  ASSERT_TRUE(server.WaitDone());
+  EXPECT_EQ(server.Received()[0], "example.com\r\n");
+}
+
+TEST_F(ExchangeTest, ReferralIsOnlyTakenWhenFollowing) {
+  LoopbackServer server({ReplyWith(" whois.other.example\n")});
+  EXPECT_TRUE(RunWhoisExchange(false, server.ServerText().c_str(), "q", referral));
+  EXPECT_STREQ(referral, "stale");
+}
+
+TEST_F(ExchangeTest, LastChunkWithAReferralWins) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.Send(" whois.first.example\n");
+    c.Pause(100);
+    c.Send(" whois.second.example\n");
+    c.Pause(100);
+    c.Send("no referral here\n");
+  }});
+  EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "q", referral));
+  EXPECT_STREQ(referral, "whois.second.example");
+}
+
+TEST_F(ExchangeTest, BytesAfterAZeroByteAreNotShown) {
+  LoopbackServer server({ReplyWith(std::string("shown\0hidden", 12))});
+  EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "q", referral));
+  const std::string text = sink.Text();
+  EXPECT_NE(text.find("shown"), std::string::npos);
+  EXPECT_EQ(text.find("hidden"), std::string::npos);
+}
+
+TEST_F(ExchangeTest, FailedConnectionReturnsFalseAndKeepsTheReferralEmpty) {
+  std::uint16_t port;
+  {
+    LoopbackServer gone({});
+    port = gone.Port();
+  }
+  const std::string text = "127.0.0.1:" + std::to_string(port);
+  EXPECT_FALSE(RunWhoisExchange(true, text.c_str(), "q", referral));
+  EXPECT_STREQ(referral, "");
+  EXPECT_EQ(sink.TextOf(Error), "Cannot connect socket\n");
+}
+
+TEST_F(ExchangeTest, ResetMidReplyStillCountsAsSent) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.Send("part of a reply with whois.partial.example\n");
+    c.Pause(50);
+    c.Reset();
+  }});
+  EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "q", referral));
+  EXPECT_STREQ(referral, "whois.partial.example");
+}
+
+}  // namespace
