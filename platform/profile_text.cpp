@@ -6,7 +6,10 @@
 namespace platform {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+// Ctrl-Z counts as a blank: old editors ended text files with it.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == '\x1a';
+}
 
 std::string Trim(const char* begin, const char* end) {
   while (begin < end && IsBlank(*begin)) ++begin;
@@ -14,10 +17,11 @@ std::string Trim(const char* begin, const char* end) {
   return std::string(begin, end);
 }
 
-bool SameName(const std::string& a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
+std::string Trim(const char* text) { return Trim(text, text + std::strlen(text)); }
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
     if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
     if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
@@ -26,47 +30,58 @@ bool SameName(const std::string& a, const char* b) {
   return true;
 }
 
+const char ByteOrderMark[] = "\xEF\xBB\xBF";
+
 }  // namespace
 
+// Lines end at LF only; a CR before it, like any other blank, is trimmed.
+// There is no comment syntax: a ";" line is a key like any other, split at
+// its first "=", which is how the Windows functions write it back. A key
+// line with an empty name directly after another one is dropped.
 ProfileDocument ProfileDocument::Parse(const std::string& text) {
   ProfileDocument doc;
   doc.sections_.push_back(ProfileSection{});  // keys before any header
   const char* p = text.data();
   const char* const end = p + text.size();
+  if (text.compare(0, 3, ByteOrderMark) == 0) {
+    doc.byteOrderMark_ = true;
+    p += 3;
+  }
   while (p < end) {
-    const char* lineEnd = p;
-    while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
+    const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (!lineEnd) lineEnd = end;
     const char* start = p;
-    p = lineEnd;
-    while (p < end && (*p == '\n' || *p == '\r')) ++p;
-
+    p = lineEnd < end ? lineEnd + 1 : end;
     while (start < lineEnd && IsBlank(*start)) ++start;
+    while (lineEnd > start && IsBlank(lineEnd[-1])) --lineEnd;
     if (start == lineEnd) continue;  // blank lines are not kept
 
     if (*start == '[') {
-      const char* close = lineEnd;
+      const char* close = lineEnd - 1;
       while (close > start && *close != ']') --close;
-      if (*close == ']') {
-        doc.sections_.push_back(ProfileSection{std::string(start + 1, close), {}});
+      if (close > start) {  // text after the "]" is ignored
+        doc.sections_.push_back(ProfileSection{Trim(start + 1, close), {}});
         continue;
       }
     }
     ProfileKey key;
     const char* eq = static_cast<const char*>(std::memchr(start, '=', static_cast<size_t>(lineEnd - start)));
-    if (eq && *start != ';') {
+    if (eq) {
       key.Name = Trim(start, eq);
       key.Value = Trim(eq + 1, lineEnd);
       key.HasValue = true;
     } else {
-      key.Name = Trim(start, lineEnd);  // a comment, or a key without "="
+      key.Name = std::string(start, lineEnd);
     }
-    doc.sections_.back().Keys.push_back(std::move(key));
+    std::vector<ProfileKey>& keys = doc.sections_.back().Keys;
+    if (key.Name.empty() && !keys.empty() && keys.back().Name.empty()) continue;
+    keys.push_back(std::move(key));
   }
   return doc;
 }
 
 std::string ProfileDocument::Serialize() const {
-  std::string out;
+  std::string out = byteOrderMark_ ? ByteOrderMark : "";
   for (const ProfileSection& section : sections_) {
     if (!section.Name.empty()) out += "[" + section.Name + "]\r\n";
     for (const ProfileKey& key : section.Keys) {
@@ -79,33 +94,40 @@ std::string ProfileDocument::Serialize() const {
 }
 
 const std::string* ProfileDocument::Find(const char* section, const char* key) const {
+  const std::string sectionName = Trim(section), keyName = Trim(key);
+  if (keyName.empty()) return nullptr;
   for (const ProfileSection& s : sections_) {
-    if (!SameName(s.Name, section)) continue;
+    if (!SameName(s.Name, sectionName)) continue;
+    // Only the first section of a name counts; a repeated header is dead text.
     for (const ProfileKey& k : s.Keys)
-      if (k.Name[0] != ';' && SameName(k.Name, key)) return k.HasValue ? &k.Value : nullptr;
+      if (SameName(k.Name, keyName)) return k.HasValue ? &k.Value : nullptr;
+    return nullptr;
   }
   return nullptr;
 }
 
 bool ProfileDocument::Set(const char* section, const char* key, const char* value) {
+  const std::string sectionName = Trim(section), keyName = Trim(key);
   while (IsBlank(*value)) ++value;  // leading blanks would not survive a read anyway
   ProfileSection* target = nullptr;
   for (ProfileSection& s : sections_) {
-    if (!SameName(s.Name, section)) continue;
-    for (ProfileKey& k : s.Keys) {
-      if (k.Name[0] == ';' || !SameName(k.Name, key)) continue;
-      if (k.HasValue && k.Value == value) return false;
-      k.Value = value;
-      k.HasValue = true;
-      return true;
+    if (SameName(s.Name, sectionName)) {
+      target = &s;
+      break;
     }
-    if (!target) target = &s;
   }
   if (!target) {
-    sections_.push_back(ProfileSection{section, {}});
+    sections_.push_back(ProfileSection{sectionName, {}});
     target = &sections_.back();
   }
-  target->Keys.push_back(ProfileKey{key, value, true});
+  for (ProfileKey& k : target->Keys) {
+    if (!SameName(k.Name, keyName)) continue;
+    if (k.HasValue && k.Value == value) return false;
+    k.Value = value;
+    k.HasValue = true;
+    return true;
+  }
+  target->Keys.push_back(ProfileKey{keyName, value, true});
   return true;
 }
 

@@ -1,6 +1,7 @@
 // The in-memory form of an INI file, shared by the POSIX profile functions and
-// their tests. It keeps the file's lines the way the Windows profile code does:
-// sections and keys in file order, comments kept, blank lines dropped.
+// their tests. It keeps the file the way the Windows profile code does:
+// sections and keys in file order, every other line kept as a key of its own,
+// blank lines dropped, names and values trimmed.
 #pragma once
 #include <string>
 #include <vector>
@@ -23,14 +24,16 @@ class ProfileDocument {
   static ProfileDocument Parse(const std::string& text);
   std::string Serialize() const;  // CR LF line ends
 
-  // The value of a key (section and key names compare without letter case),
-  // or nullptr when the key is absent or has no value.
+  // The value of a key in the first section of that name (names compare
+  // without letter case or surrounding blanks), or nullptr when the key is
+  // absent or has no value.
   const std::string* Find(const char* section, const char* key) const;
-  // Replaces the value in place, or appends the key to its section, or the
-  // section to the file. Returns false when nothing changed.
+  // Replaces the value in place, or appends the key to the first section of
+  // that name, or the section to the file. Returns false when nothing changed.
   bool Set(const char* section, const char* key, const char* value);
 
  private:
+  bool byteOrderMark_ = false;  // a UTF-8 mark at the start is written back
   std::vector<ProfileSection> sections_;
 };
 
