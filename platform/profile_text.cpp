@@ -83,7 +83,9 @@ ProfileDocument ProfileDocument::Parse(const std::string& text) {
 std::string ProfileDocument::Serialize() const {
   std::string out = byteOrderMark_ ? ByteOrderMark : "";
   for (const ProfileSection& section : sections_) {
-    if (!section.Name.empty()) out += "[" + section.Name + "]\r\n";
+    // Only the lines before the first header go without one; a "[]" section
+    // keeps its header, or its keys would join the section above it.
+    if (&section != &sections_.front()) out += "[" + section.Name + "]\r\n";
     for (const ProfileKey& key : section.Keys) {
       out += key.Name;
       if (key.HasValue) out += "=" + key.Value;
