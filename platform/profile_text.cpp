@@ -40,7 +40,6 @@ const char ByteOrderMark[] = "\xEF\xBB\xBF";
 // line with an empty name directly after another one is dropped.
 ProfileDocument ProfileDocument::Parse(const std::string& text) {
   ProfileDocument doc;
-  doc.sections_.push_back(ProfileSection{});  // keys before any header
   const char* p = text.data();
   const char* const end = p + text.size();
   if (text.compare(0, 3, ByteOrderMark) == 0) {

@@ -34,7 +34,8 @@ class ProfileDocument {
 
  private:
   bool byteOrderMark_ = false;  // a UTF-8 mark at the start is written back
-  std::vector<ProfileSection> sections_;
+  // The first entry always holds the lines before the first header.
+  std::vector<ProfileSection> sections_ = std::vector<ProfileSection>(1);
 };
 
 // A value as the profile functions return it: surrounding quotes removed.

@@ -7,11 +7,25 @@
 #include "platform/profile.h"
 #include "settings/settings.h"
 
-using platform::ReadIniInt;
-using platform::ReadIniString;
 using platform::WriteIniString;
 
 namespace {
+
+// Without a usable path (the executable's own path was not found, or is too
+// long) nothing is read or written: the Windows functions would otherwise
+// fall back to a file in the Windows directory.
+bool Usable(const char* path) { return path && *path; }
+
+int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
+  return Usable(path) ? platform::ReadIniInt(section, key, fallback, path) : fallback;
+}
+
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer, int capacity,
+                  const char* path) {
+  if (Usable(path)) return platform::ReadIniString(section, key, fallback, buffer, capacity, path);
+  CopyText(buffer, capacity, fallback);
+  return static_cast<int>(std::strlen(buffer));
+}
 
 void WriteIntSetting(const char* path, const char* section, const char* key, int value) {
   char text[16];
@@ -50,6 +64,7 @@ void LoadSettingsRecord(const char* path) {
 }
 
 void SaveSettingsRecord(const char* path) {
+  if (!Usable(path)) return;
   const OutputCharFormat& format = Settings.OutputFormat;
   WriteIniString("Config", "Font", format.Font, path);
   WriteIntSetting(path, "Config", "dwEffects", static_cast<int>(format.dwEffects));
