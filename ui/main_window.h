@@ -1,0 +1,13 @@
+// The main window: menu, query controls on a toolbar strip, output pane and
+// three-part status bar.
+#pragma once
+#include <windows.h>
+
+// Creates the main window and its children: 0 on success, 1 after a message
+// box on failure.
+int CreateMainWindows(HINSTANCE instance);
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Lays the children out over the client area; every WM_SIZE.
+void LayoutMainWindow();
+// Minimum tracking size of the main window, in pixels.
+constexpr int MinimumWidth = 300, MinimumHeight = 250;

@@ -1,0 +1,29 @@
+// The output pane: the read-only rich edit control that shows every lookup,
+// and the commands that act on it as a whole.
+#pragma once
+#include <windows.h>
+
+#include "net/output_sink.h"
+
+// The colour of appended text of a kind (COLORREF); black for unknown kinds.
+COLORREF TextKindColour(int kind);
+
+// Once, right after the pane is created.
+void ConfigureOutputPane(HWND pane);
+// On the UI thread: the text goes to the very end in the kind's colour.
+void AppendToPane(HWND pane, int kind, const char* text);
+
+// File, Save As: true when the file was written.
+bool SaveOutputAs(HWND owner, HWND pane);
+// The pane's plain text, CR LF line ends, written over the file at `path`.
+// Shows the system error box (owned by `owner`) and returns false on failure.
+bool WritePaneToFile(HWND owner, HWND pane, const char* path);
+
+// Options, Font.
+void ChooseOutputFont(HWND owner, HWND pane);
+// Stores a font chosen at `pointTenths` tenths of a point into OutputFormat and
+// applies it to the pane; a refusal shows "Error setting character format".
+void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenths);
+
+// EN_LINK from the pane; always answers 0.
+LRESULT OnPaneLink(HWND owner, HWND pane, const void* enlink);

@@ -1,0 +1,13 @@
+// The recent-queries list of the query box, shared with every running copy of
+// the program through WM_COPYDATA tagged with "MERROWGATE_NOTIFY".
+#pragma once
+#include <windows.h>
+
+// Start-up: the list from the settings file into the query box.
+void LoadRecentQueries();
+// Worker thread, at the start of a lookup: the text to the top of every
+// running copy's list (this one's included), then the list to the file.
+void ShareRecentQuery(const char* text);
+void SaveRecentQueries();
+// WM_COPYDATA of the main window.
+void AcceptSharedQuery(HWND sender, const COPYDATASTRUCT* record);

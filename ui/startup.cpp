@@ -1,0 +1,81 @@
+#include "ui/startup.h"
+
+#include "engine/lookup_worker.h"
+#include "platform/sockets.h"
+#include "ui/command_tail.h"
+#include "ui/controls.h"
+#include "ui/main_window.h"
+#include "ui/settings_window.h"
+#include "ui/window_sink.h"
+
+namespace {
+
+constexpr char UsageText[] = "Usage:\n\tmerrowgate.exe <domain> | <IP> \n";
+
+void RunMessageLoop() {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// A worker request that was sent just before the windows went is still
+// queued for this thread: answering it now (to a window that is gone, so it
+// fails) lets the worker run on to its end instead of waiting for a reply
+// that would never come.
+void AnswerPendingRequests() {
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+}  // namespace
+
+int HandleCommandLine(const char* commandTail) {
+  switch (ClassifyCommandTail(commandTail)) {
+    case TailRequest::Usage:
+      MessageBoxA(nullptr, UsageText, "merrowgate", MB_ICONINFORMATION);
+      DestroyWindow(Ui.Main);
+      return 0;
+    case TailRequest::Lookup:
+      // The whole tail, unchanged: further words and quotes are the query's.
+      SendMessageA(Ui.QueryEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(commandTail));
+      WakeLookupWorker();
+      return 1;
+    case TailRequest::None:
+      break;
+  }
+  return 1;
+}
+
+int RunApplication(HINSTANCE instance, const char* commandTail, int /*showCommand: the windows show normally*/) {
+  if (!platform::StartSockets()) {
+    MessageBoxA(nullptr, "Unsupported WINSOCK version.", "merrowgate", MB_OK);
+    return 1;
+  }
+  HMODULE richEdit = LoadLibraryExA("RICHED20.DLL", nullptr, 0);
+  if (!richEdit) {
+    MessageBoxA(nullptr, "Error loading rich edit library! Make sure you have riched20.dll", "quenfold",
+                MB_ICONERROR);
+    platform::StopSockets();
+    return 1;
+  }
+  if (CreateMainWindows(instance) != 0) {
+    FreeLibrary(richEdit);
+    platform::StopSockets();
+    return 1;
+  }
+  SetOutputSink(&TheWindowSink);
+  StartLookupWorker();
+  LoadSettings();  // before any wake, so the first lookup sees the settings
+  if (HandleCommandLine(commandTail))
+    RunMessageLoop();
+  else
+    RequestQuit();
+  AnswerPendingRequests();
+  StopLookupWorker();
+  SetOutputSink(nullptr);
+  FreeLibrary(richEdit);
+  platform::StopSockets();
+  return 0;
+}
