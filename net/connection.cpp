@@ -1,5 +1,6 @@
 #include "net/connection.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -114,16 +115,35 @@ bool ConnectAndSend(const char* server, const char* query) {
   return true;
 }
 
+namespace {
+
+// A server that sends a byte every few milliseconds never leaves a silent
+// second, so a cancel that has waited this long while data kept coming is
+// honoured too. A reply that ends within it is still received whole.
+constexpr auto CancelGrace = std::chrono::seconds(1);
+// When the current reply wait first saw the cancel while data came; zero when
+// it has not.
+std::chrono::steady_clock::time_point cancelSeenAt;
+
+}  // namespace
+
 int ReceiveReply(char* buffer, int capacity) {
   for (;;) {
     const int ready = platform::WaitReadable(CurrentConnection, 1);
-    if (ready == 0) {
-      if (CancelFlag == 1 || QuitFlag == 1) {
-        Output().AppendOutput(Error, "< Aborted by user >\n");
-        return -1;
-      }
-      continue;
+    const bool cancelled = CancelFlag == 1 || QuitFlag == 1;
+    bool abort = ready == 0 && cancelled;
+    if (ready > 0 && cancelled) {
+      const auto now = std::chrono::steady_clock::now();
+      if (cancelSeenAt == std::chrono::steady_clock::time_point{}) cancelSeenAt = now;
+      abort = now - cancelSeenAt >= CancelGrace;
+    } else if (!cancelled) {
+      cancelSeenAt = {};
     }
+    if (abort) {
+      Output().AppendOutput(Error, "< Aborted by user >\n");
+      return -1;
+    }
+    if (ready == 0) continue;
     // A wait that fails would fail again at once: end the reply like a
     // receive error instead of spinning.
     const int n = ready < 0 ? -1 : platform::ReceiveBytes(CurrentConnection, buffer, capacity);
@@ -139,6 +159,7 @@ int ReceiveReply(char* buffer, int capacity) {
 bool CloseConnection() {
   if (CurrentConnection != platform::InvalidSocket) platform::CloseSocket(CurrentConnection);
   CurrentConnection = platform::InvalidSocket;
+  cancelSeenAt = {};
   return true;
 }
 
