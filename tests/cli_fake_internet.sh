@@ -1,0 +1,130 @@
+#!/bin/bash
+# merrowgate-cli end to end in the fake internet: fake whois servers (socat)
+# on port 43 of the directory's names, and the CLI's output, requests and exit
+# codes. The command to run the CLI is given as arguments, so the same cases
+# run natively and under Wine:
+#   tests/cli_fake_internet.sh build/native/cli/merrowgate-cli
+#   tests/cli_fake_internet.sh scripts/wine-run PREFIX build/windows/cli/merrowgate-cli.exe
+set -u
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
+  exec timeout -k 5 240 "$here/scripts/fake-internet" "$0" "$@"
+fi
+cli=("$@")
+command -v socat >/dev/null || { echo "socat is missing"; echo "0 passed, 1 failed"; exit 1; }
+
+work=$(mktemp -d)
+servers=()
+passed=0
+failed=0
+cleanup() {
+  for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# serve ADDRESS NAME REPLY: answers every connection with REPLY and logs the
+# request line to $work/NAME.log.
+serve() {
+  printf '%b' "$3" >"$work/$2.reply"
+  cat >"$work/$2.sh" <<SH
+#!/bin/sh
+IFS= read -r line || exit 0  # a readiness probe sends nothing
+printf '%s\n' "\$line" | tr -d '\r' >>"$work/$2.log"
+cat "$work/$2.reply"
+SH
+  chmod +x "$work/$2.sh"
+  socat "TCP-LISTEN:43,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
+  servers+=($!)
+}
+serve 127.0.0.2 verisign 'Domain Name: EXAMPLE.COM\r\n   Registrar WHOIS Server: whois.registrar.test\r\n'
+serve 127.0.0.7 registrar 'Registrant Email: owner@example.com\r\n'
+serve 127.0.0.3 arin 'NetRange: 127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n'
+serve 127.0.0.6 ripe 'inetnum: 127.0.0.0 - 127.255.255.255\n'
+serve 127.0.0.4 abuse 'abuse contact: abuse@example.com\n'
+# The .org server accepts and stays silent.
+socat TCP-LISTEN:43,bind=127.0.0.8,reuseaddr,fork SYSTEM:'sleep 20' 2>/dev/null &
+servers+=($!)
+for a in 2 7 3 6 4 8; do
+  for i in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.$a/43) 2>/dev/null && break; sleep 0.05; done
+done
+: >"$work/empty.ini"
+rm -f "$work"/*.log
+
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok    $name"
+  else
+    failed=$((failed + 1))
+    echo "FAIL  $name"
+    sed 's/^/      | /' "$work/out" | head -40
+  fi
+}
+run() {  # run ARGS...: output to $work/out, exit code to $rc
+  timeout 30 "${cli[@]}" --settings "$work/empty.ini" --color=never "$@" >"$work/out" 2>&1 </dev/null
+  rc=$?
+  tr -d '\r' <"$work/out" >"$work/out.lf"
+}
+has() { grep -qF -- "$1" "$work/out.lf"; }
+logged() { [ "$(cat "$work/$1.log" 2>/dev/null)" = "$2" ]; }
+
+run --abuse www.example.com
+check "five steps: exit 0" test $rc = 0
+check "five steps: registry asked for domain = example.com" logged verisign "domain = example.com"
+check "five steps: registrar asked" logged registrar "example.com"
+check "five steps: address registry asked for the address" logged arin "127.0.0.20"
+check "five steps: referred address registry asked" logged ripe "127.0.0.20"
+check "five steps: abuse contact asked" logged abuse "example.com"
+check "five steps: replies shown in order" bash -c "grep -n -e 'Domain Name: EXAMPLE.COM' -e 'mailto:owner@example.com' -e 'NetRange' -e 'inetnum' -e 'abuse contact' '$work/out.lf' | cut -d: -f1 | sort -n -c"
+check "five steps: banners" has "Querying whois.registrar.test:43..."
+rm -f "$work"/*.log
+
+printf '[Config]\r\nResolveDomain=0\r\nGetAbuseInfo=1\r\n' >"$work/custom.ini"
+timeout 30 "${cli[@]}" --settings "$work/custom.ini" --color=never example.com >"$work/out" 2>&1 </dev/null
+rc=$?
+tr -d '\r' <"$work/out" >"$work/out.lf"
+check "settings file: ResolveDomain=0 leaves the address steps out" bash -c "[ $rc = 0 ] && [ ! -e '$work/arin.log' ] && grep -qF 'Hostname:	example.com' '$work/out.lf'"
+check "settings file: GetAbuseInfo=1 asks after the referral" logged abuse "example.com"
+check "settings file: not written by the CLI" bash -c "[ \"\$(cat '$work/custom.ini')\" = \"\$(printf '[Config]\r\nResolveDomain=0\r\nGetAbuseInfo=1\r\n')\" ]"
+rm -f "$work"/*.log
+
+run --no-resolve no-server.example
+check "unknown domain: falls back to the default server" has "Falling back to the default server."
+check "unknown domain: nothing listens there, exit 1" bash -c "[ $rc = 1 ] && grep -qF 'Cannot connect socket' '$work/out.lf'"
+
+run 0
+check "packed zero: message and exit 1" bash -c "[ $rc = 1 ] && grep -qxF 'Invalid Packed IP address.' '$work/out.lf'"
+run 4294967296
+check "packed number above 32 bits is rejected" bash -c "[ $rc = 1 ] && grep -qxF 'Invalid Packed IP address.' '$work/out.lf'"
+run --no-reverse 2130706452
+check "packed address: dotted form asked at the registries" bash -c "[ $rc = 0 ] && grep -qF 'Packed IP: 127.0.0.20' '$work/out.lf' && grep -qxF 127.0.0.20 '$work/arin.log'"
+rm -f "$work"/*.log
+
+run --frobnicate example.com
+check "bad option: exit 2" test $rc = 2
+run --proxy gopher://x example.com
+check "bad proxy URL: exit 2" test $rc = 2
+run --proxy http://127.0.0.1:1 --no-resolve example.com
+check "refused proxy: message, exit 1" bash -c "[ $rc = 1 ] && grep -qF 'Cannot connect socket' '$work/out.lf'"
+
+if [ "${cli[0]##*/}" = merrowgate-cli ]; then
+  # Ctrl-C while the silent .org server is awaited: the lookup ends quietly.
+  start=$(date +%s%N)
+  timeout 30 "${cli[@]}" --settings "$work/empty.ini" --no-resolve --color=never example.org >"$work/out" 2>&1 </dev/null &
+  pid=$!
+  sleep 0.7
+  kill -INT $pid
+  wait $pid
+  rc=$?
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  tr -d '\r' <"$work/out" >"$work/out.lf"
+  check "Ctrl-C: aborted within about a second" bash -c "[ $elapsed -lt 2500 ] && grep -qxF '< Aborted by user >' '$work/out.lf'"
+  check "Ctrl-C: the exchange had run, exit 0" test $rc = 0
+fi
+
+echo "$passed passed, $failed failed"
+[ $failed = 0 ]
