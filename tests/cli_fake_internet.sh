@@ -43,8 +43,15 @@ serve 127.0.0.7 registrar 'Registrant Email: owner@example.com\r\n'
 serve 127.0.0.3 arin 'NetRange: 127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n'
 serve 127.0.0.6 ripe 'inetnum: 127.0.0.0 - 127.255.255.255\n'
 serve 127.0.0.4 abuse 'abuse contact: abuse@example.com\n'
-# The .org server accepts and stays silent.
-socat TCP-LISTEN:43,bind=127.0.0.8,reuseaddr,fork SYSTEM:'sleep 20' 2>/dev/null &
+# The .org server takes the request and stays silent.
+cat >"$work/silent.sh" <<SH
+#!/bin/sh
+IFS= read -r line || exit 0
+echo asked >>"$work/silent.log"
+sleep 20
+SH
+chmod +x "$work/silent.sh"
+socat TCP-LISTEN:43,bind=127.0.0.8,reuseaddr,fork "SYSTEM:$work/silent.sh" 2>/dev/null &
 servers+=($!)
 for a in 2 7 3 6 4 8; do
   for i in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.$a/43) 2>/dev/null && break; sleep 0.05; done
@@ -113,10 +120,11 @@ check "refused proxy: message, exit 1" bash -c "[ $rc = 1 ] && grep -qF 'Cannot 
 
 if [ "${cli[0]##*/}" = merrowgate-cli ]; then
   # Ctrl-C while the silent .org server is awaited: the lookup ends quietly.
-  start=$(date +%s%N)
   timeout 30 "${cli[@]}" --settings "$work/empty.ini" --no-resolve --color=never example.org >"$work/out" 2>&1 </dev/null &
   pid=$!
-  sleep 0.7
+  for i in $(seq 200); do [ -s "$work/silent.log" ] && break; sleep 0.05; done
+  sleep 0.2
+  start=$(date +%s%N)
   kill -INT $pid
   wait $pid
   rc=$?

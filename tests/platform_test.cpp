@@ -1,1 +1,90 @@
+// The platform edge: the wake event, the worker thread's bounded join, and
+// socket errors reported as Windows sockets codes on every platform.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/sockets.h"
+#include "platform/thread.h"
+#include "tests/support/loopback_server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST(Event, SignalsCollapseAndResetAutomatically) {
+  platform::Event event;
+  EXPECT_FALSE(event.WaitFor(10));  // created unsignalled
+  event.Signal();
+  event.Signal();
+  EXPECT_TRUE(event.WaitFor(10));
+  EXPECT_FALSE(event.WaitFor(10));  // two signals, one release
+}
+
+TEST(Thread, JoinGivesUpAfterItsTimeAndAbandonLetsGo) {
+  static std::atomic<bool> release{false};
+  static std::atomic<bool> ended{false};
+  release = false;
+  ended = false;
+  platform::Thread thread;
+  ASSERT_TRUE(thread.Start(
+      [](void*) -> unsigned {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ended = true;
+        return 0;
+      },
+      nullptr));
+  const auto start = Clock::now();
+  EXPECT_FALSE(thread.Join(100));
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(90));
+  thread.Abandon();
+  EXPECT_FALSE(thread.Running());
+  release = true;
+  for (int i = 0; i < 200 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(ended);
+  platform::SleepMilliseconds(20);  // let the abandoned thread finish freeing its state
+}
+
+TEST(Sockets, RefusedConnectIsReportedAsWsaConnRefused) {
+  std::uint16_t port;
+  {
+    LoopbackServer gone({});
+    port = gone.Port();
+  }
+  const platform::Socket s = platform::OpenTcpSocket();
+  ASSERT_NE(s, platform::InvalidSocket);
+  EXPECT_EQ(platform::ConnectIPv4(s, platform::ParseIPv4("127.0.0.1"), port), -1);
+  EXPECT_EQ(platform::LastSocketError(), platform::ErrConnRefused);
+  platform::CloseSocket(s);
+}
+
+TEST(Sockets, AddressTexts) {
+  struct Case {
+    const char* text;
+    const char* formatted;  // nullptr: not an address
+  } cases[] = {
+      {"1.2.3.4", "1.2.3.4"},
+      {"127.0.0.1", "127.0.0.1"},
+      {"0.0.0.0", "0.0.0.0"},
+      {"255.255.255.255", nullptr},  // reads as the "none" value
+      {"1.2.3.256", nullptr},
+      {"a.b.c.d", nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::uint32_t a = platform::ParseIPv4(c.text);
+    if (c.formatted) {
+      EXPECT_EQ(platform::FormatIPv4(a), c.formatted) << c.text;
+    } else {
+      EXPECT_EQ(a, platform::AddressNone) << c.text;
+    }
+  }
+}
+
+TEST(Sockets, UnknownNameFails) {
+  platform::HostEntry entry;
+  EXPECT_FALSE(platform::ResolveName("no-such-host.invalid", entry));
+}
+
+}  // namespace
