@@ -218,6 +218,17 @@ TEST_F(ConnectionTest, ProxyDumpListsBytesOnlyWithDebug) {
   for (const auto& p : sink.Pieces()) EXPECT_EQ(p.Kind, Detail);
 }
 
+TEST_F(ConnectionTest, FailingReadinessWaitEndsTheReplyInsteadOfSpinning) {
+  // A handle that no wait accepts: the wait fails at once, every time.
+  CurrentConnection = 1 << 20;
+  char buffer[4096];
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReceiveReply(buffer, 4000), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(sink.TextOf(Error).rfind(">>Error: ", 0), 0u) << sink.TextOf(Error);
+  CurrentConnection = platform::InvalidSocket;
+}
+
 TEST_F(ConnectionTest, CloseTwiceIsHarmless) {
   EXPECT_TRUE(CloseConnection());
   EXPECT_TRUE(CloseConnection());
