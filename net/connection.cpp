@@ -62,6 +62,23 @@ int ReceiveFromConnection(void* buffer, int capacity) {
   return platform::ReceiveBytes(CurrentConnection, buffer, capacity);
 }
 
+int ReceiveFullFromConnection(void* buffer, int count) {
+  char* p = static_cast<char*>(buffer);
+  int have = 0;
+  while (have < count) {
+    const int n = platform::ReceiveBytes(CurrentConnection, p + have, count - have);
+    if (n <= 0) break;
+    have += n;
+  }
+  return have;
+}
+
+bool FailTunnel(const char* message) {
+  Output().AppendOutput(Error, message);
+  CloseConnection();
+  return false;
+}
+
 bool ConnectAndSend(const char* server, const char* query) {
   OutputSink& out = Output();
   out.AppendOutput(Detail, "\nQuerying ");

@@ -39,6 +39,11 @@ bool CloseConnection();
 int SendToConnection(const void* data, int length);
 // One receive on the current connection; the count, 0 on close, -1 on error.
 int ReceiveFromConnection(void* buffer, int capacity);
+// Receives until `count` bytes have come, or the peer closes or fails; returns
+// how many came, so a reply split over several packets arrives whole.
+int ReceiveFullFromConnection(void* buffer, int count);
+// A tunnel's failure: the message as Error text, the connection closed, false.
+bool FailTunnel(const char* message);
 
 // The fixed text for a Windows sockets error code.
 const char* SocketErrorText(int code);

@@ -16,12 +16,6 @@ namespace {
 constexpr int CredentialsCapacity = 2 * ProxyTextCapacity;
 constexpr int EncodedCredentialsCapacity = 4 * ((CredentialsCapacity - 1 + 2) / 3) + 1;
 
-bool Refuse(const char* message) {
-  Output().AppendOutput(Error, message);
-  CloseConnection();
-  return false;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -96,15 +90,15 @@ bool OpenHttpTunnel(const char* host, int port) {
     char plain[CredentialsCapacity];
     const int n = std::snprintf(plain, sizeof plain, "%s:%s", Settings.Login, Settings.Pass);
     if (n < 0 || n >= static_cast<int>(sizeof plain) || !Base64Encode(plain, encoded, sizeof encoded))
-      return Refuse("Username/Password too long for the proxy!\n");
+      return FailTunnel("Username/Password too long for the proxy!\n");
     credentials = encoded;
   }
 
   char request[HttpRequestCapacity];
   const int length = BuildHttpConnectRequest(request, sizeof request, host, port, credentials);
-  if (length < 0) return Refuse("Host name too long for the proxy!\n");
+  if (length < 0) return FailTunnel("Host name too long for the proxy!\n");
   ProxyDump("HTTP Proxy Request:\n========\n", request);
-  if (SendToConnection(request, length) != length) return Refuse("Cannot send data to proxy!\n");
+  if (SendToConnection(request, length) != length) return FailTunnel("Cannot send data to proxy!\n");
 
   // The header is taken one byte at a time up to its empty line, so that not a
   // byte of the whois reply behind it is taken off the socket here; headers
@@ -116,13 +110,13 @@ bool OpenHttpTunnel(const char* host, int port) {
     ++count;
   }
   reply[count] = '\0';
-  if (count == 0) return Refuse("No reply received from proxy!\n");
+  if (count == 0) return FailTunnel("No reply received from proxy!\n");
   ProxyDump("HTTP Proxy Reply:\n========\n", reply);
 
   const HttpReplyStatus status = JudgeHttpReply(reply, count);
   switch (status.Verdict) {
-    case HttpReplyVerdict::NotHttp: return Refuse("Unexpected reply received from proxy!\n");
-    case HttpReplyVerdict::NoStatusCode: return Refuse("Incomplete reply received from proxy!\n");
+    case HttpReplyVerdict::NotHttp: return FailTunnel("Unexpected reply received from proxy!\n");
+    case HttpReplyVerdict::NoStatusCode: return FailTunnel("Incomplete reply received from proxy!\n");
     case HttpReplyVerdict::ErrorStatus: {
       const std::string line(reply, static_cast<size_t>(status.StatusLineLength));
       out.AppendOutput(Error, "Received error code from proxy: ");
@@ -137,6 +131,6 @@ bool OpenHttpTunnel(const char* host, int port) {
   // sees the end of the stream. One that never ends its header would leak
   // header lines into the whois reply.
   if (count == HttpReplyCapacity && !HttpReplyHeaderComplete(reply, count))
-    return Refuse("Reply header from proxy too long!\n");
+    return FailTunnel("Reply header from proxy too long!\n");
   return true;
 }

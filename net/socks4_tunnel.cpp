@@ -5,28 +5,6 @@
 #include "net/connection.h"
 #include "net/output_sink.h"
 
-namespace {
-
-bool Refuse(const char* message) {
-  Output().AppendOutput(Error, message);
-  CloseConnection();
-  return false;
-}
-
-// Receives until `count` bytes have come, or the proxy closes or fails;
-// returns how many came. A reply split over several packets arrives whole.
-int ReceiveFull(unsigned char* buffer, int count) {
-  int have = 0;
-  while (have < count) {
-    const int n = ReceiveFromConnection(buffer + have, count - have);
-    if (n <= 0) break;
-    have += n;
-  }
-  return have;
-}
-
-}  // namespace
-
 // Connect request:
 //
 //   offset  size   content
@@ -80,7 +58,7 @@ bool OpenSocks4Tunnel(const char* host, int port) {
     return false;
   }
   if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
-    return Refuse("Host name too long for the proxy!\n");
+    return FailTunnel("Host name too long for the proxy!\n");
 
   // SOCKS4 carries a user id but no password.
   char userId[ProxyTextCapacity] = "";
@@ -89,19 +67,19 @@ bool OpenSocks4Tunnel(const char* host, int port) {
   unsigned char packet[Socks4PacketCapacity];
   const int length = BuildSocks4Request(packet, sizeof packet, port, address, userId,
                                         proxyResolves ? host : nullptr);
-  if (length < 0) return Refuse("Username/Password too long for the proxy!\n");
+  if (length < 0) return FailTunnel("Username/Password too long for the proxy!\n");
   ProxyDumpPacket("SOCKS4 Proxy Request:\n========\n", packet, length);
-  if (SendToConnection(packet, length) != length) return Refuse("Cannot send data to proxy!\n");
+  if (SendToConnection(packet, length) != length) return FailTunnel("Cannot send data to proxy!\n");
 
   // Exactly the 8 reply bytes are taken, so nothing of the whois reply is;
   // the listing shows one byte more, zero-filled, whatever arrived.
   unsigned char reply[Socks4ReplyLength + 1] = {};
-  const int count = ReceiveFull(reply, Socks4ReplyLength);
+  const int count = ReceiveFullFromConnection(reply, Socks4ReplyLength);
   ProxyDumpPacket("SOCKS4 Proxy Reply:\n========\n", reply, Socks4ReplyLength + 1);
 
   const Socks4ReplyStatus status = JudgeSocks4Reply(reply, count);
   if (status.Verdict == Socks4Verdict::Granted) return true;
-  if (status.Verdict == Socks4Verdict::Truncated) return Refuse("Bad response received from proxy server!\n");
+  if (status.Verdict == Socks4Verdict::Truncated) return FailTunnel("Bad response received from proxy server!\n");
   OutputSink& out = Output();
   out.AppendOutput(Error, "Received error code from proxy: ");
   AppendFormatted(Error, "#%d", status.Code);

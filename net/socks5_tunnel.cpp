@@ -18,29 +18,11 @@ constexpr unsigned char AddressIPv6 = 4;
 const char RequestHeader[] = "SOCKS5 Proxy Request:\n========\n";
 const char ReplyHeader[] = "SOCKS5 Proxy Reply:\n========\n";
 
-bool Refuse(const char* message) {
-  Output().AppendOutput(Error, message);
-  CloseConnection();
-  return false;
-}
-
-// Receives until `count` bytes have come, or the proxy closes or fails;
-// returns how many came. A reply split over several packets arrives whole.
-int ReceiveFull(unsigned char* buffer, int count) {
-  int have = 0;
-  while (have < count) {
-    const int n = ReceiveFromConnection(buffer + have, count - have);
-    if (n <= 0) break;
-    have += n;
-  }
-  return have;
-}
-
 // Sends a whole packet; every packet waits for the reply to the one before,
 // since some proxies (microsocks) drop bytes that arrive early.
 bool SendPacket(const unsigned char* packet, int length) {
   if (SendToConnection(packet, length) == length) return true;
-  return Refuse("Cannot send data to proxy!\n");
+  return FailTunnel("Cannot send data to proxy!\n");
 }
 
 }  // namespace
@@ -188,20 +170,20 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   unsigned char connect[Socks5PacketCapacity];
   const int connectLength =
       BuildSocks5ConnectRequest(connect, sizeof connect, proxyResolves ? host : nullptr, address, port);
-  if (connectLength < 0) return Refuse("Host name too long for the proxy!\n");
+  if (connectLength < 0) return FailTunnel("Host name too long for the proxy!\n");
 
   unsigned char packet[Socks5PacketCapacity];
   const int greetingLength = BuildSocks5Greeting(packet, Settings.UseAuth != 0);
   if (!SendPacket(packet, greetingLength)) return false;
 
   unsigned char reply[Socks5PacketCapacity] = {};
-  int count = ReceiveFull(reply, 2);
+  int count = ReceiveFullFromConnection(reply, 2);
   ProxyDumpPacket(ReplyHeader, reply, count);
   switch (JudgeSocks5MethodReply(reply, count)) {
-    case Socks5MethodVerdict::BadResponse: return Refuse("Bad response received from proxy server!\n");
+    case Socks5MethodVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
     case Socks5MethodVerdict::NoAcceptableMethod:
       // No line break: the next output continues on this line.
-      return Refuse("Can not negotiate authentication methods with the SOCKS5 proxy?");
+      return FailTunnel("Can not negotiate authentication methods with the SOCKS5 proxy?");
     case Socks5MethodVerdict::Connect: break;
     case Socks5MethodVerdict::Authenticate: {
       if (Settings.Debug) out.AppendOutput(Detail, "Authenticating!\n");
@@ -209,13 +191,13 @@ bool OpenSocks5Tunnel(const char* host, int port) {
       CopyText(user, sizeof user, Settings.Login);
       CopyText(pass, sizeof pass, Settings.Pass);
       const int authLength = BuildSocks5AuthRequest(packet, sizeof packet, user, pass);
-      if (authLength < 0) return Refuse("Username/Password too long for the proxy!\n");
+      if (authLength < 0) return FailTunnel("Username/Password too long for the proxy!\n");
       ProxyDumpPacket(RequestHeader, packet, authLength);  // shows the password in clear
       if (!SendPacket(packet, authLength)) return false;
-      count = ReceiveFull(reply, 2);
+      count = ReceiveFullFromConnection(reply, 2);
       switch (JudgeSocks5AuthReply(reply, count)) {
-        case Socks5AuthVerdict::BadResponse: return Refuse("Bad response received from proxy server!\n");
-        case Socks5AuthVerdict::Rejected: return Refuse("Bad Username/Password!\n");
+        case Socks5AuthVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
+        case Socks5AuthVerdict::Rejected: return FailTunnel("Bad Username/Password!\n");
         case Socks5AuthVerdict::Accepted: break;
       }
       break;
@@ -228,15 +210,15 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   // The head tells the reply's length; the rest is read to exactly that, so
   // the whois reply behind it stays in the stream.
   std::memset(reply, 0, sizeof reply);
-  count = ReceiveFull(reply, Socks5ReplyHeadLength);
+  count = ReceiveFullFromConnection(reply, Socks5ReplyHeadLength);
   const int length = Socks5ConnectReplyLength(reply, count);
-  if (length > count) count += ReceiveFull(reply + count, length - count);
+  if (length > count) count += ReceiveFullFromConnection(reply + count, length - count);
   ProxyDumpPacket(ReplyHeader, reply, 10);  // ten lines, whatever the reply's length
 
   const Socks5ConnectStatus status = JudgeSocks5ConnectReply(reply, count);
   switch (status.Verdict) {
     case Socks5ConnectVerdict::Succeeded: return true;
-    case Socks5ConnectVerdict::BadResponse: return Refuse("Bad response received from proxy server!\n");
+    case Socks5ConnectVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
     case Socks5ConnectVerdict::Failed: break;
   }
   AppendFormatted(Error, "SOCKS Error #%d %s\n", status.Code, Socks5ReplyText(status.Code));
