@@ -1,5 +1,6 @@
 #include "engine/whois_exchange.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,9 +15,19 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-void AppendPiece(TextKind kind, const char* begin, const char* end) {
+// Each piece is copied into a buffer for its append. One buffer serves every
+// piece, so that a long reply full of e-mail words does not cost an
+// allocation per word; only the worker thread runs exchanges.
+std::string& PieceBuffer() {
+  static std::string buffer;
+  return buffer;
+}
+
+void AppendPiece(TextKind kind, const char* prefix, const char* begin, const char* end) {
   if (begin == end) return;
-  const std::string piece(begin, end);
+  std::string& piece = PieceBuffer();
+  piece.assign(prefix);
+  piece.append(begin, end);
   Output().AppendOutput(kind, piece.c_str());
 }
 
@@ -30,17 +41,17 @@ void EmitReplyChunk(const char* text) {
     const char* limit = at ? at : end;
     const char* wordStart = limit;
     while (wordStart > pos && !IsBlank(wordStart[-1])) --wordStart;
-    AppendPiece(Plain, pos, wordStart);
+    AppendPiece(Plain, "", pos, wordStart);
     pos = wordStart;
     if (!at) {
-      AppendPiece(Plain, pos, end);
+      AppendPiece(Plain, "", pos, end);
       return;
     }
     const char* wordEnd = at + 1;
     while (wordEnd < end && !IsBlank(*wordEnd)) ++wordEnd;
     // A line end after the address goes with the link; spaces and tabs do not.
     while (wordEnd < end && (*wordEnd == '\r' || *wordEnd == '\n')) ++wordEnd;
-    Output().AppendOutput(MailLink, ("mailto:" + std::string(pos, wordEnd)).c_str());
+    AppendPiece(MailLink, "mailto:", pos, wordEnd);
     pos = wordEnd;
   }
 }
@@ -48,8 +59,28 @@ void EmitReplyChunk(const char* text) {
 // A referral is " whois." (the name begins with the word) or " whois://" (the
 // name follows the scheme); it runs to the next CR, LF, space or the end.
 void ScanForReferral(char* chunk, int length, char* referral) {
-  for (int i = 0; i < length && chunk[i]; ++i)
-    if (chunk[i] >= 'A' && chunk[i] <= 'Z') chunk[i] = static_cast<char>(chunk[i] - 'A' + 'a');
+  // Every byte of every reply passes here, so the text up to its first zero
+  // byte is lower-cased eight bytes at a time: in `capital`, the high bit of
+  // each byte that holds "A" to "Z" is set, and moved to the bit that makes
+  // it lower case. No carry crosses a byte, as the high bits are cleared first.
+  const void* zero = std::memchr(chunk, '\0', static_cast<size_t>(length));
+  const size_t text = zero ? static_cast<size_t>(static_cast<const char*>(zero) - chunk) : static_cast<size_t>(length);
+  constexpr std::uint64_t Ones = 0x0101010101010101ull, HighBits = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + 8 <= text; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, chunk + i, 8);
+    const std::uint64_t low = word & ~HighBits;
+    const std::uint64_t fromA = low + (0x80 - 'A') * Ones;
+    const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * Ones;
+    const std::uint64_t capital = fromA & ~pastZ & ~word & HighBits;
+    word ^= capital >> 2;
+    std::memcpy(chunk + i, &word, 8);
+  }
+  for (; i < text; ++i) {
+    const unsigned char c = static_cast<unsigned char>(chunk[i]);
+    chunk[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26u ? 'a' - 'A' : 0));
+  }
   const char* end = chunk + length;
   const char* hit = chunk;
   while ((hit = std::strstr(hit, " whois")) != nullptr) {
