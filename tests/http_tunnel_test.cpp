@@ -10,6 +10,7 @@
 #include "net/http_tunnel.h"
 #include "settings/settings.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/proxy_peer.h"
 #include "tests/support/recording_sink.h"
 
 namespace {
@@ -22,36 +23,8 @@ const char WhoisReply[] = "Domain Name: EXAMPLE.INVALID\r\n";
 LoopbackServer::Script HttpProxy(std::vector<std::string> packets, std::string whois = {}) {
   return [packets, whois](LoopbackConnection& c) {
     c.ReadUntil("\r\n\r\n");
-    for (size_t i = 0; i < packets.size(); ++i) {
-      if (i) c.Pause(50);
-      c.Send(packets[i]);
-    }
-    if (!whois.empty()) {
-      c.ReadUntil("\r\n");
-      c.Send(whois);
-    }
+    AnswerInPackets(c, packets, whois);
   };
-}
-
-void UseProxy(const LoopbackServer& proxy) {
-  Settings.Enabled = 1;
-  Settings.Type = HTTP;
-  CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
-  Settings.Port = proxy.Port();
-}
-
-// One exchange the way the whois exchange runs it; false when the query could
-// not be sent, else the reply in `reply`.
-bool Exchange(const char* server, std::string& reply) {
-  reply.clear();
-  const bool sent = ConnectAndSend(server, "q");
-  if (sent) {
-    char buffer[4096];
-    int n;
-    while ((n = ReceiveReply(buffer, 4000)) > 0) reply.append(buffer, static_cast<size_t>(n));
-  }
-  CloseConnection();
-  return sent;
 }
 
 const char PlainRequest[] = "CONNECT whois.example.invalid:43 HTTP/1.1\r\n\r\n";
@@ -82,7 +55,7 @@ TEST(HttpTunnel, RequestTable) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({HttpProxy({"HTTP/1.0 200 OK\r\n\r\n"}, WhoisReply)});
-    UseProxy(proxy);
+    UseProxy(proxy, HTTP);
     Settings.UseAuth = c.useAuth;
     Settings.Resolve = c.resolve;
     CopyText(Settings.Login, ProxyTextCapacity, c.login.c_str());
@@ -130,7 +103,7 @@ TEST(HttpTunnel, ReplyTable) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({HttpProxy(c.packets, c.error.empty() ? WhoisReply : "")});
-    UseProxy(proxy);
+    UseProxy(proxy, HTTP);
     std::string reply;
     EXPECT_EQ(Exchange("whois.example.invalid", reply), c.error.empty()) << first;
     EXPECT_EQ(sink.TextOf(Error), c.error) << first;
@@ -146,7 +119,7 @@ TEST(HttpTunnel, WhoisBytesInTheHeaderPacketBelongToTheReply) {
   RecordingSink sink;
   SinkScope scope(&sink);
   LoopbackServer proxy({HttpProxy({"HTTP/1.0 200 OK\r\nVia: p\r\n\r\nearly "}, "late\r\n")});
-  UseProxy(proxy);
+  UseProxy(proxy, HTTP);
   std::string reply;
   EXPECT_TRUE(Exchange("whois.example.invalid", reply));
   EXPECT_EQ(reply, "early late\r\n");
@@ -162,7 +135,7 @@ TEST(HttpTunnel, KeptAliveErrorReplyEndsAtItsHeader) {
     c.Send("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 4\r\n\r\nbody");
     c.ReadAvailable(3000);  // until the client closes
   }});
-  UseProxy(proxy);
+  UseProxy(proxy, HTTP);
   const auto start = std::chrono::steady_clock::now();
   std::string reply;
   EXPECT_FALSE(Exchange("whois.example.invalid", reply));
@@ -177,7 +150,7 @@ TEST(HttpTunnel, ResetBeforeAnswering) {
     c.ReadUntil("\r\n\r\n");
     c.Reset();
   }});
-  UseProxy(proxy);
+  UseProxy(proxy, HTTP);
   std::string reply;
   EXPECT_FALSE(Exchange("whois.example.invalid", reply));
   EXPECT_EQ(sink.TextOf(Error), "No reply received from proxy!\n");
@@ -191,7 +164,7 @@ TEST(HttpTunnel, EndlessHeaderIsRefused) {
   std::string header = "HTTP/1.0 200 OK\r\n";
   while (header.size() < HttpReplyCapacity + 1000) header += "X-Filler: 0123456789\r\n";
   LoopbackServer proxy({HttpProxy({header})});
-  UseProxy(proxy);
+  UseProxy(proxy, HTTP);
   std::string reply;
   EXPECT_FALSE(Exchange("whois.example.invalid", reply));
   EXPECT_EQ(sink.TextOf(Error), "Reply header from proxy too long!\n");
@@ -201,7 +174,7 @@ TEST(HttpTunnel, OverlongHostIsRefusedBeforeSending) {
   RecordingSink sink;
   SinkScope scope(&sink);
   LoopbackServer proxy({HttpProxy({"HTTP/1.0 200 OK\r\n\r\n"})});
-  UseProxy(proxy);
+  UseProxy(proxy, HTTP);
   std::string reply;
   EXPECT_FALSE(Exchange(std::string(1000, 'h').c_str(), reply));
   EXPECT_EQ(sink.TextOf(Error), "Host name too long for the proxy!\n");
@@ -214,7 +187,7 @@ TEST(HttpTunnel, DebugShowsRequestAndReplyFramed) {
   SinkScope scope(&sink);
   const std::string header = "HTTP/1.1 200 Connection established\r\n\r\n";
   LoopbackServer proxy({HttpProxy({header}, WhoisReply)});
-  UseProxy(proxy);
+  UseProxy(proxy, HTTP);
   Settings.Debug = 1;
   Settings.UseAuth = 1;
   CopyText(Settings.Login, ProxyTextCapacity, "user");

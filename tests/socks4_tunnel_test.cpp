@@ -9,18 +9,13 @@
 #include "net/socks4_tunnel.h"
 #include "settings/settings.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/proxy_peer.h"
 #include "tests/support/recording_sink.h"
 
 namespace {
 
 const char WhoisReply[] = "Domain Name: EXAMPLE.INVALID\r\n";
 const char Host[] = "whois.example.invalid";
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
 
 const std::string Granted = Bytes({0, 90, 0, 43, 127, 0, 0, 1});
 const std::string PlainRequest = Bytes({4, 1, 0, 43, 192, 0, 2, 7, 0});  // 192.0.2.7:43, no user id
@@ -30,34 +25,8 @@ const std::string PlainRequest = Bytes({4, 1, 0, 43, 192, 0, 2, 7, 0});  // 192.
 LoopbackServer::Script Socks4Proxy(size_t request, std::vector<std::string> packets, std::string whois = {}) {
   return [=](LoopbackConnection& c) {
     c.Read(request);
-    for (size_t i = 0; i < packets.size(); ++i) {
-      if (i) c.Pause(50);
-      c.Send(packets[i]);
-    }
-    if (!whois.empty()) {
-      c.ReadUntil("\r\n");
-      c.Send(whois);
-    }
+    AnswerInPackets(c, packets, whois);
   };
-}
-
-void UseProxy(const LoopbackServer& proxy) {
-  Settings.Enabled = 1;
-  Settings.Type = Socks4;
-  CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
-  Settings.Port = proxy.Port();
-}
-
-bool Exchange(const char* server, std::string& reply) {
-  reply.clear();
-  const bool sent = ConnectAndSend(server, "q");
-  if (sent) {
-    char buffer[4096];
-    int n;
-    while ((n = ReceiveReply(buffer, 4000)) > 0) reply.append(buffer, static_cast<size_t>(n));
-  }
-  CloseConnection();
-  return sent;
 }
 
 TEST(Socks4Tunnel, RequestTable) {
@@ -79,7 +48,7 @@ TEST(Socks4Tunnel, RequestTable) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks4Proxy(c.request.size(), {Granted}, WhoisReply)});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks4);
     Settings.Resolve = c.resolve;
     Settings.UseAuth = c.useAuth;
     CopyText(Settings.Login, ProxyTextCapacity, "alice");
@@ -115,7 +84,7 @@ TEST(Socks4Tunnel, ReplyTable) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks4Proxy(PlainRequest.size(), c.packets, c.error.empty() ? WhoisReply : "")});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks4);
     std::string reply;
     EXPECT_EQ(Exchange("192.0.2.7", reply), c.error.empty()) << name;
     EXPECT_EQ(sink.TextOf(Error), c.error) << name;
@@ -129,7 +98,7 @@ TEST(Socks4Tunnel, WhoisBytesBehindTheReplyBelongToTheReply) {
   RecordingSink sink;
   SinkScope scope(&sink);
   LoopbackServer proxy({Socks4Proxy(PlainRequest.size(), {Granted + "early "}, "late\r\n")});
-  UseProxy(proxy);
+  UseProxy(proxy, Socks4);
   std::string reply;
   EXPECT_TRUE(Exchange("192.0.2.7", reply));
   EXPECT_EQ(reply, "early late\r\n");
@@ -147,7 +116,7 @@ TEST(Socks4Tunnel, RefusedBeforeSending) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks4Proxy(1, {Granted})});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks4);
     Settings.Resolve = c.resolve;
     std::string reply;
     EXPECT_FALSE(Exchange(c.server.c_str(), reply));
@@ -162,7 +131,7 @@ TEST(Socks4Tunnel, DebugListsRequestAndNineReplyBytes) {
   RecordingSink sink;
   SinkScope scope(&sink);
   LoopbackServer proxy({Socks4Proxy(PlainRequest.size(), {Granted}, WhoisReply)});
-  UseProxy(proxy);
+  UseProxy(proxy, Socks4);
   Settings.Debug = 1;
   std::string reply;
   EXPECT_TRUE(Exchange("192.0.2.7", reply));

@@ -10,18 +10,13 @@
 #include "net/socks5_tunnel.h"
 #include "settings/settings.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/proxy_peer.h"
 #include "tests/support/recording_sink.h"
 
 namespace {
 
 const char WhoisReply[] = "Domain Name: EXAMPLE.INVALID\r\n";
 const char Host[] = "whois.example.invalid";
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
 
 const std::string Greeting = Bytes({5, 1, 0});
 const std::string GreetingWithAuth = Bytes({5, 2, 0, 2});
@@ -50,35 +45,10 @@ LoopbackServer::Script Socks5Proxy(std::vector<Round> rounds, std::string whois 
         *pipelined = true;
         return;
       }
-      for (size_t i = 0; i < r.answer.size(); ++i) {
-        if (i) c.Pause(50);
-        c.Send(r.answer[i]);
-      }
+      AnswerInPackets(c, r.answer);
     }
-    if (!whois.empty()) {
-      c.ReadUntil("\r\n");
-      c.Send(whois);
-    }
+    AnswerInPackets(c, {}, whois);
   };
-}
-
-void UseProxy(const LoopbackServer& proxy) {
-  Settings.Enabled = 1;
-  Settings.Type = Socks5;
-  CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
-  Settings.Port = proxy.Port();
-}
-
-bool Exchange(const char* server, std::string& reply) {
-  reply.clear();
-  const bool sent = ConnectAndSend(server, "q");
-  if (sent) {
-    char buffer[4096];
-    int n;
-    while ((n = ReceiveReply(buffer, 4000)) > 0) reply.append(buffer, static_cast<size_t>(n));
-  }
-  CloseConnection();
-  return sent;
 }
 
 struct Settings5 {
@@ -133,7 +103,7 @@ TEST(Socks5Tunnel, HandshakeTable) {
       expected += e.request;
     }
     LoopbackServer proxy({Socks5Proxy(rounds, WhoisReply)});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks5);
     Apply(c.settings);
     std::string reply;
     EXPECT_TRUE(Exchange(c.server.c_str(), reply)) << testing::PrintToString(expected);
@@ -168,7 +138,7 @@ TEST(Socks5Tunnel, MethodAndAuthReplyTable) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks5Proxy(c.rounds, c.error.empty() ? WhoisReply : "")});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks5);
     Apply({1, 0, "alice", "secret"});
     std::string reply;
     EXPECT_EQ(Exchange("192.0.2.7", reply), c.error.empty()) << name;
@@ -212,7 +182,7 @@ TEST(Socks5Tunnel, ConnectReplyTable) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks5Proxy({{3, {NoAuth}}, {10, c.packets}}, c.error.empty() ? WhoisReply : "")});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks5);
     std::string reply;
     EXPECT_EQ(Exchange("192.0.2.7", reply), c.error.empty()) << name;
     EXPECT_EQ(sink.TextOf(Error), c.error) << name;
@@ -234,7 +204,7 @@ TEST(Socks5Tunnel, WhoisBytesBehindTheReplyBelongToTheReply) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks5Proxy({{3, {NoAuth}}, {10, {r + "early "}}}, "late\r\n")});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks5);
     std::string reply;
     EXPECT_TRUE(Exchange("192.0.2.7", reply));
     EXPECT_EQ(reply, "early late\r\n") << r.size();
@@ -248,7 +218,7 @@ TEST(Socks5Tunnel, EachPacketWaitsForTheAnswerBeforeIt) {
   const std::string auth = Bytes({1, 5}) + "alice" + Bytes({6}) + "secret";
   LoopbackServer proxy({Socks5Proxy({{4, {UserPass}}, {auth.size(), {AuthOk}}, {10, {Bound}}}, WhoisReply,
                                     true, pipelined)});
-  UseProxy(proxy);
+  UseProxy(proxy, Socks5);
   Apply({1, 0, "alice", "secret"});
   std::string reply;
   EXPECT_TRUE(Exchange("192.0.2.7", reply));
@@ -269,7 +239,7 @@ TEST(Socks5Tunnel, RefusedBeforeSending) {
     RecordingSink sink;
     SinkScope scope(&sink);
     LoopbackServer proxy({Socks5Proxy({{1, {NoAuth}}})});
-    UseProxy(proxy);
+    UseProxy(proxy, Socks5);
     Settings.Resolve = c.resolve;
     std::string reply;
     EXPECT_FALSE(Exchange(c.server.c_str(), reply));
@@ -289,7 +259,7 @@ TEST(Socks5Tunnel, DebugListsTheHandshake) {
   const std::string ipv6 = Bytes({5, 0, 0, 4}) + std::string(15, '\0') + Bytes({1, 0, 43});
   LoopbackServer proxy(
       {Socks5Proxy({{4, {UserPass}}, {auth.size(), {AuthOk}}, {connect.size(), {ipv6}}}, WhoisReply)});
-  UseProxy(proxy);
+  UseProxy(proxy, Socks5);
   Apply({1, 1, "u", "p"});
   Settings.Debug = 1;
   std::string reply;
