@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     std::fputs("merrowgate-cli: Unsupported WINSOCK version.\n", stderr);
     return 1;
   }
-  if (!settingsPath.empty()) LoadSettingsRecord(settingsPath.c_str());
+  LoadSettingsRecord(settingsPath.c_str());  // defaults when there is no file
   if (resolve >= 0) Settings.ResolveDomain = resolve;
   if (reverse >= 0) Settings.ReverseIP = reverse;
   if (abuse >= 0) Settings.GetAbuseInfo = abuse;
