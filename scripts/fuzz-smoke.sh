@@ -29,7 +29,12 @@ for dir in "$root"/fuzz/corpus/*/; do
   else
     echo "FAIL $name"
     grep -E 'ERROR|check failed|SUMMARY|^#' "$scratch/$name.log" | tail -n 20 >&2
-    for crash in "$scratch/$name".*; do [ -f "$crash" ] && cp "$crash" "$build/" && echo "  input kept: $build/$(basename "$crash")"; done
+    for kind in crash leak timeout oom slow-unit; do
+      for input in "$scratch/$name.$kind"-*; do
+        [ -f "$input" ] || continue
+        cp "$input" "$build/" && echo "  input kept: $build/$(basename "$input")"
+      done
+    done
     failed="$failed $name"
   fi
 done

@@ -1,0 +1,131 @@
+#!/bin/bash
+# Benchmarks merrowgate-cli against Debian's whois client and socat, on fake
+# whois servers inside a loopback-only network namespace (its own hosts file
+# maps the servers to 127.x addresses; nothing leaves the machine). Needs
+# root, hyperfine, socat, whois and /usr/bin/time.
+#
+#   bench/run.sh [build dir]      (default build/native)
+#
+# Writes the tables between the result markers of bench/README.md and prints
+# them. MERROWGATE_EXE names the Windows program to report on (default
+# build/windows/ui/merrowgate.exe). BENCH_RUNS sets hyperfine's runs (default 20), BENCH_STREAM_MIB the
+# size of the streamed reply (default 64).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/native}
+runs=${BENCH_RUNS:-20}
+mib=${BENCH_STREAM_MIB:-64}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; fi
+cmake --build "$build" --target merrowgate-cli -j"$(nproc)" >/dev/null
+cli=$build/cli/merrowgate-cli
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cat >"$work/hosts" <<'HOSTS'
+127.0.0.1	localhost
+127.0.0.2	whois.verisign-grs.com
+127.0.0.3	whois.arin.net
+127.0.0.4	whois.abuse.net
+127.0.0.6	whois.ripe.net
+127.0.0.7	whois.registrar.test
+23.0.0.1	example.com
+HOSTS
+# Replies of the five steps: the registry refers to the registrar, the address
+# registry to RIPE. The address is only a name in the hosts file.
+printf '   Domain Name: EXAMPLE.COM\r\n   Registry Domain ID: 1_DOMAIN_COM-VRSN\r\n   Registrar WHOIS Server: whois.registrar.test\r\n   Registrar URL: http://www.registrar.test\r\n' >"$work/r2"
+printf 'NetRange:       23.0.0.0 - 23.15.255.255\nReferralServer: whois://whois.ripe.net\n' >"$work/r3"
+printf 'abuse@example.com\n' >"$work/r4"
+printf 'inetnum:        23.0.0.0 - 23.0.0.255\nabuse-mailbox:  abuse@example.net\n' >"$work/r6"
+printf 'Domain Name: example.com\r\nRegistrant Email: owner@example.com\r\nAdmin Email: admin@example.com\r\n' >"$work/r7"
+printf '[Config]\nResolveDomain=1\nReverseIP=1\nGetAbuseInfo=1\n' >"$work/five.ini"
+printf '[Config]\nResolveDomain=0\nReverseIP=0\nGetAbuseInfo=0\n' >"$work/one.ini"
+line='Registrant Email: owner@example.com   Registrar URL: http://www.example.com/'
+
+cat >"$work/inside.sh" <<'INSIDE'
+set -euo pipefail
+work=$1 cli=$2 runs=$3 mib=$4 line=$5
+ip link set lo up
+mount --bind "$work/hosts" /etc/hosts
+serve() {  # address, shell command that writes the reply
+  socat TCP-LISTEN:43,bind=$1,reuseaddr,fork SYSTEM:"head -n1 >/dev/null; $2" 2>/dev/null &
+  server=$!
+  for _ in $(seq 50); do (exec 3<>/dev/tcp/$1/43) 2>/dev/null && return; sleep 0.05; done
+}
+serve 127.0.0.2 "cat $work/r2"
+registry=$server
+for a in 3 4 6 7; do serve 127.0.0.$a "cat $work/r$a"; done
+
+peak() { /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1; cat "$work/rss"; }
+
+five_cli="$cli --settings $work/five.ini --color=never example.com"
+five_whois="sh -c 'whois example.com; whois 23.0.0.1; whois -h whois.abuse.net example.com'"
+hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/five.md" \
+  -n merrowgate-cli "$five_cli" -n whois "$five_whois" >/dev/null
+{ echo "merrowgate-cli $(eval peak $five_cli)"; echo "whois $(peak sh -c "$five_whois")"; } >"$work/five.rss"
+
+# The same registry address now streams a long reply.
+kill $registry
+wait $registry 2>/dev/null || true
+serve 127.0.0.2 "yes \"$line\" | head -c ${mib}M"
+stream_cli="$cli --settings $work/one.ini --color=never example.com"
+stream_whois="whois -h whois.verisign-grs.com example.com"
+stream_socat="sh -c 'printf \"example.com\\r\\n\" | socat -t 60 - TCP:127.0.0.2:43'"
+hyperfine -N --style none --warmup 2 --runs "$runs" --export-markdown "$work/stream.md" \
+  -n merrowgate-cli "$stream_cli" -n whois "$stream_whois" -n socat "$stream_socat" >/dev/null
+bytes=$(eval "$stream_cli" | wc -c)
+{ echo "merrowgate-cli $(eval peak $stream_cli)"; echo "whois $(eval peak $stream_whois)";
+  echo "socat $(peak sh -c "printf 'example.com\r\n' | socat -t 60 - TCP:127.0.0.2:43")"; } >"$work/stream.rss"
+echo "$bytes" >"$work/stream.bytes"
+kill $(jobs -p) 2>/dev/null || true
+INSIDE
+unshare --mount --net -- bash "$work/inside.sh" "$work" "$cli" "$runs" "$mib" "$line"
+
+exe=${MERROWGATE_EXE:-$root/build/windows/ui/merrowgate.exe}
+{
+  echo "Run: \`BENCH_RUNS=$runs BENCH_STREAM_MIB=$mib${MERROWGATE_EXE:+ MERROWGATE_EXE=${MERROWGATE_EXE#$root/}} bench/run.sh ${build#$root/}\`"
+  echo "($(date -u +%Y-%m-%d), $(nproc) cores shared with other work, Linux $(uname -r), merrowgate-cli built RelWithDebInfo)."
+  echo
+  echo "### Five-step lookup (registry, registrar, address registry, its referral, abuse contact)"
+  echo
+  echo "whois: \`whois example.com; whois 23.0.0.1; whois -h whois.abuse.net example.com\` (the same five exchanges)."
+  echo
+  cat "$work/five.md"
+  echo
+  echo "### ${mib} MiB reply to /dev/null"
+  echo
+  echo "merrowgate-cli wrote $(cat "$work/stream.bytes") bytes (the reply, \"mailto:\" before each e-mail word, the banners)."
+  echo
+  cat "$work/stream.md"
+  echo
+  echo "### Peak resident set (KiB, /usr/bin/time %M)"
+  echo
+  echo "| command | five-step lookup | ${mib} MiB reply |"
+  echo "|:---|---:|---:|"
+  for who in merrowgate-cli whois socat; do
+    f=$(awk -v w=$who '$1==w {print $2}' "$work/five.rss"); s=$(awk -v w=$who '$1==w {print $2}' "$work/stream.rss")
+    echo "| $who | ${f:--} | ${s:--} |"
+  done
+  echo
+  echo "### merrowgate.exe"
+  echo
+  if [ -f "$exe" ]; then
+    stripped=-
+    if command -v i686-w64-mingw32-strip >/dev/null; then
+      i686-w64-mingw32-strip -o "$work/stripped.exe" "$exe" && stripped=$(stat -c %s "$work/stripped.exe")
+    fi
+    echo "\`${exe#$root/}\`: $(stat -c %s "$exe") bytes ($stripped stripped)."
+    echo "Imports: $(objdump -p "$exe" | sed -n 's/.*DLL Name: //p' | sort -f | tr '\n' ' ')"
+  else
+    echo "Not built (build/windows/ui/merrowgate.exe is missing)."
+  fi
+} >"$work/results.md"
+cat "$work/results.md"
+
+readme=$root/bench/README.md
+if grep -q '^<!-- results -->$' "$readme" 2>/dev/null; then
+  awk -v f="$work/results.md" '
+    /^<!-- results -->$/ {print; while ((getline l < f) > 0) print l; skip=1; next}
+    /^<!-- \/results -->$/ {skip=0}
+    !skip {print}' "$readme" >"$work/readme" && cp "$work/readme" "$readme"
+fi
