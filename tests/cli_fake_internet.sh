@@ -120,7 +120,9 @@ check "refused proxy: message, exit 1" bash -c "[ $rc = 1 ] && grep -qF 'Cannot 
 
 if [ "${cli[0]##*/}" = merrowgate-cli ]; then
   # Ctrl-C while the silent .org server is awaited: the lookup ends quietly.
-  timeout 30 "${cli[@]}" --settings "$work/empty.ini" --no-resolve --color=never example.org >"$work/out" 2>&1 </dev/null &
+  # --foreground: timeout passes the signal on to the program once, not also
+  # to its process group, which would make it a second Ctrl-C.
+  timeout --foreground 30 "${cli[@]}" --settings "$work/empty.ini" --no-resolve --color=never example.org >"$work/out" 2>&1 </dev/null &
   pid=$!
   for i in $(seq 200); do [ -s "$work/silent.log" ] && break; sleep 0.05; done
   sleep 0.2
