@@ -99,7 +99,7 @@ TEST_F(HostileExchange, EndlessTrickleEndsSoonAfterTheCancel) {
   EXPECT_TRUE(Exchange(server));
   const double afterCancel = SecondsSince(cancel.At());
   done.stop = true;
-  EXPECT_LT(afterCancel, 1.6);
+  EXPECT_LT(afterCancel, 2.0);  // the grace second, and room for a loaded machine
   EXPECT_EQ(LastError(), "< Aborted by user >\n");
   EXPECT_NE(sink.TextOf(Plain).find("xxxx"), std::string::npos);  // the trickle was shown
 }
@@ -115,7 +115,7 @@ TEST_F(HostileExchange, SilenceEndsWithinASecondOfTheCancel) {
   EXPECT_TRUE(Exchange(server));
   const double afterCancel = SecondsSince(cancel.At());
   done.stop = true;
-  EXPECT_LT(afterCancel, 1.3);
+  EXPECT_LT(afterCancel, 1.5);
   EXPECT_EQ(LastError(), "< Aborted by user >\n");
   EXPECT_NE(sink.TextOf(Plain).find("Domain Name: EXAMPLE.COM\r\n"), std::string::npos);
 }
