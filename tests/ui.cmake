@@ -1,3 +1,51 @@
-# The settings file and the recent-queries list in their file form: portable,
-# so they run in every build.
-merrowgate_test(settings_tests settings_file_test.cpp)
+# The settings file and the recent-queries list in their file form, and the
+# portable rules of the Windows program (command tail, links): every build.
+merrowgate_test(settings_tests settings_file_test.cpp recent_queries_test.cpp)
+
+if(NOT TARGET ui_portable)  # the native builds have no ui/ directory of their own
+  add_library(ui_portable STATIC ${PROJECT_SOURCE_DIR}/ui/command_tail.cpp ${PROJECT_SOURCE_DIR}/ui/link_policy.cpp)
+  target_include_directories(ui_portable PUBLIC ${PROJECT_SOURCE_DIR})
+endif()
+merrowgate_test(shell_rules_tests ui/command_tail_test.cpp ui/link_policy_test.cpp)
+target_link_libraries(shell_rules_tests PRIVATE ui_portable)
+
+# The windows themselves: Windows build only, under Wine with an X server.
+# Without Wine or Xvfb the tests are not registered at all.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  find_program(XVFB_PROGRAM Xvfb)
+  find_program(WINE_PROGRAM wine)
+  if(NOT XVFB_PROGRAM OR NOT WINE_PROGRAM)
+    message(STATUS "Windows UI tests left out: Xvfb or wine is missing")
+    return()
+  endif()
+  set(MERROWGATE_UI_DISPLAY ":77" CACHE STRING "X display of the Windows UI tests (an own Xvfb is started there)")
+  set(ui_pidfile ${CMAKE_BINARY_DIR}/xvfb${MERROWGATE_UI_DISPLAY}.pid)
+  add_test(NAME ui_xvfb_start COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-xvfb start ${MERROWGATE_UI_DISPLAY} ${ui_pidfile})
+  add_test(NAME ui_xvfb_stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-xvfb stop ${ui_pidfile})
+  set_tests_properties(ui_xvfb_start PROPERTIES FIXTURES_SETUP merrowgate_xvfb TIMEOUT 30)
+  set_tests_properties(ui_xvfb_stop PROPERTIES FIXTURES_CLEANUP merrowgate_xvfb TIMEOUT 30)
+
+  # The in-process tests make the main window in the test program itself; its
+  # settings file lies beside it, in a directory of its own.
+  add_executable(ui_tests
+    ui/ui_test_main.cpp ui/main_window_test.cpp ui/output_pane_test.cpp ui/recent_list_test.cpp
+    ui/proxy_dialog_test.cpp ui/about_box_test.cpp ${PROJECT_SOURCE_DIR}/res/merrowgate.rc)
+  target_link_libraries(ui_tests PRIVATE ui gtest)
+  target_include_directories(ui_tests PRIVATE ${PROJECT_SOURCE_DIR})
+  set_target_properties(ui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ui)
+  # One window class and one display for all: the tests share them one at a time.
+  gtest_discover_tests(ui_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
+    PROPERTIES TIMEOUT 60 FIXTURES_REQUIRED merrowgate_xvfb RESOURCE_LOCK merrowgate_display
+               ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
+
+  add_executable(ui_probe ui/ui_probe.cpp)
+  target_link_libraries(ui_probe PRIVATE comctl32)
+  find_program(SOCAT_PROGRAM socat)
+  if(SOCAT_PROGRAM)
+    add_test(NAME ui_smoke
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/ui-smoke-test ${CMAKE_BINARY_DIR}/wineprefix
+              $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
+    set_tests_properties(ui_smoke PROPERTIES TIMEOUT 250 FIXTURES_REQUIRED merrowgate_xvfb
+      RESOURCE_LOCK merrowgate_display ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
+  endif()
+endif()

@@ -106,8 +106,11 @@ LRESULT OnMessageFilter(const MSGFILTER& filter) {
   return 0;  // the pane still handles the message itself
 }
 
+// Wine's rich edit never reports SEL_EMPTY (it adds SEL_MULTICHAR to an empty
+// range), so an empty range counts as empty too.
 void OnSelectionChange(const SELCHANGE& change) {
-  EnableMenuItem(GetMenu(Ui.Main), IDM_COPY, MF_BYCOMMAND | (change.seltyp == SEL_EMPTY ? MF_GRAYED : MF_ENABLED));
+  const bool empty = change.seltyp == SEL_EMPTY || change.chrg.cpMin == change.chrg.cpMax;
+  EnableMenuItem(GetMenu(Ui.Main), IDM_COPY, MF_BYCOMMAND | (empty ? MF_GRAYED : MF_ENABLED));
 }
 
 LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -150,6 +150,7 @@ void ChooseOutputFont(HWND owner, HWND pane) {
 
 void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenths) {
   OutputCharFormat& format = Settings.OutputFormat;
+  format.Size = sizeof format;
   format.Mask = FontDialogMask;
   format.FontSize = pointTenths * 2;  // tenths of a point to twips
   format.dwEffects = (font.lfWeight > 699 ? CFE_BOLD : 0) | (font.lfItalic ? CFE_ITALIC : 0);

@@ -1,0 +1,60 @@
+// The About box from its template: texts, style and the hit testing of the
+// link labels.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/about_box.h"
+#include "ui/controls.h"
+#include "ui/link_policy.h"
+
+namespace {
+
+TEST(AboutBox, TemplateTextsAndStyle) {
+  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), "DLG_ABOUT", Ui.Main, AboutBoxProc, 0);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(WindowText(dialog), "About Merrowgate");
+  const DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
+  EXPECT_EQ(style & 0x80C80000u, 0x80C80000u);  // popup, caption, system menu
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_ABOUT_TITLE)), "Merrowgate 0.9.3");
+  // What a label shows is what it opens, and every one may be opened.
+  for (int id : {IDC_ABOUT_WEBSITE, IDC_ABOUT_FORUM, IDC_ABOUT_MAIL}) {
+    const std::string text = WindowText(GetDlgItem(dialog, id));
+    EXPECT_EQ(OpenableLink(text), text) << id;
+    EXPECT_FALSE(GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & SS_NOTIFY) << id;
+  }
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_ABOUT_MAIL)).rfind("mailto:", 0), 0u);
+  DestroyWindow(dialog);
+}
+
+TEST(AboutBox, OnlyTheThreeLinkLabelsAreHit) {
+  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), "DLG_ABOUT", Ui.Main, AboutBoxProc, 0);
+  ASSERT_TRUE(dialog);
+  int links = 0, others = 0;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    const int id = GetDlgCtrlID(child);
+    const bool link = id == IDC_ABOUT_WEBSITE || id == IDC_ABOUT_FORUM || id == IDC_ABOUT_MAIL;
+    // The middle of each label; the template lets the link labels overlap by a
+    // few units, where the earlier one wins.
+    for (POINT p : {POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}}) {
+      const HWND hit = AboutLinkAt(dialog, MAKELPARAM(p.x, p.y));
+      EXPECT_EQ(hit, link ? child : nullptr) << "id " << id;
+    }
+    link ? ++links : ++others;
+  }
+  EXPECT_EQ(links, 3);
+  EXPECT_EQ(others, 6);  // title, icon, maker line and the three captions
+  RECT client{};
+  GetClientRect(dialog, &client);
+  EXPECT_EQ(AboutLinkAt(dialog, MAKELPARAM(client.right - 2, client.bottom - 2)), nullptr);
+  EXPECT_EQ(AboutLinkAt(dialog, MAKELPARAM(-5, -5)), nullptr);
+  // Every command ends the box, Enter and Escape included.
+  EXPECT_EQ(AboutBoxProc(dialog, WM_COMMAND, IDCANCEL, 0), TRUE);
+  DestroyWindow(dialog);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// The output pane through the window sink, called from another thread as the
+// worker calls it: colours per kind, appends at the very end, Save As of the
+// plain text, the font command and the default format from the settings.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/controls.h"
+#include "ui/output_pane.h"
+#include "ui/window_sink.h"
+
+namespace {
+
+CHARFORMATA FormatOf(LONG first, LONG last) {
+  SendMessageA(Ui.Pane, EM_SETSEL, static_cast<WPARAM>(first), last);
+  CHARFORMATA format{};
+  format.cbSize = sizeof format;
+  SendMessageA(Ui.Pane, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  return format;
+}
+
+TEST(OutputPane, EachKindHasItsColour) {
+  const struct {
+    int Kind;
+    const char* Text;
+    COLORREF Colour;
+  } rows[] = {
+      {Plain, "plain", 0x000000},   {Info, "info", 0x007F00},       {Error, "error", 0x0000FF},
+      {Detail, "detail", 0x808080}, {MailLink, "maillink", 0x000000}, {Highlight, "highlight", 0xFF0000},
+      {99, "unknown", 0x000000},    {-1, "negative", 0x000000},
+  };
+  ASSERT_TRUE(RunAsWorker([&] {
+    TheWindowSink.ClearOutput();
+    for (const auto& row : rows) TheWindowSink.AppendOutput(static_cast<TextKind>(row.Kind), row.Text);
+  }));
+  LONG at = 0;
+  std::string all;
+  for (const auto& row : rows) {
+    const LONG length = static_cast<LONG>(std::string(row.Text).size());
+    const CHARFORMATA format = FormatOf(at, at + length);
+    EXPECT_EQ(format.crTextColor, row.Colour) << row.Text;
+    EXPECT_FALSE(format.dwEffects & CFE_AUTOCOLOR) << row.Text;
+    at += length;
+    all += row.Text;
+  }
+  EXPECT_EQ(PaneText(), all);
+}
+
+TEST(OutputPane, AppendGoesToTheEndWhateverTheUserSelected) {
+  ASSERT_TRUE(RunAsWorker([] {
+    TheWindowSink.ClearOutput();
+    TheWindowSink.AppendOutput(Plain, "first line\nsecond");
+  }));
+  SendMessageA(Ui.Pane, EM_SETSEL, 2, 8);  // the user selects inside the first line
+  ASSERT_TRUE(RunAsWorker([] { TheWindowSink.AppendOutput(Info, " continued\n"); }));
+  EXPECT_EQ(PaneText(), "first line\r\nsecond continued\r\n");
+  CHARRANGE selection{};
+  SendMessageA(Ui.Pane, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  EXPECT_EQ(selection.cpMin, selection.cpMax);  // the selection was dropped
+}
+
+TEST(OutputPane, SinkReachesStatusTitleQueryAndMenu) {
+  SetWindowTextA(Ui.QueryEdit, "example.com");
+  char query[8] = "";
+  int count = -1;
+  ASSERT_TRUE(RunAsWorker([&] {
+    TheWindowSink.SetStatus(1, "Domain: example.com");
+    TheWindowSink.SetMainTitle("Host: example.com - merrowgate");
+    TheWindowSink.SetInputLocked(true);
+    count = TheWindowSink.ReadQueryText(query, sizeof query);
+    TheWindowSink.SelectQueryText();
+    TheWindowSink.EnableSaveAs();
+  }));
+  char status[64] = "";
+  SendMessageA(Ui.StatusBar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(status));
+  EXPECT_STREQ(status, "Domain: example.com");
+  EXPECT_EQ(WindowText(Ui.Main), "Host: example.com - merrowgate");
+  EXPECT_TRUE(GetWindowLongA(Ui.QueryEdit, GWL_STYLE) & ES_READONLY);
+  EXPECT_EQ(count, 7);  // cut to capacity - 1
+  EXPECT_STREQ(query, "example");
+  DWORD first = 1, last = 0;
+  SendMessageA(Ui.QueryEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&first), reinterpret_cast<LPARAM>(&last));
+  EXPECT_EQ(first, 0u);
+  EXPECT_EQ(last, 11u);
+  EXPECT_FALSE(GetMenuState(GetMenu(Ui.Main), IDM_SAVEAS, MF_BYCOMMAND) & MF_GRAYED);
+  ASSERT_TRUE(RunAsWorker([] { TheWindowSink.SetInputLocked(false); }));
+  EXPECT_FALSE(GetWindowLongA(Ui.QueryEdit, GWL_STYLE) & ES_READONLY);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(OutputPane, SaveWritesThePlainTextWithCrLfAndCutsALongerFile) {
+  char directory[MAX_PATH];
+  GetTempPathA(sizeof directory, directory);
+  const std::string path = std::string(directory) + "merrowgate-save-test.txt";
+  const struct {
+    const char* Pane;
+    const char* Expected;
+  } rows[] = {{"", ""}, {"a\nb\n", "a\r\nb\r\n"}, {"Domain Name: EXAMPLE.COM\nno end", "Domain Name: EXAMPLE.COM\r\nno end"}};
+  for (const auto& row : rows) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(500, 'x');
+    SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    AppendToPane(Ui.Pane, Plain, row.Pane);
+    ASSERT_TRUE(WritePaneToFile(Ui.Main, Ui.Pane, path.c_str()));
+    EXPECT_EQ(ReadFile(path), row.Expected);
+  }
+  std::remove(path.c_str());
+}
+
+TEST(OutputPane, LinesAreNotWrapped) {
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, std::string(600, 'w').c_str());
+  EXPECT_EQ(SendMessageA(Ui.Pane, EM_GETLINECOUNT, 0, 0), 1);
+}
+
+TEST(OutputPane, DefaultFormatComesFromTheSettingsAndTheFontCommand) {
+  CHARFORMATA format{};
+  format.cbSize = sizeof format;
+  SendMessageA(Ui.Pane, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.yHeight, 180);  // the settings file's default: 9 points
+  EXPECT_STREQ(format.szFaceName, "Fixedsys");
+
+  const struct {
+    const char* Face;
+    LONG Weight;
+    BYTE Italic;
+    int Tenths;
+    LONG Twips;
+    DWORD Effects;
+  } rows[] = {{"Courier New", 400, 0, 120, 240, 0}, {"Courier New", 700, 1, 100, 200, CFE_BOLD | CFE_ITALIC},
+              {"Tahoma", 699, 0, 85, 170, 0}};
+  for (const auto& row : rows) {
+    LOGFONTA font{};
+    lstrcpynA(font.lfFaceName, row.Face, LF_FACESIZE);
+    font.lfWeight = row.Weight;
+    font.lfItalic = row.Italic;
+    font.lfUnderline = 1;  // never kept
+    ApplyOutputFont(Ui.Main, Ui.Pane, font, row.Tenths);
+    EXPECT_EQ(Settings.OutputFormat.FontSize, row.Twips) << row.Face;
+    EXPECT_EQ(Settings.OutputFormat.Mask, 0xA8000003u);
+    EXPECT_EQ(Settings.OutputFormat.dwEffects, row.Effects) << row.Weight;
+    EXPECT_STREQ(Settings.OutputFormat.Font, row.Face);
+    CHARFORMATA applied{};
+    applied.cbSize = sizeof applied;
+    SendMessageA(Ui.Pane, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&applied));
+    EXPECT_EQ(applied.yHeight, row.Twips);
+    EXPECT_STREQ(applied.szFaceName, row.Face);
+  }
+}
+
+}  // namespace

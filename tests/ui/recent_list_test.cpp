@@ -1,0 +1,114 @@
+// The query box's recent list: shared records from this and other copies,
+// the move-to-top rule, and the list loaded from and saved to the file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/profile.h"
+#include "settings/settings.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/controls.h"
+#include "ui/recent_list.h"
+#include "ui/window_sink.h"
+
+namespace {
+
+std::vector<std::string> Entries() {
+  std::vector<std::string> entries;
+  const LRESULT count = SendMessageA(Ui.Query, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    char text[1024] = "";
+    SendMessageA(Ui.Query, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    entries.push_back(text);
+  }
+  return entries;
+}
+
+void SetEntries(const std::vector<std::string>& entries) {
+  SendMessageA(Ui.Query, CB_RESETCONTENT, 0, 0);
+  for (const std::string& e : entries) SendMessageA(Ui.Query, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(e.c_str()));
+  SetWindowTextA(Ui.QueryEdit, "");
+}
+
+void Share(HWND sender, const char* text, ULONG_PTR tag, DWORD size) {
+  COPYDATASTRUCT record{tag, size, const_cast<char*>(text)};
+  SendMessageA(Ui.Main, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&record));
+}
+
+void Share(HWND sender, const char* text) {
+  Share(sender, text, NotifyMessageId, static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+TEST(RecentList, SharedQueriesMoveToTheTopAndOnlyTheSenderSelects) {
+  HWND const other = reinterpret_cast<HWND>(0x4242);  // another copy's window
+  SetEntries({"a.example", "b.example", "c.example", "d.example"});
+  const struct {
+    HWND Sender;
+    const char* Text;
+    std::vector<std::string> After;
+    const char* Shown;
+  } steps[] = {
+      {Ui.Main, "c.example", {"c.example", "a.example", "b.example", "d.example"}, "c.example"},
+      {other, "A.EXAMPLE", {"A.EXAMPLE", "c.example", "b.example", "d.example"}, "c.example"},
+      {Ui.Main, "a.example", {"A.EXAMPLE", "c.example", "b.example", "d.example"}, "c.example"},  // top stays
+      {other, "new.example", {"new.example", "A.EXAMPLE", "c.example", "b.example", "d.example"}, "c.example"},
+  };
+  for (const auto& step : steps) {
+    Share(step.Sender, step.Text);
+    EXPECT_EQ(Entries(), step.After) << step.Text;
+    EXPECT_EQ(WindowText(Ui.QueryEdit), step.Shown) << step.Text;
+  }
+}
+
+TEST(RecentList, RecordsWithAnotherTagOrNoTerminatorAreHandledSafely) {
+  SetEntries({"a.example"});
+  Share(Ui.Main, "x.example", NotifyMessageId + 1, 10);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"a.example"});
+  Share(Ui.Main, "y.example", NotifyMessageId, 0);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"a.example"});
+  Share(Ui.Main, "zzz.example-and-more", NotifyMessageId, 11);  // no terminator within the record
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"zzz.example", "a.example"}));
+}
+
+TEST(RecentList, ShareFromTheWorkerTopsTheListAndSavesIt) {
+  WriteSettingsFile("");
+  SetEntries({"a.example", "b.example", "c.example"});
+  ASSERT_TRUE(RunAsWorker([] { TheWindowSink.ShareRecentQuery("c.example"); }));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"c.example", "a.example", "b.example"}));
+  EXPECT_EQ(WindowText(Ui.QueryEdit), "c.example");
+  EXPECT_EQ(ReadSettingsFile(), "[Recent]\r\nREC0=c.example\r\nREC1=a.example\r\nREC2=b.example\r\nREC3=\r\n");
+
+  WriteSettingsFile("");
+  SetEntries({});
+  ASSERT_TRUE(RunAsWorker([] { TheWindowSink.ShareRecentQuery("first.example"); }));
+  EXPECT_EQ(ReadSettingsFile(), "[Recent]\r\nREC0=first.example\r\nREC1=\r\n");  // a fresh install
+}
+
+TEST(RecentList, LoadStopsAtTheFirstEmptyKeyAndDropsDuplicates) {
+  WriteSettingsFile(
+      "[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=c\r\nREC3=B\r\nREC4=e\r\nREC5=\r\nREC6=after.the.end\r\n");
+  SetEntries({});
+  LoadRecentQueries();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a", "b", "c", "e"}));
+}
+
+TEST(RecentList, AHundredAndThirtyEntriesSaveAHundred) {
+  WriteSettingsFile("");
+  std::vector<std::string> many;
+  for (int i = 0; i < 130; ++i) many.push_back("host" + std::to_string(i) + ".example");
+  SetEntries(many);
+  SaveRecentQueries();
+  const std::string path = SettingsFilePath();
+  char value[64];
+  platform::ReadIniString("Recent", "REC99", "", value, sizeof value, path.c_str());
+  EXPECT_STREQ(value, "host99.example");
+  platform::ReadIniString("Recent", "REC100", "absent", value, sizeof value, path.c_str());
+  EXPECT_STREQ(value, "");
+  SetEntries({});
+  LoadRecentQueries();
+  EXPECT_EQ(Entries().size(), 100u);
+}
+
+}  // namespace
