@@ -256,19 +256,57 @@ TEST(MainWindow, SinkDoesNothingAtOnceWhenTheWindowsAreGone) {
   RecreateMainWindows();
 }
 
-TEST(MainWindow, CloseWritesTheSettingsBeforeTheWindowGoes) {
-  WriteSettingsFile("");
-  SendMessageA(Ui.Main, WM_COMMAND, IDM_ABUSEINFO, 0);  // on now
-  SendMessageA(Ui.Main, WM_COMMAND, IDM_EXIT, 0);
-  EXPECT_FALSE(IsWindow(Ui.Main));
-  EXPECT_EQ(QuitFlag, 1);
-  const std::string file = ReadSettingsFile();
-  EXPECT_NE(file.find("GetAbuseInfo=1\r\n"), std::string::npos) << file;
-  EXPECT_NE(file.find("[Proxy]\r\nEnabled=0\r\n"), std::string::npos) << file;
-  StopLookupWorker();  // it saw QuitFlag and ended
-  QuitFlag = 0;
-  StartLookupWorker();
+// Exit, the close box and the end of the session run one close sequence.
+TEST(MainWindow, EveryCloseWritesTheSettingsBeforeTheWindowGoes) {
+  const struct {
+    const char* Name;
+    UINT Message;
+    WPARAM Parameter;
+  } rows[] = {{"Exit", WM_COMMAND, IDM_EXIT}, {"close box", WM_CLOSE, 0}, {"end of session", WM_QUERYENDSESSION, 0}};
+  for (const auto& row : rows) {
+    WriteSettingsFile("");
+    SendMessageA(Ui.Main, WM_COMMAND, IDM_ABUSEINFO, 0);  // a change only in memory so far
+    const int abuse = Settings.GetAbuseInfo;
+    SendMessageA(Ui.Main, row.Message, row.Parameter, 0);
+    EXPECT_FALSE(IsWindow(Ui.Main)) << row.Name;
+    EXPECT_EQ(QuitFlag, 1) << row.Name;
+    EXPECT_EQ(CancelFlag, 0) << row.Name;  // a running lookup is not cancelled
+    const std::string file = ReadSettingsFile();
+    EXPECT_NE(file.find("GetAbuseInfo=" + std::to_string(abuse) + "\r\n"), std::string::npos) << row.Name << file;
+    EXPECT_NE(file.find("[Proxy]\r\nEnabled=0\r\n"), std::string::npos) << row.Name << file;
+    StopLookupWorker();  // it saw QuitFlag and ended
+    QuitFlag = 0;
+    StartLookupWorker();
+    RecreateMainWindows();
+  }
+}
+
+TEST(MainWindow, GoButtonReachesTheMainWindowThroughTheToolbar) {
+  CancelFlag = 1;
+  SendMessageA(Ui.Go, BM_CLICK, 0, 0);
+  EXPECT_EQ(CancelFlag, 0);
+  EXPECT_EQ(GetFocus(), Ui.QueryEdit);
+  Pump(100);
+}
+
+TEST(MainWindow, StartUpAppliesTheStoredOptionsAndFont) {
+  DestroyWindow(Ui.Main);
+  WriteSettingsFile("[Config]\r\nResolveDomain=0\r\nReverseIP=7\r\nGetAbuseInfo=1\r\nFontSize=240\r\n"
+                    "Font=Courier New\r\ndwEffects=1\r\n[Recent]\r\nREC0=b.example\r\nREC1=a.example\r\n");
   RecreateMainWindows();
+  HMENU menu = GetMenu(Ui.Main);
+  EXPECT_FALSE(GetMenuState(menu, IDM_RESOLVEDOMAINS, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_TRUE(GetMenuState(menu, IDM_REVERSEIP, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_TRUE(GetMenuState(menu, IDM_ABUSEINFO, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(Settings.ReverseIP, 7);
+  CHARFORMATA format{};
+  format.cbSize = sizeof format;
+  SendMessageA(Ui.Pane, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.yHeight, 240);
+  EXPECT_STREQ(format.szFaceName, "Courier New");
+  EXPECT_TRUE(format.dwEffects & CFE_BOLD);
+  EXPECT_EQ(SendMessageA(Ui.Query, CB_GETCOUNT, 0, 0), 2);
+  FreshMainWindows();
 }
 
 }  // namespace
