@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <unistd.h>
 
 #include "platform/profile_text.h"
@@ -49,7 +50,8 @@ bool WriteIniString(const char* section, const char* key, const char* value, con
   LoadDocument(path, doc);
   if (!doc.Set(section, key, value ? value : "")) return true;
   const std::string text = doc.Serialize();
-  const std::string temporary = std::string(path) + ".tmp";
+  // Per process: two running copies may write the same file at once.
+  const std::string temporary = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
   FILE* out = std::fopen(temporary.c_str(), "wb");
   if (!out) return false;
   bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
