@@ -16,12 +16,27 @@ const char* Escape(TextKind kind) {
   }
 }
 
+// The replies come from strangers: escape sequences in them would drive the
+// terminal (retitle it, move the cursor, hide or rewrite what was shown).
+// Control characters other than tab and line ends are written as "?".
+void WriteText(std::FILE* out, const char* text) {
+  const char* run = text;
+  for (const char* p = text; *p; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if ((c >= 0x20 && c != 0x7F) || c == '\t' || c == '\n' || c == '\r') continue;
+    std::fwrite(run, 1, static_cast<size_t>(p - run), out);
+    std::fputc('?', out);
+    run = p + 1;
+  }
+  std::fputs(run, out);
+}
+
 }  // namespace
 
 void ConsoleSink::AppendOutput(TextKind kind, const char* text) {
   const char* escape = colour_ ? Escape(kind) : nullptr;
   if (escape) std::fputs(escape, out_);
-  std::fputs(text, out_);
+  WriteText(out_, text);
   if (escape) std::fputs("\x1b[0m", out_);
 }
 
