@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/console_sink.h"
 #include "engine/classify.h"
 #include "engine/lookup_worker.h"
 #include "engine/whois_exchange.h"
@@ -197,6 +199,36 @@ TEST_F(HostileExchange, OverlongReferralIsCutAtTheField) {
     EXPECT_EQ(std::string(target.field), c.referral);
     EXPECT_EQ(std::string(target.guard, sizeof target.guard), std::string(sizeof target.guard, '\x7E'));
   }
+}
+
+// The console front end writes replies to a terminal: a server's escape
+// sequences must not reach it, while the text around them and the front
+// end's own colours do.
+TEST(HostileConsole, EscapeSequencesInRepliesNeverReachTheTerminal) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  {
+    ConsoleSink console(file, true, "");
+    SinkScope scope(&console);
+    LoopbackServer server({ReplyWith("Registrar: \x1b]0;owned\x07" "Example\x1b[2J\r\n"
+                                     "Abuse:\tabuse@example.com\x7f\x08\r\n")});
+    char referral[HostCapacity] = {};
+    ASSERT_TRUE(RunWhoisExchange(false, server.ServerText().c_str(), "example.com", referral));
+  }
+  std::fflush(file);
+  std::rewind(file);
+  std::string written;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) written.append(buffer, n);
+  std::fclose(file);
+  EXPECT_NE(written.find("Registrar: ?]0;owned?Example?[2J\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("mailto:abuse@example.com??\r\n"), std::string::npos) << written;
+  // What remains of ESC is the front end's own colouring, each followed by "[".
+  for (size_t at = written.find('\x1b'); at != std::string::npos; at = written.find('\x1b', at + 1))
+    EXPECT_EQ(written.compare(at + 1, 1, "["), 0);
+  EXPECT_EQ(written.find("\x1b]"), std::string::npos);
+  EXPECT_EQ(written.find("\x1b[2J"), std::string::npos);
 }
 
 // Keeps counts only: a flood must not be held in memory by the test either.
