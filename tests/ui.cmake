@@ -25,6 +25,11 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   set_tests_properties(ui_xvfb_start PROPERTIES FIXTURES_SETUP merrowgate_xvfb TIMEOUT 30)
   set_tests_properties(ui_xvfb_stop PROPERTIES FIXTURES_CLEANUP merrowgate_xvfb TIMEOUT 30)
 
+  # A Wine prefix of their own: Wine ties its desktop to the display of the
+  # first program that shows a window, and the other tests run without one.
+  set(ui_prefix ${CMAKE_BINARY_DIR}/wineprefix-ui)
+  set(ui_emulator ${PROJECT_SOURCE_DIR}/scripts/wine-run ${ui_prefix})
+
   # The in-process tests make the main window in the test program itself; its
   # settings file lies beside it, in a directory of its own.
   add_executable(ui_tests
@@ -32,7 +37,8 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
     ui/proxy_dialog_test.cpp ui/about_box_test.cpp ${PROJECT_SOURCE_DIR}/res/merrowgate.rc)
   target_link_libraries(ui_tests PRIVATE ui gtest)
   target_include_directories(ui_tests PRIVATE ${PROJECT_SOURCE_DIR})
-  set_target_properties(ui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ui)
+  set_target_properties(ui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ui
+                                            CROSSCOMPILING_EMULATOR "${ui_emulator}")
   # One window class and one display for all: the tests share them one at a time.
   gtest_discover_tests(ui_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
     PROPERTIES TIMEOUT 60 FIXTURES_REQUIRED merrowgate_xvfb RESOURCE_LOCK merrowgate_display
@@ -43,7 +49,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   find_program(SOCAT_PROGRAM socat)
   if(SOCAT_PROGRAM)
     add_test(NAME ui_smoke
-      COMMAND ${PROJECT_SOURCE_DIR}/scripts/ui-smoke-test ${CMAKE_BINARY_DIR}/wineprefix
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/ui-smoke-test ${ui_prefix}
               $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
     set_tests_properties(ui_smoke PROPERTIES TIMEOUT 250 FIXTURES_REQUIRED merrowgate_xvfb
       RESOURCE_LOCK merrowgate_display ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
