@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "settings/recent_queries.h"
+
 namespace {
 
 // The pane's colours as terminal escapes: green, red, grey, underlined, blue.
@@ -46,4 +48,10 @@ int ConsoleSink::ReadQueryText(char* buffer, int capacity) {
   std::memcpy(buffer, query_.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);
+}
+
+// The console has no list of its own: the lookup goes straight into the
+// settings file's list, where the Windows program finds it at its next start.
+void ConsoleSink::ShareRecentQuery(const char* text) {
+  if (!recentPath_.empty()) RecordRecentQuery(recentPath_.c_str(), text);
 }

@@ -8,8 +8,10 @@
 
 class ConsoleSink final : public OutputSink {
  public:
-  ConsoleSink(std::FILE* out, bool colour, std::string query)
-      : out_(out), colour_(colour), query_(std::move(query)) {}
+  // `recentPath`: the settings file whose recent-queries list records each
+  // lookup; empty for none.
+  ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath = {})
+      : out_(out), colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
   void ClearOutput() override {}
   void AppendOutput(TextKind kind, const char* text) override;
   void SetStatus(int, const char*) override {}
@@ -18,10 +20,11 @@ class ConsoleSink final : public OutputSink {
   void SelectQueryText() override {}
   void SetMainTitle(const char*) override {}
   void EnableSaveAs() override {}
-  void ShareRecentQuery(const char*) override {}
+  void ShareRecentQuery(const char* text) override;
 
  private:
   std::FILE* out_;
   bool colour_;
   std::string query_;
+  std::string recentPath_;
 };

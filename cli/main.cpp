@@ -40,6 +40,8 @@ const char Usage[] =
     "  --help              show this text\n"
     "  --version           show the version\n"
     "\n"
+    "Each lookup is recorded in the settings file's recent-queries list, which\n"
+    "the Windows program shares; no other setting is written.\n"
     "Ctrl-C cancels the lookup; a second Ctrl-C quits.\n"
     "Exit status: 0 when at least one whois server was asked, 1 when none could\n"
     "be, 2 for bad options.\n";
@@ -154,7 +156,7 @@ int main(int argc, char** argv) {
   if (proxyDebug) Settings.Debug = 1;
 
   const bool useColour = colour == "always" || (colour == "auto" && IsTerminal(stdout));
-  ConsoleSink sink(stdout, useColour, query);
+  ConsoleSink sink(stdout, useColour, query, settingsPath);
   SetOutputSink(&sink);
   CatchInterrupts();
 

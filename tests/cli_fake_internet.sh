@@ -96,7 +96,7 @@ rc=$?
 tr -d '\r' <"$work/out" >"$work/out.lf"
 check "settings file: ResolveDomain=0 leaves the address steps out" bash -c "[ $rc = 0 ] && [ ! -e '$work/arin.log' ] && grep -qF 'Hostname:	example.com' '$work/out.lf'"
 check "settings file: GetAbuseInfo=1 asks after the referral" logged abuse "example.com"
-check "settings file: not written by the CLI" bash -c "[ \"\$(cat '$work/custom.ini')\" = \"\$(printf '[Config]\r\nResolveDomain=0\r\nGetAbuseInfo=1\r\n')\" ]"
+check "settings file: only the recent list is written" bash -c "[ \"\$(cat '$work/custom.ini')\" = \"\$(printf '[Config]\r\nResolveDomain=0\r\nGetAbuseInfo=1\r\n[Recent]\r\nREC0=example.com\r\nREC1=\r\n')\" ]"
 rm -f "$work"/*.log
 
 run --no-resolve no-server.example
