@@ -29,6 +29,10 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   # first program that shows a window, and the other tests run without one.
   set(ui_prefix ${CMAKE_BINARY_DIR}/wineprefix-ui)
   set(ui_emulator ${PROJECT_SOURCE_DIR}/scripts/wine-run ${ui_prefix})
+  # Listing the tests starts Wine without a display; once the X server stands,
+  # Wine starts again so that its desktop is on that display.
+  add_test(NAME ui_wine_restart COMMAND ${ui_emulator} --restart)
+  set_tests_properties(ui_wine_restart PROPERTIES FIXTURES_SETUP merrowgate_xvfb DEPENDS ui_xvfb_start TIMEOUT 60)
 
   # The in-process tests make the main window in the test program itself; its
   # settings file lies beside it, in a directory of its own.
@@ -52,6 +56,6 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
       COMMAND ${PROJECT_SOURCE_DIR}/scripts/ui-smoke-test ${ui_prefix}
               $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
     set_tests_properties(ui_smoke PROPERTIES TIMEOUT 250 FIXTURES_REQUIRED merrowgate_xvfb
-      RESOURCE_LOCK merrowgate_display ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
+      RESOURCE_LOCK "merrowgate_display;fake_internet_port43" ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
   endif()
 endif()
