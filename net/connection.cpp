@@ -58,14 +58,39 @@ int SendToConnection(const void* data, int length) {
   return sent;
 }
 
+namespace {
+
+// Set when the user gave up on a silent proxy; the tunnels then end quietly.
+bool tunnelAborted = false;
+
+// A proxy that accepts and then says nothing would hold the lookup for ever:
+// its replies are awaited in one-second steps, like the whois reply, so that
+// Escape and shutdown are noticed. False after such a cancel.
+bool WaitForProxyData() {
+  if (tunnelAborted) return false;
+  for (;;) {
+    if (platform::WaitReadable(CurrentConnection, 1) != 0) return true;  // the receive tells what came
+    if (CancelFlag == 1 || QuitFlag == 1) {
+      Output().AppendOutput(Error, "< Aborted by user >\n");
+      tunnelAborted = true;
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+bool TunnelAborted() { return tunnelAborted; }
+
 int ReceiveFromConnection(void* buffer, int capacity) {
+  if (!WaitForProxyData()) return -1;
   return platform::ReceiveBytes(CurrentConnection, buffer, capacity);
 }
 
 int ReceiveFullFromConnection(void* buffer, int count) {
   char* p = static_cast<char*>(buffer);
   int have = 0;
-  while (have < count) {
+  while (have < count && WaitForProxyData()) {
     const int n = platform::ReceiveBytes(CurrentConnection, p + have, count - have);
     if (n <= 0) break;
     have += n;
@@ -81,6 +106,7 @@ bool FailTunnel(const char* message) {
 
 bool ConnectAndSend(const char* server, const char* query) {
   OutputSink& out = Output();
+  tunnelAborted = false;
   out.AppendOutput(Detail, "\nQuerying ");
   const ServerAddress whois = SplitServerText(server);
   out.AppendOutput(Detail, whois.Host);

@@ -42,6 +42,9 @@ int ReceiveFromConnection(void* buffer, int capacity);
 // Receives until `count` bytes have come, or the peer closes or fails; returns
 // how many came, so a reply split over several packets arrives whole.
 int ReceiveFullFromConnection(void* buffer, int count);
+// True when the last wait for a proxy's reply ended by the user's cancel (or
+// shutdown), which has been reported; the tunnel then gives up quietly.
+bool TunnelAborted();
 // A tunnel's failure: the message as Error text, the connection closed, false.
 bool FailTunnel(const char* message);
 

@@ -110,6 +110,7 @@ bool OpenHttpTunnel(const char* host, int port) {
     ++count;
   }
   reply[count] = '\0';
+  if (TunnelAborted()) return false;
   if (count == 0) return FailTunnel("No reply received from proxy!\n");
   ProxyDump("HTTP Proxy Reply:\n========\n", reply);
 

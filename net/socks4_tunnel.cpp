@@ -75,6 +75,7 @@ bool OpenSocks4Tunnel(const char* host, int port) {
   // the listing shows one byte more, zero-filled, whatever arrived.
   unsigned char reply[Socks4ReplyLength + 1] = {};
   const int count = ReceiveFullFromConnection(reply, Socks4ReplyLength);
+  if (TunnelAborted()) return false;
   ProxyDumpPacket("SOCKS4 Proxy Reply:\n========\n", reply, Socks4ReplyLength + 1);
 
   const Socks4ReplyStatus status = JudgeSocks4Reply(reply, count);

@@ -178,6 +178,7 @@ bool OpenSocks5Tunnel(const char* host, int port) {
 
   unsigned char reply[Socks5PacketCapacity] = {};
   int count = ReceiveFullFromConnection(reply, 2);
+  if (TunnelAborted()) return false;
   ProxyDumpPacket(ReplyHeader, reply, count);
   switch (JudgeSocks5MethodReply(reply, count)) {
     case Socks5MethodVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
@@ -195,6 +196,7 @@ bool OpenSocks5Tunnel(const char* host, int port) {
       ProxyDumpPacket(RequestHeader, packet, authLength);  // shows the password in clear
       if (!SendPacket(packet, authLength)) return false;
       count = ReceiveFullFromConnection(reply, 2);
+      if (TunnelAborted()) return false;
       switch (JudgeSocks5AuthReply(reply, count)) {
         case Socks5AuthVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
         case Socks5AuthVerdict::Rejected: return FailTunnel("Bad Username/Password!\n");
@@ -213,6 +215,7 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   count = ReceiveFullFromConnection(reply, Socks5ReplyHeadLength);
   const int length = Socks5ConnectReplyLength(reply, count);
   if (length > count) count += ReceiveFullFromConnection(reply + count, length - count);
+  if (TunnelAborted()) return false;
   ProxyDumpPacket(ReplyHeader, reply, 10);  // ten lines, whatever the reply's length
 
   const Socks5ConnectStatus status = JudgeSocks5ConnectReply(reply, count);

@@ -229,6 +229,30 @@ TEST_F(ConnectionTest, FailingReadinessWaitEndsTheReplyInsteadOfSpinning) {
   CurrentConnection = platform::InvalidSocket;
 }
 
+TEST_F(ConnectionTest, EscapeEndsTheWaitForASilentProxy) {
+  for (int type : {HTTP, Socks4, Socks5}) {
+    RecordingSink local;
+    SinkScope s(&local);
+    LoopbackServer proxy({[](LoopbackConnection& c) { c.ReadAvailable(2500); }});
+    Settings.Enabled = 1;
+    Settings.Type = type;
+    Settings.Resolve = 1;  // no name lookup for the whois server
+    CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
+    Settings.Port = proxy.Port();
+    std::thread cancel([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      CancelFlag = 1;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ConnectAndSend("whois.example.invalid", "q")) << type;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000)) << type;
+    cancel.join();
+    // The cancel is the only message: no proxy failure is reported after it.
+    EXPECT_EQ(local.TextOf(Error), "< Aborted by user >\n") << type;
+    CloseConnection();
+  }
+}
+
 TEST_F(ConnectionTest, CloseTwiceIsHarmless) {
   EXPECT_TRUE(CloseConnection());
   EXPECT_TRUE(CloseConnection());
