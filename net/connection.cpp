@@ -46,6 +46,13 @@ bool LookUpAddress(const char* name, std::uint32_t& address) {
   return true;
 }
 
+bool LookUpTunnelTarget(const char* host, std::uint32_t& address) {
+  if (LookUpAddress(host, address)) return true;
+  AppendFormatted(Error, "Can not resolve host '%s'\n", host);
+  CloseConnection();
+  return false;
+}
+
 int SendToConnection(const void* data, int length) {
   const char* p = static_cast<const char*>(data);
   int sent = 0;

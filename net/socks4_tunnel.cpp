@@ -52,11 +52,7 @@ Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count) {
 bool OpenSocks4Tunnel(const char* host, int port) {
   const bool proxyResolves = Settings.Resolve != 0;
   std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpAddress(host, address)) {
-    AppendFormatted(Error, "Can not resolve host '%s'\n", host);
-    CloseConnection();
-    return false;
-  }
+  if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
   if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
     return FailTunnel("Host name too long for the proxy!\n");
 

@@ -160,11 +160,7 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   OutputSink& out = Output();
   const bool proxyResolves = Settings.Resolve != 0;
   std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpAddress(host, address)) {
-    AppendFormatted(Error, "Can not resolve host '%s'\n", host);
-    CloseConnection();
-    return false;
-  }
+  if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
   // Built first so that a host name too long for its length byte is refused
   // before anything is sent.
   unsigned char connect[Socks5PacketCapacity];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -35,18 +36,6 @@ std::string TestPath(const std::string& name) {
     return d;
   }();
   return (dir / (name + ".ini")).string();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 const std::vector<WriteCase> WriteCases = {

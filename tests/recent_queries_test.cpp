@@ -7,28 +7,17 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "tests/support/temp_files.h"
 #include <vector>
 
 #include "settings/recent_queries.h"
 
 namespace {
 
+std::string FreshPathIn(const char* name) { return FreshPath(name, "merrowgate-recent-test"); }
+
 using List = std::vector<std::string>;
-
-std::string FreshPath(const char* name) {
-  const auto dir = std::filesystem::temp_directory_path() / "merrowgate-recent-test";
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / (std::string(name) + ".ini")).string();
-  std::remove(path.c_str());
-  return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(RecentQueries, LoadStopsAtTheFirstEmptyKeyAndDropsLaterDuplicates) {
   const struct {
@@ -43,11 +32,11 @@ TEST(RecentQueries, LoadStopsAtTheFirstEmptyKeyAndDropsLaterDuplicates) {
       {"[Other]\r\nREC0=a\r\n", {}},
   };
   for (const auto& row : rows) {
-    const std::string path = FreshPath("load");
+    const std::string path = FreshPathIn("load");
     std::ofstream(path, std::ios::binary) << row.File;
     EXPECT_EQ(LoadRecentQueryList(path.c_str()), row.Expected) << row.File;
   }
-  EXPECT_EQ(LoadRecentQueryList(FreshPath("absent").c_str()), List{});
+  EXPECT_EQ(LoadRecentQueryList(FreshPathIn("absent").c_str()), List{});
 }
 
 TEST(RecentQueries, MoveToTopFollowsTheListRule) {
@@ -71,7 +60,7 @@ TEST(RecentQueries, MoveToTopFollowsTheListRule) {
 }
 
 TEST(RecentQueries, SaveWritesAtMostAHundredAndAnEmptyKeyAfterThem) {
-  const std::string path = FreshPath("save");
+  const std::string path = FreshPathIn("save");
   SaveRecentQueryList(path.c_str(), {"example.com"});
   EXPECT_EQ(ReadFile(path), "[Recent]\r\nREC0=example.com\r\nREC1=\r\n");
 
@@ -90,7 +79,7 @@ TEST(RecentQueries, SaveWritesAtMostAHundredAndAnEmptyKeyAfterThem) {
 }
 
 TEST(RecentQueries, RecordIsOneLookupOfAProgramWithoutAList) {
-  const std::string path = FreshPath("record");
+  const std::string path = FreshPathIn("record");
   RecordRecentQuery(path.c_str(), "one.example");
   RecordRecentQuery(path.c_str(), "two.example");
   RecordRecentQuery(path.c_str(), "ONE.example");

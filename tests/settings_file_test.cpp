@@ -9,30 +9,15 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/temp_files.h"
+
 #include "platform/profile.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
 namespace {
 
-std::string FreshPath(const char* name) {
-  const auto dir = std::filesystem::temp_directory_path() / "merrowgate-settings-test";
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / (std::string(name) + ".ini")).string();
-  std::remove(path.c_str());
-  return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+std::string FreshPathIn(const char* name) { return FreshPath(name, "merrowgate-settings-test"); }
 
 struct SettingsFileTest : testing::Test {
   void SetUp() override { ResetSettings(); }
@@ -40,7 +25,7 @@ struct SettingsFileTest : testing::Test {
 };
 
 TEST_F(SettingsFileTest, MissingFileGivesTheDefaults) {
-  LoadSettingsRecord(FreshPath("missing").c_str());
+  LoadSettingsRecord(FreshPathIn("missing").c_str());
   const OutputCharFormat& f = Settings.OutputFormat;
   EXPECT_EQ(f.Size, 60u);
   EXPECT_EQ(f.Mask, 0xE8000003u);
@@ -60,7 +45,7 @@ TEST_F(SettingsFileTest, MissingFileGivesTheDefaults) {
 }
 
 TEST_F(SettingsFileTest, FirstCloseWritesEveryKeyInOrder) {
-  const std::string path = FreshPath("fresh");
+  const std::string path = FreshPathIn("fresh");
   LoadSettingsRecord(path.c_str());
   SaveSettingsRecord(path.c_str());
   EXPECT_EQ(ReadFile(path),
@@ -70,7 +55,7 @@ TEST_F(SettingsFileTest, FirstCloseWritesEveryKeyInOrder) {
 }
 
 TEST_F(SettingsFileTest, StoredValuesAreReadAsTheyStand) {
-  const std::string path = FreshPath("stored");
+  const std::string path = FreshPathIn("stored");
   WriteFile(path,
             "[Config]\r\nFontSize=240\r\nCharSet=300\r\nFont=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\r\n"
             "ResolveDomain=7\r\ndwEffects=3\r\n[Proxy]\r\nType=3\r\nPass=YWJj=\r\nPort=1080\r\n");
@@ -95,7 +80,7 @@ TEST_F(SettingsFileTest, LongestDialogValuesSurviveARestart) {
     size_t Server, Login, Pass;
   } rows[] = {{1, 1, 1}, {119, 119, 87}, {120, 120, 88}, {127, 127, 96}, {127, 127, 97}, {127, 127, 127}};
   for (const auto& row : rows) {
-    const std::string path = FreshPath("long");
+    const std::string path = FreshPathIn("long");
     const std::string server(row.Server, 'h'), login(row.Login, 'u');
     std::string pass;
     for (size_t i = 0; i < row.Pass; ++i) pass += static_cast<char>('!' + i % 90);
@@ -116,7 +101,7 @@ TEST_F(SettingsFileTest, LongestDialogValuesSurviveARestart) {
 }
 
 TEST_F(SettingsFileTest, ExistingFileKeepsItsOrderAndGetsMissingKeysAppended) {
-  const std::string path = FreshPath("existing");
+  const std::string path = FreshPathIn("existing");
   WriteFile(path, "; my settings\r\n[Proxy]\r\nPort=3128\r\n[Config]\r\nGetAbuseInfo=1\r\n");
   LoadSettingsRecord(path.c_str());
   SaveSettingsRecord(path.c_str());
