@@ -18,21 +18,10 @@
 namespace {
 
 // The windowed sink's effect, without the cross-thread hop.
-class PaneSink final : public OutputSink {
+class PaneSink final : public QuietSink {
  public:
   explicit PaneSink(HWND pane) : pane_(pane) {}
-  void ClearOutput() override {}
   void AppendOutput(TextKind kind, const char* text) override { AppendToPane(pane_, kind, text); }
-  void SetStatus(int, const char*) override {}
-  void SetInputLocked(bool) override {}
-  int ReadQueryText(char* buffer, int capacity) override {
-    if (capacity > 0) buffer[0] = '\0';
-    return 0;
-  }
-  void SelectQueryText() override {}
-  void SetMainTitle(const char*) override {}
-  void EnableSaveAs() override {}
-  void ShareRecentQuery(const char*) override {}
 
  private:
   HWND pane_;

@@ -6,20 +6,14 @@
 
 #include "net/output_sink.h"
 
-class ConsoleSink final : public OutputSink {
+class ConsoleSink final : public QuietSink {
  public:
   // `recentPath`: the settings file whose recent-queries list records each
   // lookup; empty for none.
   ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath = {})
       : out_(out), colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
-  void ClearOutput() override {}
   void AppendOutput(TextKind kind, const char* text) override;
-  void SetStatus(int, const char*) override {}
-  void SetInputLocked(bool) override {}
   int ReadQueryText(char* buffer, int capacity) override;
-  void SelectQueryText() override {}
-  void SetMainTitle(const char*) override {}
-  void EnableSaveAs() override {}
   void ShareRecentQuery(const char* text) override;
 
  private:

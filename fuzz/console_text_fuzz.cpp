@@ -14,22 +14,14 @@
 namespace {
 
 // Hands every append to the console sink and keeps the pieces as they came.
-class TeeSink final : public OutputSink {
+class TeeSink final : public QuietSink {
  public:
   explicit TeeSink(OutputSink& next) : next_(next) {}
   std::string Pieces;
-  void ClearOutput() override {}
   void AppendOutput(TextKind kind, const char* text) override {
     Pieces += text;
     next_.AppendOutput(kind, text);
   }
-  void SetStatus(int, const char*) override {}
-  void SetInputLocked(bool) override {}
-  int ReadQueryText(char*, int) override { return 0; }
-  void SelectQueryText() override {}
-  void SetMainTitle(const char*) override {}
-  void EnableSaveAs() override {}
-  void ShareRecentQuery(const char*) override {}
 
  private:
   OutputSink& next_;

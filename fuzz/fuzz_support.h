@@ -16,7 +16,7 @@
     }                                                                                \
   } while (0)
 
-class PieceSink final : public OutputSink {
+class PieceSink final : public QuietSink {
  public:
   struct Piece {
     TextKind Kind;
@@ -27,8 +27,6 @@ class PieceSink final : public OutputSink {
 
   void ClearOutput() override { Pieces.clear(); }
   void AppendOutput(TextKind kind, const char* text) override { Pieces.push_back({kind, text}); }
-  void SetStatus(int, const char*) override {}
-  void SetInputLocked(bool) override {}
   int ReadQueryText(char* buffer, int capacity) override {
     if (capacity <= 0) return 0;
     const size_t n = Query.size() < static_cast<size_t>(capacity - 1) ? Query.size() : capacity - 1;
@@ -36,8 +34,5 @@ class PieceSink final : public OutputSink {
     buffer[n] = '\0';
     return static_cast<int>(n);
   }
-  void SelectQueryText() override {}
-  void SetMainTitle(const char*) override {}
-  void EnableSaveAs() override {}
   void ShareRecentQuery(const char*) override {}
 };

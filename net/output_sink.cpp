@@ -6,23 +6,7 @@
 namespace {
 
 // Until a front end installs its sink, reports go nowhere.
-class NullSink final : public OutputSink {
- public:
-  void ClearOutput() override {}
-  void AppendOutput(TextKind, const char*) override {}
-  void SetStatus(int, const char*) override {}
-  void SetInputLocked(bool) override {}
-  int ReadQueryText(char* buffer, int capacity) override {
-    if (capacity > 0) buffer[0] = '\0';
-    return 0;
-  }
-  void SelectQueryText() override {}
-  void SetMainTitle(const char*) override {}
-  void EnableSaveAs() override {}
-  void ShareRecentQuery(const char*) override {}
-};
-
-NullSink nullSink;
+QuietSink nullSink;
 OutputSink* currentSink = &nullSink;
 
 // Message texts that carry a value are formatted into 1024 bytes.

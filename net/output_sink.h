@@ -31,6 +31,24 @@ class OutputSink {
   virtual void ShareRecentQuery(const char* text) = 0;
 };
 
+// A sink that shows nothing: where no front end is installed yet, and the base
+// of sinks that watch only some of the operations.
+class QuietSink : public OutputSink {
+ public:
+  void ClearOutput() override {}
+  void AppendOutput(TextKind, const char*) override {}
+  void SetStatus(int, const char*) override {}
+  void SetInputLocked(bool) override {}
+  int ReadQueryText(char* buffer, int capacity) override {
+    if (capacity > 0) buffer[0] = '\0';
+    return 0;
+  }
+  void SelectQueryText() override {}
+  void SetMainTitle(const char*) override {}
+  void EnableSaveAs() override {}
+  void ShareRecentQuery(const char*) override {}
+};
+
 // The sink of this process; set once by the front end before the worker starts.
 void SetOutputSink(OutputSink* sink);
 OutputSink& Output();

@@ -232,11 +232,10 @@ TEST(HostileConsole, EscapeSequencesInRepliesNeverReachTheTerminal) {
 }
 
 // Keeps counts only: a flood must not be held in memory by the test either.
-class CountingSink final : public OutputSink {
+class CountingSink final : public QuietSink {
  public:
   std::atomic<long long> Bytes{0};
   std::atomic<long long> Links{0};
-  void ClearOutput() override {}
   void AppendOutput(TextKind kind, const char* text) override {
     long long n = static_cast<long long>(std::strlen(text));
     if (kind == MailLink) {
@@ -245,15 +244,6 @@ class CountingSink final : public OutputSink {
     }
     if (kind == Plain || kind == MailLink) Bytes += n;
   }
-  void SetStatus(int, const char*) override {}
-  void SetInputLocked(bool) override {}
-  int ReadQueryText(char* buffer, int capacity) override {
-    if (capacity > 0) buffer[0] = '\0';
-    return 0;
-  }
-  void SelectQueryText() override {}
-  void SetMainTitle(const char*) override {}
-  void EnableSaveAs() override {}
   void ShareRecentQuery(const char*) override {}
 };
 
