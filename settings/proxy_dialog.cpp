@@ -1,7 +1,7 @@
 #include "settings/proxy_dialog.h"
 
+#include "res/resource.h"
 #include "settings/settings.h"
-#include "ui/controls.h"
 
 namespace {
 

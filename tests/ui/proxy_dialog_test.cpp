@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "settings/proxy_dialog.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"
