@@ -19,6 +19,7 @@ void ResetSettings() {
   Settings.Server[0] = Settings.Login[0] = '\0';
   std::memset(Settings.Pass, 0, sizeof Settings.Pass);
   Settings.Port = 80;
+  Settings.IdleTimeout = 0;
 }
 
 std::string SettingsFilePath() {

@@ -47,6 +47,9 @@ struct SettingsRecord {
   char Login[ProxyTextCapacity] = {};
   char Pass[ProxyTextCapacity] = {};  // plain in memory, Base64 in the file
   std::atomic<int> Port{80};
+  // Seconds without a byte after which a reply wait gives up; 0 waits for
+  // ever. Set by the console front end, never stored in the settings file.
+  std::atomic<int> IdleTimeout{0};
 };
 
 extern SettingsRecord Settings;
