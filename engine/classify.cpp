@@ -8,6 +8,7 @@
 #include "net/connection.h"
 #include "net/output_sink.h"
 #include "platform/sockets.h"
+#include "platform/text.h"
 #include "settings/settings.h"
 
 void NormalizeQueryText(char* text) {
@@ -26,13 +27,6 @@ void NormalizeQueryText(char* text) {
 }
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool StartsWithWwwIgnoringCase(const char* s) {
-  return (s[0] == 'w' || s[0] == 'W') && (s[1] == 'w' || s[1] == 'W') && (s[2] == 'w' || s[2] == 'W') &&
-         s[3] == '.';
-}
 
 // A packed address: all digits, read as a decimal number that must fit 32 bits
 // and be non-zero. Writes the dotted form into `ip`.
@@ -159,7 +153,7 @@ const char* ClassifyQuery(LookupTarget& target) {
   const char* server = nullptr;
   if (target.Host[0]) {
     if (!target.Domain[0]) CopyText(target.Domain, DomainCapacity, target.Host);
-    if (std::strlen(target.Host) > 5 && StartsWithWwwIgnoringCase(target.Host) &&
+    if (std::strlen(target.Host) > 5 && StartsWithIgnoringCase(target.Host, "www.") &&
         std::strchr(target.Host + 4, '.'))
       CopyText(target.Domain, DomainCapacity, target.Host + 4);
     SetStatusFormatted(DomainPart, "Domain: %s", target.Domain);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/text.h"
+
 // One server text per shared group; the own rows name theirs inline.
 const char RipeServer[] = "whois.ripe.net";
 const char ComNetServer[] = "whois.verisign-grs.com";
@@ -182,19 +184,9 @@ const char DefaultWhoisServer[] = "whois.iana.org";
 
 namespace {
 
-bool EqualsIgnoringCase(const char* text, size_t length, const char* key) {
-  if (std::strlen(key) != length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != key[i]) return false;
-  }
-  return true;
-}
-
 const char* Search(const ServerEntry* table, const char* text, size_t length) {
   for (const ServerEntry* e = table; e->Key[0]; ++e)
-    if (EqualsIgnoringCase(text, length, e->Key)) return e->Server;
+    if (EqualsIgnoringCase({text, length}, e->Key)) return e->Server;
   return nullptr;
 }
 

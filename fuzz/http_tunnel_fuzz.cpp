@@ -9,10 +9,9 @@
 
 #include "fuzz/fuzz_support.h"
 #include "net/http_tunnel.h"
+#include "platform/text.h"
 
 namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void CheckReply(const std::uint8_t* data, size_t size) {
   const char* bytes = reinterpret_cast<const char*>(data);

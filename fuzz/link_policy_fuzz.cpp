@@ -5,21 +5,8 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "platform/text.h"
 #include "ui/link_policy.h"
-
-namespace {
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -28,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (char c : link) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
   bool allowed = false;
   for (const char* scheme : {"http://", "https://", "ftp://", "mailto:"})
-    allowed = allowed || (StartsWithNoCase(link, scheme) && link.size() > std::string(scheme).size());
+    allowed = allowed || (StartsWithIgnoringCase(link, scheme) && link.size() > std::string(scheme).size());
   FUZZ_CHECK(allowed);
   FUZZ_CHECK(link == text || link == "http://" + text);
   return 0;

@@ -6,6 +6,7 @@
 #include "net/base64.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
+#include "platform/text.h"
 #include "settings/settings.h"
 
 namespace {
@@ -15,10 +16,6 @@ namespace {
 // terminator. Sized so that stored credentials always fit.
 constexpr int CredentialsCapacity = 2 * ProxyTextCapacity;
 constexpr int EncodedCredentialsCapacity = 4 * ((CredentialsCapacity - 1 + 2) / 3) + 1;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 

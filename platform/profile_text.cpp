@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace platform {
 namespace {
 
@@ -18,17 +20,6 @@ std::string Trim(const char* begin, const char* end) {
 }
 
 std::string Trim(const char* text) { return Trim(text, text + std::strlen(text)); }
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 const char ByteOrderMark[] = "\xEF\xBB\xBF";
 
@@ -98,10 +89,10 @@ const std::string* ProfileDocument::Find(const char* section, const char* key) c
   const std::string sectionName = Trim(section), keyName = Trim(key);
   if (keyName.empty()) return nullptr;
   for (const ProfileSection& s : sections_) {
-    if (!SameName(s.Name, sectionName)) continue;
+    if (!EqualsIgnoringCase(s.Name, sectionName)) continue;
     // Only the first section of a name counts; a repeated header is dead text.
     for (const ProfileKey& k : s.Keys)
-      if (SameName(k.Name, keyName)) return k.HasValue ? &k.Value : nullptr;
+      if (EqualsIgnoringCase(k.Name, keyName)) return k.HasValue ? &k.Value : nullptr;
     return nullptr;
   }
   return nullptr;
@@ -112,7 +103,7 @@ bool ProfileDocument::Set(const char* section, const char* key, const char* valu
   while (IsBlank(*value)) ++value;  // leading blanks would not survive a read anyway
   ProfileSection* target = nullptr;
   for (ProfileSection& s : sections_) {
-    if (SameName(s.Name, sectionName)) {
+    if (EqualsIgnoringCase(s.Name, sectionName)) {
       target = &s;
       break;
     }
@@ -122,7 +113,7 @@ bool ProfileDocument::Set(const char* section, const char* key, const char* valu
     target = &sections_.back();
   }
   for (ProfileKey& k : target->Keys) {
-    if (!SameName(k.Name, keyName)) continue;
+    if (!EqualsIgnoringCase(k.Name, keyName)) continue;
     if (k.HasValue && k.Value == value) return false;
     k.Value = value;
     k.HasValue = true;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -12,16 +13,9 @@ void RecentKey(char (&key)[16], int index) { std::snprintf(key, sizeof key, "REC
 
 bool Usable(const char* path) { return path && *path; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
-bool SameRecentQuery(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
+bool SameRecentQuery(const std::string& a, const std::string& b) { return EqualsIgnoringCase(a, b); }
 
 std::vector<std::string> LoadRecentQueryList(const char* path) {
   std::vector<std::string> entries;

@@ -39,11 +39,3 @@ std::string SettingsFilePath() {
 #endif
   return path;
 }
-
-void CopyText(char* field, int capacity, const char* text) {
-  if (capacity <= 0) return;
-  size_t n = std::strlen(text);
-  if (n > static_cast<size_t>(capacity - 1)) n = static_cast<size_t>(capacity - 1);
-  std::memmove(field, text, n);
-  field[n] = '\0';
-}

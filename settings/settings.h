@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/text.h"
+
 // Kinds of proxy, by their position in the proxy dialog's list.
 enum ProxyType : int { HTTP = 0, Socks4 = 1, Socks5 = 2 };
 
@@ -60,6 +62,3 @@ void ResetSettings();
 // "merrowgate.ini" in the directory of the executable; empty when the
 // executable's path cannot be determined or the result would not fit.
 std::string SettingsFilePath();
-
-// Copies text into a fixed field, cut to capacity - 1 characters.
-void CopyText(char* field, int capacity, const char* text);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/sockets.h"
+#include "platform/text.h"
 #include "platform/thread.h"
 #include "tests/support/loopback_server.h"
 
@@ -85,6 +86,36 @@ TEST(Sockets, AddressTexts) {
 TEST(Sockets, UnknownNameFails) {
   platform::HostEntry entry;
   EXPECT_FALSE(platform::ResolveName("no-such-host.invalid", entry));
+}
+
+// Only ASCII letters fold: bytes of other code pages compare as they stand.
+TEST(Text, CaseIsIgnoredForAsciiLettersOnly) {
+  struct Case {
+    const char *a, *b;
+    bool equal, prefix;
+  } const cases[] = {
+      {"WWW.Example", "www.example", true, true},
+      {"www.", "www.example", false, false},
+      {"www.example", "www.", false, true},
+      {"\xC4rger", "\xE4rger", false, false},
+      {"[@]", "[`]", false, false},  // neighbours of the letters
+      {"", "", true, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EqualsIgnoringCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+    EXPECT_EQ(StartsWithIgnoringCase(c.a, c.b), c.prefix) << c.a << " / " << c.b;
+  }
+}
+
+TEST(Text, CopyTextCutsToTheFieldAndAlwaysTerminates) {
+  char field[4] = {'x', 'x', 'x', 'x'};
+  CopyText(field, sizeof field, "abcdef");
+  EXPECT_STREQ(field, "abc");
+  CopyText(field, 1, "abc");
+  EXPECT_STREQ(field, "");
+  field[0] = 'x';
+  CopyText(field, 0, "abc");
+  EXPECT_EQ(field[0], 'x');
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// Small text helpers every layer uses: ASCII case and digits, and copying
+// into fixed fields. They never depend on the C locale.
+#pragma once
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Equal but for the case of ASCII letters.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+inline bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Copies text into a fixed field, cut to capacity - 1 characters.
+inline void CopyText(char* field, int capacity, const char* text) {
+  if (capacity <= 0) return;
+  size_t n = std::strlen(text);
+  if (n > static_cast<size_t>(capacity - 1)) n = static_cast<size_t>(capacity - 1);
+  std::memmove(field, text, n);
+  field[n] = '\0';
+}
