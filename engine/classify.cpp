@@ -158,13 +158,25 @@ const char* ClassifyQuery(LookupTarget& target) {
       CopyText(target.Domain, DomainCapacity, target.Host + 4);
     SetStatusFormatted(DomainPart, "Domain: %s", target.Domain);
     AppendFormatted(Highlight, "Domain:\t%s\n", target.Domain);
-    server = FindWhoisServer(target.Domain);
-    if (!server) {
-      out.AppendOutput(Error,
-                       "Don't know which Top Level Domain this server belongs to!\n"
-                       "Please contact me with the domain name so I can fix this.\n"
-                       "Falling back to the default server.");
-      server = DefaultWhoisServer;
+    switch (FindTldKind(target.Domain, &server)) {
+      case TldKind::Listed:
+      case TldKind::Whois:
+        break;
+      case TldKind::None:
+      case TldKind::Web:
+        // A known registry without a port-43 service: the default server
+        // still knows who runs it, so that is no fault to report.
+        AppendFormatted(Info, "The registry of .%s runs no whois server on port 43; asking %s.\n",
+                        std::strrchr(target.Domain, '.') + 1, DefaultWhoisServer);
+        server = DefaultWhoisServer;
+        break;
+      case TldKind::Unknown:
+        out.AppendOutput(Error,
+                         "Don't know which Top Level Domain this server belongs to!\n"
+                         "Please contact me with the domain name so I can fix this.\n"
+                         "Falling back to the default server.");
+        server = DefaultWhoisServer;
+        break;
     }
   }
 

@@ -1,5 +1,6 @@
 #include "engine/directory.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/text.h"
@@ -206,4 +207,32 @@ const char* FindWhoisServer(const char* name) {
     if (const char* server = Search(SuffixServers, p, static_cast<size_t>(end - p))) return server;
   }
   return Search(TldServers, tld, static_cast<size_t>(end - tld));
+}
+
+TldKind FindTldKind(const char* name, const char** server) {
+  const char* found = FindWhoisServer(name);
+  if (server) *server = found;
+  if (found) return TldKind::Listed;
+
+  const char* lastDot = std::strrchr(name, '.');
+  if (!lastDot || lastDot == name) return TldKind::Unknown;
+  // The list's keys are lower case and at most 63 characters, as labels are.
+  char label[64];
+  const char* tld = lastDot + 1;
+  size_t n = 0;
+  for (; tld[n]; ++n) {
+    if (n + 1 >= sizeof label) return TldKind::Unknown;
+    char c = tld[n];
+    label[n] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  label[n] = '\0';
+  if (n == 0) return TldKind::Unknown;
+
+  const RegistryTld* first = RegistryTlds;
+  const RegistryTld* last = RegistryTlds + RegistryTldCount;
+  const RegistryTld* row = std::lower_bound(
+      first, last, label, [](const RegistryTld& r, const char* key) { return std::strcmp(r.Tld, key) < 0; });
+  if (row == last || std::strcmp(row->Tld, label) != 0) return TldKind::Unknown;
+  if (server) *server = row->Server;
+  return row->Kind;
 }

@@ -103,6 +103,32 @@ TEST_F(ClassifyTest, WithoutResolution) {
   }
 }
 
+TEST_F(ClassifyTest, RegistryListServersAndPortlessRegistries) {
+  struct Case {
+    const char* query;
+    const char* server;
+    const char* after;  // what follows the domain line
+  } cases[] = {
+      {"example.io", "whois.nic.io", ""},
+      {"example.hk", "whois.hkirc.hk", ""},
+      {"example.bs", DefaultWhoisServer,
+       "The registry of .bs runs no whois server on port 43; asking whois.iana.org.\n"},
+      {"Example.AO", DefaultWhoisServer,
+       "The registry of .AO runs no whois server on port 43; asking whois.iana.org.\n"},
+      {"example.info", "whois.nic.info", ""},  // the own table's row, whatever the list says
+  };
+  for (const Case& c : cases) {
+    EXPECT_STREQ(Classify(c.query), c.server) << c.query;
+    const std::string text = sink.Text();
+    const std::string domainLine = std::string("Domain:\t") + c.query + "\n";
+    ASSERT_NE(text.find(domainLine), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.find(domainLine) + domainLine.size()), c.after) << c.query;
+    if (c.after[0]) {
+      EXPECT_EQ(sink.Pieces().back().Kind, Info) << c.query;
+    }
+  }
+}
+
 TEST_F(ClassifyTest, KindsOfTheMessages) {
   Classify("1.2.3.4");
   for (const auto& p : sink.Pieces()) EXPECT_EQ(p.Kind, p.Text.rfind("Checking", 0) == 0 ? Info : Plain);

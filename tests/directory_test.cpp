@@ -1,6 +1,8 @@
 // The server directory: table shape, group sharing and the lookup rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -112,6 +114,50 @@ TEST(Directory, FindWhoisServer) {
     const char* found = FindWhoisServer(c.name);
     EXPECT_EQ(found ? std::string(found) : std::string(), c.server) << c.name;
   }
+}
+
+TEST(Directory, FindTldKindAfterTheOwnTables) {
+  struct Case {
+    const char* name;
+    TldKind kind;
+    const char* server;  // nullptr: none
+  } cases[] = {
+      {"example.com", TldKind::Listed, ComNetServer},
+      {"shop.com.hk", TldKind::Listed, "whois.hkirc.hk"},  // the suffix row, not the list's hk row
+      {"example.info", TldKind::Listed, "whois.nic.info"},   // the list says none; the own row wins
+      {"example.gb", TldKind::Listed, "whois.ripe.net"},
+      {"example.io", TldKind::Whois, "whois.nic.io"},
+      {"EXAMPLE.IO", TldKind::Whois, "whois.nic.io"},
+      {"example.hk", TldKind::Whois, "whois.hkirc.hk"},
+      {"foo.bar.sa", TldKind::Whois, "whois.nic.net.sa"},
+      {"example.aaa", TldKind::Whois, "whois.nic.aaa"},  // the first row
+      {"example.zuerich", TldKind::Whois, "whois.nic.zuerich"},
+      {"example.zw", TldKind::None, nullptr},  // the last row
+      {"example.bs", TldKind::None, nullptr},
+      {"example.ao", TldKind::Web, nullptr},
+      {"x.xn--node", TldKind::Web, nullptr},
+      {"example", TldKind::Unknown, nullptr},
+      {".io", TldKind::Unknown, nullptr},
+      {"example.io.", TldKind::Unknown, nullptr},
+      {"example.i", TldKind::Unknown, nullptr},
+      {"example.ioo", TldKind::Unknown, nullptr},
+      {"example.invalid", TldKind::Unknown, nullptr},
+      {("x." + std::string(80, 'a')).c_str(), TldKind::Unknown, nullptr},
+  };
+  for (const Case& c : cases) {
+    const char* server = "unset";
+    EXPECT_EQ(FindTldKind(c.name, &server), c.kind) << c.name;
+    EXPECT_EQ(server ? std::string(server) : "(none)", c.server ? std::string(c.server) : "(none)") << c.name;
+  }
+  EXPECT_EQ(FindTldKind("example.io", nullptr), TldKind::Whois);
+}
+
+TEST(Directory, RegistryListIsSortedAndComplete) {
+  ASSERT_EQ(RegistryTldCount, 1436u);
+  for (size_t i = 1; i < RegistryTldCount; ++i)
+    EXPECT_LT(std::strcmp(RegistryTlds[i - 1].Tld, RegistryTlds[i].Tld), 0) << RegistryTlds[i].Tld;
+  for (size_t i = 0; i < RegistryTldCount; ++i)
+    EXPECT_EQ(RegistryTlds[i].Server != nullptr, RegistryTlds[i].Kind == TldKind::Whois) << RegistryTlds[i].Tld;
 }
 
 }  // namespace

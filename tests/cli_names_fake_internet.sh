@@ -1,0 +1,79 @@
+#!/bin/bash
+# merrowgate-cli in the fake internet: which server each kind of name or
+# number reaches, and in which form. Natively and under Wine, as
+# tests/cli_fake_internet.sh:
+#   tests/cli_names_fake_internet.sh build/native/cli/merrowgate-cli
+set -u
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
+  exec timeout -k 5 180 "$here/scripts/fake-internet" "$0" "$@"
+fi
+cli=("$@")
+command -v socat >/dev/null || { echo "socat is missing"; echo "0 passed, 1 failed"; exit 1; }
+export LC_ALL=C.UTF-8
+
+work=$(mktemp -d)
+servers=()
+passed=0
+failed=0
+cleanup() {
+  for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# serve ADDRESS NAME REPLY: answers every connection with REPLY and logs each
+# request line to $work/NAME.log.
+serve() {
+  printf '%b' "$3" >"$work/$2.reply"
+  cat >"$work/$2.sh" <<SH
+#!/bin/sh
+IFS= read -r line || exit 0
+printf '%s\n' "\$line" | tr -d '\r' >>"$work/$2.log"
+cat "$work/$2.reply"
+SH
+  chmod +x "$work/$2.sh"
+  socat "TCP-LISTEN:43,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
+  servers+=($!)
+  for i in $(seq 50); do (exec 3<>/dev/tcp/$1/43) 2>/dev/null && break; sleep 0.05; done
+}
+serve 127.0.0.5 iana 'domain: example\n'
+serve 127.0.12.1 nicio 'Domain Name: example.io\n'
+rm -f "$work"/*.log
+: >"$work/empty.ini"
+
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok    $name"
+  else
+    failed=$((failed + 1))
+    echo "FAIL  $name"
+    sed 's/^/      | /' "$work/out" | head -40
+    for f in "$work"/*.log; do [ -e "$f" ] && sed "s|^|      ${f##*/}: |" "$f"; done
+  fi
+}
+run() {  # run ARGS...: output to $work/out (LF line ends), exit code to $rc
+  rm -f "$work"/*.log
+  timeout 30 "${cli[@]}" --settings "$work/empty.ini" --color=never "$@" >"$work/raw" 2>&1 </dev/null
+  rc=$?
+  tr -d '\r' <"$work/raw" >"$work/out"
+}
+has() { grep -qF -- "$1" "$work/out"; }
+lacks() { ! grep -qF -- "$1" "$work/out"; }
+logged() { [ "$(cat "$work/$1.log" 2>/dev/null)" = "$2" ]; }
+fallback="Falling back to the default server."
+
+run --no-resolve example.io
+check ".io: its registry is asked straight away" bash -c "[ $rc = 0 ] && [ \"\$(cat '$work/nicio.log')\" = example.io ]"
+check ".io: no fallback message" lacks "$fallback"
+
+run --no-resolve example.bs
+check ".bs (no port-43 server): the default server is asked" logged iana "example.bs"
+check ".bs: one line says why, no fallback message" bash -c "grep -qF 'The registry of .bs runs no whois server on port 43' '$work/out' && ! grep -qF '$fallback' '$work/out'"
+
+echo "$passed passed, $failed failed"
+[ $failed = 0 ]
