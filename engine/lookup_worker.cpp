@@ -1,5 +1,6 @@
 #include "engine/lookup_worker.h"
 
+#include <memory>
 #include <string>
 
 #include "engine/classify.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-platform::Event* WakeEvent = nullptr;
+std::unique_ptr<platform::Event> WakeEvent;
 platform::Thread WorkerThread;
 
 constexpr int TitleCapacity = 128;
@@ -100,8 +101,8 @@ int RunLookup() {
 }
 
 int StartLookupWorker() {
-  WakeEvent = new platform::Event;
-  WorkerThread.Start(LookupWorker, WakeEvent);
+  WakeEvent = std::make_unique<platform::Event>();
+  WorkerThread.Start(LookupWorker, WakeEvent.get());
   return 0;
 }
 
@@ -110,11 +111,11 @@ int StopLookupWorker() {
   // A lookup blocked in a resolver or connect call cannot see the flags; after
   // a while it is left to the process exit rather than holding it up.
   if (WorkerThread.Join(WorkerStopTimeoutMs)) {
-    delete WakeEvent;
+    WakeEvent.reset();
   } else {
-    WorkerThread.Abandon();  // the event stays: the thread may still wait on it
+    WorkerThread.Abandon();
+    (void)WakeEvent.release();  // the event stays: the thread may still wait on it
   }
-  WakeEvent = nullptr;
   return 1;
 }
 

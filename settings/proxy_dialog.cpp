@@ -103,9 +103,8 @@ INT_PTR CALLBACK ProxyPreferencesDialog(HWND dialog, UINT message, WPARAM wParam
 
 // No owner: the main window stays usable while the dialog is open. The main
 // window travels as the dialog's parameter, for the centring only.
-void ShowProxyPreferences(HWND mainWindow) {
+bool ShowProxyPreferences(HWND mainWindow) {
   auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
-  if (DialogBoxParamA(instance, MAKEINTRESOURCEA(ProxyDialogTemplate), nullptr, ProxyPreferencesDialog,
-                      reinterpret_cast<LPARAM>(mainWindow)) < 0)
-    MessageBoxA(nullptr, "Error?", "brisklet", MB_OK);
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(ProxyDialogTemplate), nullptr, ProxyPreferencesDialog,
+                         reinterpret_cast<LPARAM>(mainWindow)) >= 0;
 }

@@ -48,6 +48,13 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
     PROPERTIES TIMEOUT 60 FIXTURES_REQUIRED merrowgate_xvfb RESOURCE_LOCK merrowgate_display
                ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
 
+  # The same tests in the ANSI code page 932, which Wine takes from the locale
+  # (the locale need not be installed on the host).
+  add_test(NAME ui_double_byte_code_page COMMAND ui_tests --gtest_filter=DoubleByteCodePage.*:OutputPane.*)
+  set_tests_properties(ui_double_byte_code_page PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED merrowgate_xvfb
+    RESOURCE_LOCK merrowgate_display FAIL_REGULAR_EXPRESSION "Unhandled exception|FAILED"
+    ENVIRONMENT "DISPLAY=${MERROWGATE_UI_DISPLAY};LC_ALL=ja_JP.UTF-8;MERROWGATE_EXPECT_ACP=932")
+
   add_executable(ui_probe ui/ui_probe.cpp)
   target_link_libraries(ui_probe PRIVATE comctl32)
   find_program(SOCAT_PROGRAM socat)

@@ -1,46 +1,68 @@
 #include "ui/about_box.h"
 
-#include <shellapi.h>
 #include <windowsx.h>
 
+#include <memory>
 #include <string>
 
-#include "ui/controls.h"
-#include "ui/link_policy.h"
+#include "res/resource.h"
+#include "ui/output_pane.h"
+#include "ui/scoped_win.h"
 
 namespace {
 
-// One open About box at a time (it is modal), so its state can be global.
-HFONT LinkFont = nullptr;
-HCURSOR ArrowCursor = nullptr;
-HCURSOR HandCursor = nullptr;
+// What one open box owns: its link font and the two cursors (shared system
+// cursors, never freed). It hangs on the dialog from WM_INITDIALOG to
+// WM_NCDESTROY.
+struct AboutBoxState {
+  ScopedFont LinkFont;
+  HCURSOR ArrowCursor = nullptr;
+  HCURSOR HandCursor = nullptr;
+};
+
 // The labels hold their targets as their own text.
 constexpr int LinkTextCapacity = 250;
 
 bool IsLinkId(int id) { return id == IDC_ABOUT_WEBSITE || id == IDC_ABOUT_FORUM || id == IDC_ABOUT_MAIL; }
 
-INT_PTR OnInitDialog() {
+AboutBoxState* StateOf(HWND dialog) {
+  return reinterpret_cast<AboutBoxState*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// The link font is the dialog's own font underlined, so a link is drawn in
+// the font its label was sized for, at every DPI.
+INT_PTR OnInitDialog(HWND dialog) {
+  auto state = std::make_unique<AboutBoxState>();
   LOGFONTA font{};
-  GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+  auto dialogFont = reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+  if (!dialogFont || !GetObjectA(dialogFont, sizeof font, &font))
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
   font.lfUnderline = 1;
-  LinkFont = CreateFontIndirectA(&font);
-  ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
-  HandCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+  state->LinkFont = ScopedFont(CreateFontIndirectA(&font));
+  state->ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
+  state->HandCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.release()));
   return TRUE;
 }
 
+void OnNcDestroy(HWND dialog) {
+  std::unique_ptr<AboutBoxState> state(StateOf(dialog));
+  SetWindowLongPtrA(dialog, DWLP_USER, 0);
+}
+
 // Links are blue and underlined on the dialog's own background.
-INT_PTR OnCtlColorStatic(HDC dc, HWND control) {
+INT_PTR OnCtlColorStatic(HWND dialog, HDC dc, HWND control) {
   if (!IsLinkId(GetDlgCtrlID(control))) return FALSE;
   SetBkColor(dc, GetSysColor(COLOR_INACTIVEBORDER));
   SetTextColor(dc, RGB(0, 0, 255));
-  if (LinkFont) SelectObject(dc, LinkFont);
+  if (const AboutBoxState* state = StateOf(dialog); state && state->LinkFont) SelectObject(dc, state->LinkFont.Font());
   return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_INACTIVEBORDER));
 }
 
 INT_PTR OnMouseMove(HWND dialog, LPARAM point) {
-  SetCursor(ArrowCursor);
-  if (AboutLinkAt(dialog, point)) SetCursor(HandCursor);
+  const AboutBoxState* state = StateOf(dialog);
+  if (!state) return FALSE;
+  SetCursor(AboutLinkAt(dialog, point) ? state->HandCursor : state->ArrowCursor);
   return FALSE;
 }
 
@@ -50,15 +72,12 @@ INT_PTR OnLeftButtonUp(HWND dialog, LPARAM point) {
   if (!link) return FALSE;
   char text[LinkTextCapacity] = "";
   SendMessageA(link, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  const std::string target = OpenableLink(text);
-  if (!target.empty()) ShellExecuteA(dialog, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenLink(dialog, text);
   return FALSE;
 }
 
 INT_PTR OnEnd(HWND dialog) {
   EndDialog(dialog, 1);
-  if (LinkFont) DeleteObject(LinkFont);
-  LinkFont = nullptr;
   return TRUE;
 }
 
@@ -75,8 +94,10 @@ HWND AboutLinkAt(HWND dialog, LPARAM point) {
 
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: return OnInitDialog();
-    case WM_CTLCOLORSTATIC: return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_INITDIALOG: return OnInitDialog(dialog);
+    case WM_NCDESTROY: OnNcDestroy(dialog); return FALSE;
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(dialog, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_MOUSEMOVE: return OnMouseMove(dialog, lParam);
     case WM_LBUTTONUP: return OnLeftButtonUp(dialog, lParam);
     case WM_COMMAND:

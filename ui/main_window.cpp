@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
+#include "ui/messages.h"
 #include "ui/output_pane.h"
 #include "ui/query_box.h"
 #include "ui/recent_list.h"
@@ -48,7 +49,7 @@ HWND CreateChild(const ChildWindow& w, HWND parent, int id, HINSTANCE instance) 
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
-void Fail(const char* text, const char* caption) { MessageBoxA(nullptr, text, caption, MB_ICONERROR); }
+void Fail(const MessageBoxText& message) { ShowMessage(nullptr, message); }
 
 void RegisterMainClass(HINSTANCE instance) {
   WNDCLASSA windowClass{};
@@ -85,7 +86,9 @@ void OnCommand(HWND window, WPARAM wParam) {
     case IDM_RESOLVEDOMAINS: ToggleOption(Settings.ResolveDomain, IDM_RESOLVEDOMAINS); break;
     case IDM_REVERSEIP: ToggleOption(Settings.ReverseIP, IDM_REVERSEIP); break;
     case IDM_ABUSEINFO: ToggleOption(Settings.GetAbuseInfo, IDM_ABUSEINFO); break;
-    case IDM_PROXY: ShowProxyPreferences(window); break;
+    case IDM_PROXY:
+      if (!ShowProxyPreferences(window)) ShowMessage(nullptr, Messages::ProxyDialogFailed);
+      break;
     case IDM_FONT: ChooseOutputFont(window, Ui.Pane); break;
     case IDM_ABOUT: ShowAboutBox(window); break;
     case IDC_GO:
@@ -206,14 +209,14 @@ int CreateMainWindows(HINSTANCE instance) {
   Ui = MainWindowHandles{};
   Ui.Main = CreateWindowExA(0, MainWindowClass, MainWindowTitle, MainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-  if (!Ui.Main) return Fail("Error creating main window", "quenfold"), 1;
+  if (!Ui.Main) return Fail(Messages::MainWindowFailed), 1;
   Ui.StatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", StatusStyle, -100, -100, 10, 10, Ui.Main,
                                  reinterpret_cast<HMENU>(IDC_STATUSBAR), instance, nullptr);
-  if (!Ui.StatusBar) return Fail("Status Bar not created!", nullptr), 1;
+  if (!Ui.StatusBar) return Fail(Messages::StatusBarFailed), 1;
   Ui.Toolbar = CreateToolbarEx(Ui.Main, ToolbarStyle, 0, 0, nullptr, 0, nullptr, 0, 0, 0, 0, 0, sizeof(TBBUTTON));
-  if (!Ui.Toolbar) return Fail("Toolbar Bar not created!", nullptr), 1;
+  if (!Ui.Toolbar) return Fail(Messages::ToolbarFailed), 1;
   Ui.Pane = CreateWindowExA(0, "RichEdit20A", "", PaneStyle, 0, 0, 0, 0, Ui.Main, nullptr, instance, nullptr);
-  if (!Ui.Pane) return Fail("Error creating input window", "quenfold"), 1;
+  if (!Ui.Pane) return Fail(Messages::PaneFailed), 1;
 
   Ui.Label = CreateChild(LabelWindow, Ui.Toolbar, 0, instance);
   Ui.Query = CreateChild(QueryWindow, Ui.Toolbar, 0, instance);

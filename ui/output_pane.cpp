@@ -9,6 +9,8 @@
 
 #include "settings/settings.h"
 #include "ui/link_policy.h"
+#include "ui/messages.h"
+#include "ui/scoped_win.h"
 
 namespace {
 
@@ -24,14 +26,49 @@ constexpr DWORD SaveDialogRecordSize = 76;
 constexpr DWORD FontDialogRecordSize = 60;
 constexpr DWORD FontDialogMask = 0xA8000003u;  // bold, italic, size, face, character set
 
-void ShowSystemError(HWND owner, const char* caption) {
-  const DWORD code = GetLastError();
-  char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
-                 nullptr);
-  MessageBoxA(owner, text ? text : "", caption, MB_ICONEXCLAMATION);
-  if (text) LocalFree(text);
+// The ANSI range fetch writes up to two bytes a character in a double-byte
+// code page; room for four keeps every multi-byte code page inside the buffer.
+constexpr size_t MaxBytesPerCharacter = 4;
+// Room left for the browser's own command around a link under Wine.
+constexpr size_t WineShellLinkLimit = 768;
+
+// The pane's plain text in the ANSI code page, paragraph ends as CR LF. The
+// size asked for is the byte count (in a double-byte code page more than the
+// character count; rich edit may answer an upper bound), and what comes back
+// must hold every character of the pane: a short copy is a failure, with the
+// reason in the last error code.
+bool PaneAnsiText(HWND pane, std::string& text) {
+  GETTEXTLENGTHEX charactersQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, CP_ACP};
+  GETTEXTLENGTHEX bytesQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMBYTES, CP_ACP};
+  const LRESULT characters =
+      SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&charactersQuery), 0);
+  const LRESULT bytes = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&bytesQuery), 0);
+  if (characters < 0 || bytes < characters) {
+    SetLastError(ERROR_INVALID_DATA);
+    return false;
+  }
+  std::vector<char> buffer;
+  try {
+    buffer.resize(static_cast<size_t>(bytes) + 1);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  GETTEXTEX textQuery{};
+  textQuery.cb = static_cast<DWORD>(buffer.size());
+  textQuery.flags = GT_USECRLF;
+  textQuery.codepage = CP_ACP;
+  const LRESULT copied = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&textQuery),
+                                      reinterpret_cast<LPARAM>(buffer.data()));
+  const int copiedCharacters =
+      copied > 0 && copied <= bytes ? MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(copied), nullptr, 0)
+                                    : 0;
+  if (copiedCharacters != characters) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  text.assign(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+  return true;
 }
 
 }  // namespace
@@ -87,47 +124,35 @@ bool SaveOutputAs(HWND owner, HWND pane) {
 
 // An existing file is written from its start and cut to the new length.
 bool WritePaneToFile(HWND owner, HWND pane, const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    ShowSystemError(owner, "Can't open file for writing!");
+  ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file) {
+    ShowSystemError(owner, Messages::CannotOpenFile);
     return false;
   }
-  GETTEXTLENGTHEX lengthQuery{GTL_USECRLF, CP_ACP};
-  const LRESULT length = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
-  std::vector<char> text;
-  try {
-    text.resize(static_cast<size_t>(length > 0 ? length : 0) + 1);
-  } catch (const std::bad_alloc&) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    ShowSystemError(owner, "Error during save.");
-    CloseHandle(file);
+  std::string text;
+  if (!PaneAnsiText(pane, text)) {
+    ShowSystemError(owner, Messages::SaveFailed);
     return false;
   }
-  GETTEXTEX textQuery{};
-  textQuery.cb = static_cast<DWORD>(text.size());
-  textQuery.flags = GT_USECRLF;
-  textQuery.codepage = CP_ACP;
-  const LRESULT copied =
-      SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&textQuery), reinterpret_cast<LPARAM>(text.data()));
+  const auto count = static_cast<DWORD>(text.size());
   DWORD written = 0;
-  const DWORD count = copied > 0 ? static_cast<DWORD>(copied) : 0;
-  if (!WriteFile(file, text.data(), count, &written, nullptr)) {
-    ShowSystemError(owner, "Error during save.");
-    CloseHandle(file);
+  if (!WriteFile(file.Get(), text.data(), count, &written, nullptr) || written != count) {
+    if (written != count && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_WRITE_FAULT);
+    ShowSystemError(owner, Messages::SaveFailed);
     return false;
   }
-  SetEndOfFile(file);
-  CloseHandle(file);
+  SetEndOfFile(file.Get());
   return true;
 }
 
 void ChooseOutputFont(HWND owner, HWND pane) {
   const OutputCharFormat& format = Settings.OutputFormat;
   LOGFONTA font{};
-  HDC dc = GetDC(pane);
-  font.lfHeight = -MulDiv(format.FontSize / 20, GetDeviceCaps(dc, LOGPIXELSY), 72);
-  ReleaseDC(pane, dc);
+  {
+    ScopedWindowDC dc(pane);
+    font.lfHeight = -MulDiv(format.FontSize / 20, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
+  }
   font.lfWeight = (format.dwEffects & CFE_BOLD) ? FW_BOLD : FW_NORMAL;
   font.lfItalic = (format.dwEffects & CFE_ITALIC) ? 1 : 0;
   font.lfUnderline = (format.dwEffects & CFE_UNDERLINE) ? 1 : 0;
@@ -157,7 +182,18 @@ void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenth
   format.CharSet = font.lfCharSet;
   CopyText(format.Font, FontCapacity, font.lfFaceName);
   if (!SendMessageA(pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format)))
-    MessageBoxA(owner, "Error setting character format", "merrowgate", MB_ICONINFORMATION);
+    ShowMessage(owner, Messages::FormatRefused);
+}
+
+std::string PaneLinkText(HWND pane, LONG first, LONG last) {
+  if (first < 0 || last <= first) return {};
+  const auto characters = static_cast<size_t>(last - first);
+  if (characters > MaxLinkLength) return {};  // longer than any link that may open
+  std::vector<char> text(characters * MaxBytesPerCharacter + 2, '\0');
+  TEXTRANGEA range{{first, last}, text.data()};
+  SendMessageA(pane, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+  text.back() = '\0';
+  return text.data();
 }
 
 // Links open on a double click only, and only if they are web or mail links:
@@ -165,12 +201,21 @@ void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenth
 LRESULT OnPaneLink(HWND owner, HWND pane, const void* enlink) {
   const auto* link = static_cast<const ENLINK*>(enlink);
   if (link->msg != WM_LBUTTONDBLCLK) return 0;
-  const LONG first = link->chrg.cpMin, last = link->chrg.cpMax;
-  if (first < 0 || last <= first) return 0;
-  std::vector<char> text(static_cast<size_t>(last - first) + 2);
-  TEXTRANGEA range{{first, last}, text.data()};
-  SendMessageA(pane, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-  const std::string target = OpenableLink(text.data());
-  if (!target.empty()) ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenLink(owner, PaneLinkText(pane, link->chrg.cpMin, link->chrg.cpMax));
   return 0;
+}
+
+// Wine's shell (8.0) builds the command of a link in a buffer of 1024
+// characters on the stack and runs past it with a longer link: under Wine a
+// link that with the browser's command would not fit is not opened.
+bool TooLongForWineShell(const std::string& target) {
+  static const bool underWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  return underWine && target.size() > WineShellLinkLimit;
+}
+
+bool OpenLink(HWND owner, const std::string& text) {
+  const std::string target = OpenableLink(text);
+  if (target.empty() || TooLongForWineShell(target)) return false;
+  ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return true;
 }

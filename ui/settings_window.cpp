@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 #include "ui/controls.h"
+#include "ui/messages.h"
 #include "ui/recent_list.h"
 
 void LoadSettings() {
@@ -20,7 +21,7 @@ void LoadSettings() {
   if (Settings.GetAbuseInfo) CheckMenuItem(menu, IDM_ABUSEINFO, MF_BYCOMMAND | MF_CHECKED);
   LoadRecentQueries();
   if (!SendMessageA(Ui.Pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&Settings.OutputFormat)))
-    MessageBoxA(Ui.Main, "Error setting character format", "merrowgate", MB_ICONINFORMATION);
+    ShowMessage(Ui.Main, Messages::FormatRefused);
 }
 
 void SaveSettings() {

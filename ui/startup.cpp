@@ -5,12 +5,12 @@
 #include "ui/command_tail.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
+#include "ui/messages.h"
+#include "ui/scoped_win.h"
 #include "ui/settings_window.h"
 #include "ui/window_sink.h"
 
 namespace {
-
-constexpr char UsageText[] = "Usage:\n\tmerrowgate.exe <domain> | <IP> \n";
 
 void RunMessageLoop() {
   MSG message;
@@ -34,7 +34,7 @@ void AnswerPendingRequests() {
 int HandleCommandLine(const char* commandTail) {
   switch (ClassifyCommandTail(commandTail)) {
     case TailRequest::Usage:
-      MessageBoxA(nullptr, UsageText, "merrowgate", MB_ICONINFORMATION);
+      ShowMessage(nullptr, Messages::Usage);
       DestroyWindow(Ui.Main);
       return 0;
     case TailRequest::Lookup:
@@ -50,18 +50,18 @@ int HandleCommandLine(const char* commandTail) {
 
 int RunApplication(HINSTANCE instance, const char* commandTail, int /*showCommand: the windows show normally*/) {
   if (!platform::StartSockets()) {
-    MessageBoxA(nullptr, "Unsupported WINSOCK version.", "merrowgate", MB_OK);
+    ShowMessage(nullptr, Messages::SocketsMissing);
     return 1;
   }
-  HMODULE richEdit = LoadLibraryExA("RICHED20.DLL", nullptr, 0);
+  // Held until the worker has ended: the pane's window class lives in it.
+  ScopedLibrary richEdit(LoadLibraryExA("RICHED20.DLL", nullptr, 0));
   if (!richEdit) {
-    MessageBoxA(nullptr, "Error loading rich edit library! Make sure you have riched20.dll", "quenfold",
-                MB_ICONERROR);
+    ShowMessage(nullptr, Messages::RichEditMissing);
     platform::StopSockets();
     return 1;
   }
   if (CreateMainWindows(instance) != 0) {
-    FreeLibrary(richEdit);
+    richEdit.Reset();
     platform::StopSockets();
     return 1;
   }
@@ -75,7 +75,7 @@ int RunApplication(HINSTANCE instance, const char* commandTail, int /*showComman
   AnswerPendingRequests();
   StopLookupWorker();
   SetOutputSink(nullptr);
-  FreeLibrary(richEdit);
+  richEdit.Reset();
   platform::StopSockets();
   return 0;
 }

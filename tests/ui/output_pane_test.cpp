@@ -163,4 +163,104 @@ TEST(OutputPane, DefaultFormatComesFromTheSettingsAndTheFontCommand) {
   }
 }
 
+
+// A pane that hands out less text than it holds, as a rich edit did in a
+// double-byte code page.
+WNDPROC PaneProc = nullptr;
+LRESULT CALLBACK ShortCopyPane(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == EM_GETTEXTEX) {
+    auto* buffer = reinterpret_cast<char*>(lParam);
+    if (buffer) buffer[0] = '\0';
+    return 0;
+  }
+  return CallWindowProcA(PaneProc, window, message, wParam, lParam);
+}
+
+TEST(OutputPane, AShortCopyIsASaveErrorNotAnEmptyFile) {
+  char directory[MAX_PATH];
+  GetTempPathA(sizeof directory, directory);
+  const std::string path = std::string(directory) + "merrowgate-short-copy.txt";
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, "Domain Name: EXAMPLE.COM\n");
+  PaneProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(Ui.Pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShortCopyPane)));
+  bool saved = true;
+  const auto boxes = BoxesShownBy([&] { saved = WritePaneToFile(Ui.Main, Ui.Pane, path.c_str()); });
+  SetWindowLongPtrA(Ui.Pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaneProc));
+  EXPECT_FALSE(saved);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Error during save.: ", 0), 0u) << boxes[0];
+  std::remove(path.c_str());
+}
+
+// Run with the ANSI code page 932 (Wine takes it from LC_ALL=ja_JP.UTF-8);
+// skipped in any other code page unless MERROWGATE_EXPECT_ACP asks for it.
+bool InDoubleByteCodePage() {
+  char expected[8] = "";
+  if (GetEnvironmentVariableA("MERROWGATE_EXPECT_ACP", expected, sizeof expected)) {
+    EXPECT_EQ(std::to_string(GetACP()), expected);
+  }
+  return GetACP() == 932;
+}
+
+// "あ" in Shift-JIS: two bytes, one character.
+std::string Hiragana(size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) text += "\x82\xa0";
+  return text;
+}
+
+TEST(DoubleByteCodePage, LinksAreFetchedWholeAndLongOnesNotAtAll) {
+  if (!InDoubleByteCodePage()) GTEST_SKIP() << "ANSI code page " << GetACP();
+  const std::string link = "http://x.test/" + Hiragana(3000);
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, (link + "\n").c_str());
+  const LONG prefix = 14;
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 20), "http://x.test/" + Hiragana(20));
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 1000), "http://x.test/" + Hiragana(1000));
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 3000), "");  // past the longest link
+  // A double click on the whole link neither overflows nor opens anything.
+  ENLINK click{};
+  click.nmhdr.hwndFrom = Ui.Pane;
+  click.nmhdr.code = EN_LINK;
+  click.msg = WM_LBUTTONDBLCLK;
+  click.chrg = {0, prefix + 3000};
+  EXPECT_EQ(OnPaneLink(Ui.Main, Ui.Pane, &click), 0);
+}
+
+TEST(DoubleByteCodePage, SaveWritesEveryByte) {
+  if (!InDoubleByteCodePage()) GTEST_SKIP() << "ANSI code page " << GetACP();
+  char directory[MAX_PATH];
+  GetTempPathA(sizeof directory, directory);
+  const std::string path = std::string(directory) + "merrowgate-save-932.txt";
+  const struct {
+    std::string Pane, Expected;
+  } rows[] = {
+      {"Registrant: " + Hiragana(12) + "\nend", "Registrant: " + Hiragana(12) + "\r\nend"},
+      {Hiragana(1), Hiragana(1)},
+      {Hiragana(5000) + "\n", Hiragana(5000) + "\r\n"},
+  };
+  for (const auto& row : rows) {
+    SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    AppendToPane(Ui.Pane, Plain, row.Pane.c_str());
+    bool saved = false;
+    const auto boxes = BoxesShownBy([&] { saved = WritePaneToFile(Ui.Main, Ui.Pane, path.c_str()); });
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(boxes.empty()) << boxes[0];
+    EXPECT_EQ(ReadFile(path), row.Expected);
+  }
+  std::remove(path.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// Wine's shell overflows its stack with a link of about a thousand characters.
+TEST(OutputPane, LinksTooLongForWinesShellAreNotHandedToIt) {
+  EXPECT_FALSE(OpenLink(Ui.Main, "http://x.test/" + std::string(1500, 'a')));
+  EXPECT_FALSE(OpenLink(Ui.Main, "mailto:" + std::string(1000, 'a') + "@x.test"));
+  EXPECT_FALSE(OpenLink(Ui.Main, "file:///C:/windows/notepad.exe"));
+}
+
 }  // namespace

@@ -90,6 +90,40 @@ std::string ReadSettingsFile() {
   return text.str();
 }
 
+namespace {
+
+std::vector<std::string>* ShownBoxes = nullptr;
+HHOOK BoxHook = nullptr;
+
+// A box being activated is read and told to close; its own loop then ends.
+LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && ShownBoxes) {
+    auto box = reinterpret_cast<HWND>(wParam);
+    char name[16] = "";
+    GetClassNameA(box, name, sizeof name);
+    if (std::string(name) == "#32770") {
+      char text[1024] = "";
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's message label
+      ShownBoxes->push_back(WindowText(box) + ": " + text);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+  }
+  return CallNextHookEx(BoxHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+std::vector<std::string> BoxesShownBy(const std::function<void()>& action) {
+  std::vector<std::string> boxes;
+  ShownBoxes = &boxes;
+  BoxHook = SetWindowsHookExA(WH_CBT, CloseBoxes, nullptr, GetCurrentThreadId());
+  action();
+  UnhookWindowsHookEx(BoxHook);
+  BoxHook = nullptr;
+  ShownBoxes = nullptr;
+  return boxes;
+}
+
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Dispatches this thread's messages for about `milliseconds`.
 void Pump(unsigned milliseconds);
@@ -24,3 +25,6 @@ std::string PaneText();
 // (nothing for an empty text).
 void WriteSettingsFile(const std::string& text);
 std::string ReadSettingsFile();
+// Runs `action` on this thread; every message box it shows is closed as soon
+// as it appears. Returns the boxes' captions and texts, "caption: text".
+std::vector<std::string> BoxesShownBy(const std::function<void()>& action);
