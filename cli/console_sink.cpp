@@ -1,7 +1,14 @@
 #include "cli/console_sink.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "net/connection.h"
 #include "settings/recent_queries.h"
 
 namespace {
@@ -18,28 +25,188 @@ const char* Escape(TextKind kind) {
   }
 }
 
-// The replies come from strangers: escape sequences in them would drive the
-// terminal (retitle it, move the cursor, hide or rewrite what was shown).
-// Control characters other than tab and line ends are written as "?".
-void WriteText(std::FILE* out, const char* text) {
-  const char* run = text;
-  for (const char* p = text; *p; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if ((c >= 0x20 && c != 0x7F) || c == '\t' || c == '\n' || c == '\r') continue;
-    std::fwrite(run, 1, static_cast<size_t>(p - run), out);
-    std::fputc('?', out);
-    run = p + 1;
-  }
-  std::fputs(run, out);
+// Pieces of a reply are flushed together at the end of each received chunk;
+// this much text without a flush is written out anyway.
+constexpr size_t FlushThreshold = 64 * 1024;
+
+bool IsC1(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
+
+// The high bit of each byte of `x` that FindConsoleByte stops at.
+std::uint64_t ConsoleBytesOfWord(std::uint64_t x, bool crlf) {
+  constexpr std::uint64_t Ones = 0x0101010101010101ull, High = 0x8080808080808080ull, Low = ~High;
+  // Exact per byte, no carry crossing a byte: the high bit is set where y is 0.
+  auto zeroBytes = [](std::uint64_t y) { return ~(((y & Low) + Low) | y) & High; };
+  const std::uint64_t low = x & Low;
+  std::uint64_t m = ~(low + 0x60 * Ones) & High;  // the low seven bits below 0x20: C0 and C1
+  m &= ~zeroBytes(x ^ ('\t' * Ones));
+  if (!crlf) m &= ~zeroBytes(x ^ ('\n' * Ones));
+  m |= (low + Ones) & ~x & High;  // DEL
+  m |= zeroBytes(x ^ (0xC2 * Ones));
+  return m;
+}
+
+// `first(block)` gives the position of the first byte to stop at in a block
+// of Size bytes, or Size.
+template <size_t Size, class First>
+const char* FindWith(const char* p, const char* end, First first) {
+  for (; end - p >= static_cast<std::ptrdiff_t>(Size); p += Size)
+    if (const size_t i = first(p); i < Size) return p + i;
+  if (p == end) return end;
+  // The rest is padded with blanks to one whole block.
+  char block[Size];
+  std::memset(block, ' ', Size);
+  std::memcpy(block, p, static_cast<size_t>(end - p));
+  const size_t i = first(block);
+  return i < Size ? p + i : end;
 }
 
 }  // namespace
 
+const char* FindConsoleByteWordwise(const char* begin, const char* end, bool crlf) {
+  return FindWith<8>(begin, end, [crlf](const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    const std::uint64_t m = ConsoleBytesOfWord(word, crlf);
+    if (!m) return size_t{8};
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return static_cast<size_t>(__builtin_clzll(m) >> 3);
+#else
+    return static_cast<size_t>(__builtin_ctzll(m) >> 3);
+#endif
+  });
+}
+
+const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
+#if defined(__SSE2__)
+  return FindWith<16>(begin, end, [crlf](const char* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i low = _mm_and_si128(v, _mm_set1_epi8(0x7F));
+    __m128i m = _mm_cmplt_epi8(low, _mm_set1_epi8(0x20));  // C0 and C1
+    m = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), m);
+    if (!crlf) m = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), m);
+    m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+    m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC2))));
+    const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(m));
+    return bits ? static_cast<size_t>(__builtin_ctz(bits)) : size_t{16};
+  });
+#else
+  return FindConsoleByteWordwise(begin, end, crlf);
+#endif
+}
+
+ConsoleSink::ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath)
+    : out_{out, {}, 0}, colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
+
+void ConsoleSink::SetQuiet(std::FILE* errors, bool rawReplies) {
+  quiet_ = true;
+  errors_.file = errors;
+  rawReplies_ = rawReplies;
+}
+
+// The replies come from strangers: control characters in them would drive the
+// terminal (retitle it, move the cursor, hide or rewrite what was shown). All
+// but tab and line ends are written as "?": the C0 and C1 bytes, DEL, the
+// UTF-8 forms of U+0080 to U+009F, and a CR that does not begin a CR LF.
+void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
+  std::string& out = stream.buffer;
+  // A CR or 0xC2 with its next byte; true when that byte is used up as well.
+  auto pair = [&out](unsigned char c, unsigned char next) {
+    if (c == '\r' && next == '\n') {
+      out.append("\r\n", 2);
+      return true;
+    }
+    if (c == 0xC2 && IsC1(next)) {
+      out += '?';
+      return true;
+    }
+    out += c == '\r' ? '?' : static_cast<char>(c);
+    return false;
+  };
+  if (stream.held && p < end) {
+    if (pair(static_cast<unsigned char>(stream.held), static_cast<unsigned char>(*p))) ++p;
+    stream.held = 0;
+  }
+  while (p < end) {
+    const char* stop = FindConsoleByte(p, end, crlf_);
+    out.append(p, stop);
+    if (stop == end) return;
+    const unsigned char c = static_cast<unsigned char>(*stop);
+    p = stop + 1;
+    if (c == '\r' || c == 0xC2) {
+      if (p == end) {
+        stream.held = static_cast<char>(c);  // the next piece decides
+        return;
+      }
+      if (pair(c, static_cast<unsigned char>(*p))) ++p;
+    } else if (c == '\n') {
+      out.append("\r\n", 2);  // only with crlf_: a lone LF
+    } else {
+      out += '?';
+    }
+  }
+}
+
+void ConsoleSink::Flush(Stream& stream) {
+  std::string& b = stream.buffer;
+  if (&stream == &out_ && failed_) {
+    b.clear();
+    return;
+  }
+  const bool written = (b.empty() || std::fwrite(b.data(), 1, b.size(), stream.file) == b.size()) &&
+                       std::fflush(stream.file) == 0;
+  b.clear();
+  if (!written && &stream == &out_) {
+    // Nobody would see the rest of the lookup: stop it.
+    errno_ = errno;
+    failed_ = true;
+    CancelFlag = 1;
+  }
+}
+
 void ConsoleSink::AppendOutput(TextKind kind, const char* text) {
+  if (quiet_) {
+    if (kind != Error || !errors_.file) return;
+    const size_t n = std::strlen(text);
+    if (n == 0) return;
+    Clean(errors_, text, text + n);
+    errorLineOpen_ = text[n - 1] != '\n';
+    Flush(errors_);
+    return;
+  }
+  if (failed_) return;
   const char* escape = colour_ ? Escape(kind) : nullptr;
-  if (escape) std::fputs(escape, out_);
-  WriteText(out_, text);
-  if (escape) std::fputs("\x1b[0m", out_);
+  if (escape) out_.buffer += escape;
+  Clean(out_, text, text + std::strlen(text));
+  if (escape) out_.buffer += "\x1b[0m";
+  // Progress, banners and errors are shown at once; the pieces of a reply
+  // wait for the end of their chunk.
+  if ((kind != Plain && kind != MailLink) || out_.buffer.size() >= FlushThreshold) Flush(out_);
+}
+
+void ConsoleSink::SetStatus(int, const char*) { Flush(out_); }
+
+void ConsoleSink::ReplyChunk(const char* bytes, int count) {
+  if (quiet_ && !failed_ && count > 0) {
+    if (rawReplies_)
+      out_.buffer.append(bytes, static_cast<size_t>(count));
+    else
+      Clean(out_, bytes, bytes + count);
+  }
+  Flush(out_);
+}
+
+bool ConsoleSink::Finish() {
+  for (Stream* s : {&out_, &errors_}) {
+    if (!s->file) continue;
+    if (s->held) s->buffer += s->held == '\r' ? '?' : s->held;
+    s->held = 0;
+    if (s == &errors_ && errorLineOpen_) {
+      s->buffer += '\n';
+      errorLineOpen_ = false;
+    }
+    Flush(*s);
+  }
+  return !failed_;
 }
 
 int ConsoleSink::ReadQueryText(char* buffer, int capacity) {

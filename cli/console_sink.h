@@ -1,5 +1,5 @@
 // The console front end's OutputSink: the pane's text on stdout, coloured by
-// text kind with ANSI escapes when asked to.
+// text kind with ANSI escapes when asked to; or, quiet, the replies alone.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -10,15 +10,60 @@ class ConsoleSink final : public QuietSink {
  public:
   // `recentPath`: the settings file whose recent-queries list records each
   // lookup; empty for none.
-  ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath = {})
-      : out_(out), colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
+  ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath = {});
+  ~ConsoleSink() override { Finish(); }
+  ConsoleSink(const ConsoleSink&) = delete;
+  ConsoleSink& operator=(const ConsoleSink&) = delete;
+
+  // Quiet: `out` gets only the replies' bytes as the servers sent them, and
+  // error texts go to `errors`. With `rawReplies` false (a terminal) the
+  // replies keep the control-character rule of the pane's text.
+  void SetQuiet(std::FILE* errors, bool rawReplies);
+  // Every LF that does not follow a CR is written as CR LF (Windows).
+  void SetCrLfLineEnds(bool on) { crlf_ = on; }
+
   void AppendOutput(TextKind kind, const char* text) override;
+  void SetStatus(int part, const char* text) override;
+  void ReplyChunk(const char* bytes, int count) override;
   int ReadQueryText(char* buffer, int capacity) override;
   void ShareRecentQuery(const char* text) override;
 
+  // Writes what is still held back and flushes. False when a write to `out`
+  // has failed, now or before; WriteErrno() then tells why.
+  bool Finish();
+  bool WriteFailed() const { return failed_; }
+  int WriteErrno() const { return errno_; }
+
  private:
-  std::FILE* out_;
+  struct Stream {
+    std::FILE* file;
+    std::string buffer;  // written out at each flush
+    char held;           // a CR or 0xC2 whose meaning the next byte decides
+  };
+  void Clean(Stream& stream, const char* begin, const char* end);
+  void Flush(Stream& stream);
+
+  Stream out_;
+  Stream errors_{nullptr, {}, 0};
   bool colour_;
+  bool quiet_ = false;
+  bool rawReplies_ = true;
+#ifdef _WIN32
+  bool crlf_ = true;
+#else
+  bool crlf_ = false;
+#endif
+  bool errorLineOpen_ = false;
+  bool failed_ = false;
+  int errno_ = 0;
   std::string query_;
   std::string recentPath_;
 };
+
+// The first byte in [begin, end) that the console does not write as it is:
+// C0 controls but tab (and LF, unless `crlf`), DEL, the C1 bytes 0x80 to
+// 0x9F, and 0xC2 (which starts the UTF-8 form of a C1 control). `end` when
+// there is none. Looks at 16 bytes at a time where the processor can, else
+// at 8; FindConsoleByteWordwise is the 8-byte way, for every processor.
+const char* FindConsoleByte(const char* begin, const char* end, bool crlf);
+const char* FindConsoleByteWordwise(const char* begin, const char* end, bool crlf);

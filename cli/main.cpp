@@ -1,4 +1,5 @@
 // merrowgate-cli: one lookup of its arguments, the output pane's text on stdout.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -6,19 +7,13 @@
 
 #include "cli/console_sink.h"
 #include "cli/proxy_url.h"
+#include "engine/classify.h"
 #include "engine/lookup_worker.h"
 #include "net/connection.h"
+#include "platform/console.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <csignal>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -29,54 +24,79 @@ const char Usage[] =
     "replies.\n"
     "\n"
     "Options:\n"
-    "  --settings FILE     settings file (default: merrowgate.ini beside the program)\n"
+    "  -h, --host HOST[:PORT]    ask this whois server (and the server it refers to)\n"
+    "  -p, --port PORT           the port of --host (default 43)\n"
+    "  --no-referral             ask only the first server\n"
+    "  -q, --quiet               print only the replies, as the servers sent them;\n"
+    "                            errors go to stderr\n"
+    "  --verbose                 print progress, banners and replies (default)\n"
+    "  --timeout SECONDS         give up on a server silent this long (default 60,\n"
+    "                            0 waits for ever)\n"
+    "  --settings FILE           settings file (default: merrowgate.ini beside the\n"
+    "                            program)\n"
     "  --resolve, --no-resolve   resolve host names to addresses\n"
     "  --reverse, --no-reverse   resolve addresses to host names\n"
     "  --abuse, --no-abuse       ask the abuse-contact service as well\n"
-    "  --proxy URL         connect through a proxy: http://, socks4://, socks4a://,\n"
-    "                      socks5:// or socks5h://, with user:pass@ if needed\n"
-    "  --proxy-debug       show the proxy exchange\n"
-    "  --color=WHEN        colour the output: auto (default), always, never\n"
-    "  --help              show this text\n"
-    "  --version           show the version\n"
+    "  --proxy URL               connect through a proxy: http://, socks4://,\n"
+    "                            socks4a://, socks5:// or socks5h://, with\n"
+    "                            user:pass@ if needed\n"
+    "  --proxy-debug             show the proxy exchange\n"
+    "  --color=WHEN              colour the output: auto (default), always, never;\n"
+    "                            auto means on a terminal, unless NO_COLOR is set\n"
+    "                            or TERM is dumb\n"
+    "  --help                    show this text\n"
+    "  --version                 show the version\n"
     "\n"
     "Each lookup is recorded in the settings file's recent-queries list, which\n"
     "the Windows program shares; no other setting is written.\n"
     "Ctrl-C cancels the lookup; a second Ctrl-C quits.\n"
     "Exit status: 0 when at least one whois server was asked, 1 when none could\n"
-    "be, 2 for bad options.\n";
-
-#ifdef _WIN32
-BOOL WINAPI OnConsoleBreak(DWORD type) {
-  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
-  if (CancelFlag.exchange(1) == 1) ExitProcess(130);
-  return TRUE;
-}
-void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleBreak, TRUE); }
-bool IsTerminal(std::FILE* f) {
-  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-  DWORD mode;
-  if (!GetConsoleMode(h, &mode)) return false;
-  // Escapes only where the console understands them.
-  return SetConsoleMode(h, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */) != 0;
-}
-#else
-extern "C" void OnInterrupt(int) {
-  if (CancelFlag.exchange(1) == 1) _exit(130);
-}
-void CatchInterrupts() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = OnInterrupt;  // no SA_RESTART: the reply wait notices at once
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-}
-bool IsTerminal(std::FILE* f) { return isatty(fileno(f)) != 0; }
-#endif
+    "be or the output could not be written, 2 for bad options, 130 after Ctrl-C.\n";
 
 int BadOption(const std::string& message) {
   std::fprintf(stderr, "merrowgate-cli: %s\nTry 'merrowgate-cli --help'.\n", message.c_str());
   return 2;
+}
+
+// A whole decimal number from `low` to `high`, digits only.
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+  if (text.empty() || text.size() > 9) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return value >= low && value <= high;
+}
+
+// HOST[:PORT] of --host: a name or dotted address without blanks or controls.
+bool ValidHost(const std::string& text, std::string& error) {
+  const size_t colon = text.find(':');
+  const std::string host = text.substr(0, colon);
+  long port;
+  if (host.empty() || host.size() > 253) {
+    error = "--host needs a server name of 1 to 253 characters";
+    return false;
+  }
+  for (char c : host) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= ' ' || u == 0x7F || c == '/' || c == '@') {
+      error = "bad whois server name '" + host + "'";
+      return false;
+    }
+  }
+  if (colon != std::string::npos && !ParseNumber(text.substr(colon + 1), 1, 65535, port)) {
+    error = "bad port in '" + text + "' (1 to 65535)";
+    return false;
+  }
+  return true;
+}
+
+// NO_COLOR (any value but empty) and TERM=dumb ask for plain text.
+bool ColourWanted() {
+  const char* noColour = std::getenv("NO_COLOR");
+  const char* term = std::getenv("TERM");
+  return !(noColour && *noColour) && !(term && std::strcmp(term, "dumb") == 0);
 }
 
 }  // namespace
@@ -88,31 +108,55 @@ int main(int argc, char** argv) {
   bool haveProxy = false;
   ProxyChoice proxy;
   std::string colour = "auto";
+  bool quiet = false;
+  std::string host, port;
+  LookupOptions lookup;
+  long timeout = 60;
   bool optionsDone = false;
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (optionsDone || arg.empty() || arg[0] != '-') {
+    if (optionsDone || arg.size() < 2 || arg[0] != '-') {
       if (!query.empty()) query += ' ';
       query += arg;
       continue;
     }
-    auto value = [&](const char* name, std::string& out) {
+    if (arg == "--") {
+      optionsDone = true;
+      continue;
+    }
+    // An option with a value: "--name=VALUE", "--name VALUE", and for a short
+    // name also "-xVALUE" and "-x VALUE". 1 taken, 0 not this option, -1
+    // missing.
+    std::string text;
+    auto value = [&](const char* name, char shortName = 0) {
       const size_t n = std::strlen(name);
       if (arg.compare(0, n, name) == 0 && arg.size() > n && arg[n] == '=') {
-        out = arg.substr(n + 1);
-        return true;
+        text = arg.substr(n + 1);
+        return 1;
       }
-      if (arg == name && i + 1 < argc) {
-        out = argv[++i];
-        return true;
+      const bool isShort = shortName && arg[0] == '-' && arg[1] == shortName;
+      if (isShort && arg.size() > 2) {
+        text = arg.substr(2);
+        return 1;
       }
-      return false;
+      if (arg != name && !(isShort && arg.size() == 2)) return 0;
+      if (i + 1 >= argc) return -1;
+      text = argv[++i];
+      return 1;
     };
-    std::string text;
-    if (arg == "--") optionsDone = true;
-    else if (arg == "--help" || arg == "-h") { std::fputs(Usage, stdout); return 0; }
-    else if (arg == "--version") { std::puts("merrowgate-cli 0.9.3.0"); return 0; }
+    int got = 0;
+    auto option = [&](const char* name, char shortName = 0) { return (got = value(name, shortName)) != 0; };
+
+    if (arg == "--help") {
+      std::fputs(Usage, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::puts("merrowgate-cli 0.9.3.0");
+      return 0;
+    } else if (arg == "-q" || arg == "--quiet") quiet = true;
+    else if (arg == "--verbose") quiet = false;
+    else if (arg == "--no-referral") lookup.FirstServerOnly = true;
     else if (arg == "--resolve") resolve = 1;
     else if (arg == "--no-resolve") resolve = 0;
     else if (arg == "--reverse") reverse = 1;
@@ -120,20 +164,50 @@ int main(int argc, char** argv) {
     else if (arg == "--abuse") abuse = 1;
     else if (arg == "--no-abuse") abuse = 0;
     else if (arg == "--proxy-debug") proxyDebug = 1;
-    else if (value("--settings", text)) settingsPath = text;
-    else if (value("--color", text) || value("--colour", text)) {
+    else if (option("--color") || option("--colour")) {
+      if (got < 0) return BadOption("--color needs a value: auto, always or never");
       if (text != "auto" && text != "always" && text != "never")
-        return BadOption("--color takes auto, always or never");
+        return BadOption("--color takes auto, always or never, not '" + text + "'");
       colour = text;
-    } else if (value("--proxy", text)) {
+    } else if (option("--settings")) {
+      if (got < 0 || text.empty()) return BadOption("--settings needs a file name");
+      settingsPath = text;
+    } else if (option("--proxy")) {
+      if (got < 0) return BadOption("--proxy needs a URL");
       std::string error;
       if (!ParseProxyUrl(text, proxy, error)) return BadOption(error);
       haveProxy = true;
+    } else if (option("--host", 'h')) {
+      if (got < 0) return BadOption("--host needs a whois server: HOST or HOST:PORT");
+      std::string error;
+      if (!ValidHost(text, error)) return BadOption(error);
+      host = text;
+    } else if (option("--port", 'p')) {
+      long number;
+      if (got < 0 || !ParseNumber(text, 1, 65535, number)) return BadOption("--port needs a number from 1 to 65535");
+      port = text;
+    } else if (option("--timeout")) {
+      if (got < 0 || !ParseNumber(text, 0, 86400, timeout))
+        return BadOption("--timeout needs whole seconds from 0 (no limit) to 86400");
     } else {
       return BadOption("unknown option '" + arg + "'");
     }
   }
   if (query.empty()) return BadOption("no query given");
+  {
+    // What the lookup would be left with, so that "http://" alone is not
+    // taken for a lookup that found nothing.
+    char cleaned[QueryBufferSize];
+    CopyText(cleaned, QueryBufferSize, query.c_str());
+    NormalizeQueryText(cleaned);
+    if (!cleaned[0]) return BadOption("'" + query + "' holds no domain, host or address to look up");
+  }
+  if (!port.empty()) {
+    if (host.empty()) return BadOption("--port needs --host: the whois server to ask on that port");
+    if (host.find(':') != std::string::npos) return BadOption("give the port once: --host HOST:PORT or --port PORT");
+    host += ":" + port;
+  }
+  if (!host.empty()) lookup.Server = host.c_str();
 
   if (!platform::StartSockets()) {
     std::fputs("merrowgate-cli: Unsupported WINSOCK version.\n", stderr);
@@ -154,16 +228,26 @@ int main(int argc, char** argv) {
     CopyText(Settings.Pass, ProxyTextCapacity, proxy.Pass.c_str());
   }
   if (proxyDebug) Settings.Debug = 1;
+  Settings.IdleTimeout = static_cast<int>(timeout);
 
-  const bool useColour = colour == "always" || (colour == "auto" && IsTerminal(stdout));
+  const bool terminal = platform::IsTerminal(stdout);
+  bool useColour = !quiet && (colour == "always" || (colour == "auto" && terminal && ColourWanted()));
+  if (useColour && !platform::EnableTerminalEscapes(stdout) && colour == "auto") useColour = false;
+  platform::UseRawOutput(stdout);
   ConsoleSink sink(stdout, useColour, query, settingsPath);
+  if (quiet) sink.SetQuiet(stderr, !terminal);
   SetOutputSink(&sink);
-  CatchInterrupts();
+  platform::CatchInterrupts(CancelFlag);
 
-  const int exchanges = RunLookup();
-  std::fputs("\n", stdout);
-  std::fflush(stdout);
+  const int exchanges = RunLookup(lookup);
+  if (!quiet) sink.AppendOutput(Plain, "\n");
+  const bool written = sink.Finish();
   SetOutputSink(nullptr);
   platform::StopSockets();
+  if (!written) {
+    std::fprintf(stderr, "merrowgate-cli: cannot write the output: %s\n", std::strerror(sink.WriteErrno()));
+    return 1;
+  }
+  if (CancelFlag == 1) return 130;
   return exchanges > 0 ? 0 : 1;
 }

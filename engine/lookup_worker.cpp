@@ -31,9 +31,38 @@ unsigned LookupWorker(void* argument) {
   }
 }
 
+// The lookup of a server the user named: its reply, then the server it
+// refers to.
+int RunDirectLookup(const LookupOptions& options) {
+  OutputSink& out = Output();
+  char query[QueryBufferSize];
+  query[0] = '\0';
+  if (out.ReadQueryText(query, QueryBufferSize - 1) <= 0) return 0;
+  query[QueryBufferSize - 1] = '\0';
+  NormalizeQueryText(query);
+  if (!query[0]) return 0;
+  out.ClearOutput();
+  out.SetInputLocked(true);
+  out.ShareRecentQuery(query);
+  char referral[HostCapacity] = "";
+  int exchanges = 0;
+  if (!StopRequested() && RunWhoisExchange(true, options.Server, query, referral)) {
+    ++exchanges;
+    char unused[HostCapacity] = "";
+    if (referral[0] && !options.FirstServerOnly && !StopRequested() &&
+        RunWhoisExchange(false, referral, query, unused))
+      ++exchanges;
+  }
+  out.SetInputLocked(false);
+  out.SelectQueryText();
+  out.SetStatus(ActivityPart, "Ready...");
+  return exchanges;
+}
+
 }  // namespace
 
-int RunLookup() {
+int RunLookup(const LookupOptions& options) {
+  if (options.Server) return RunDirectLookup(options);
   OutputSink& out = Output();
   LookupTarget target{};
   out.SetInputLocked(true);
@@ -56,14 +85,16 @@ int RunLookup() {
   }
 
   int exchanges = 0;
+  bool asked = false;
   bool domainReferralQueried = false;
   auto exchange = [&](bool follow, const char* whois, const char* query) {
+    asked = true;
     const bool sent = RunWhoisExchange(follow, whois, query, target.Host);
     if (sent) ++exchanges;
     return sent;
   };
   int step = DomainRegistryStep;
-  while (step != 0 && !StopRequested()) {
+  while (step != 0 && !StopRequested() && !(options.FirstServerOnly && asked)) {
     switch (step) {
       case DomainRegistryStep:
         step = target.Host[0] && exchange(true, server, target.Domain) ? DomainReferralStep

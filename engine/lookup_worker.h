@@ -22,6 +22,17 @@ void RequestAbort();   // CancelFlag := 1
 void RequestQuit();    // QuitFlag := 1, then wake the worker
 void WakeLookupWorker();  // wake without touching CancelFlag (the command line)
 
+// What a console user may change about the sequence; the window uses the
+// defaults.
+struct LookupOptions {
+  // A server text asked directly about the query as typed (cleaned up, not
+  // resolved): no directory step, no address steps; its referral is followed
+  // as in the first domain step.
+  const char* Server = nullptr;
+  // Only the first server is asked: no referral and no further step.
+  bool FirstServerOnly = false;
+};
+
 // One whole lookup of the query box's text, on the calling thread. Returns the
 // number of exchanges that connected and sent their request.
-int RunLookup();
+int RunLookup(const LookupOptions& options = {});

@@ -135,6 +135,7 @@ bool RunWhoisExchange(bool followReferral, const char* server, const char* query
   while ((n = ReceiveReply(buffer, ReceiveChunkSize)) > 0) {
     buffer[n] = '\0';
     EmitReplyChunk(buffer);
+    Output().ReplyChunk(buffer, n);
     if (followReferral) ScanForReferral(buffer, n, referral);
   }
   CloseConnection();

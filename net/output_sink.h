@@ -29,6 +29,10 @@ class OutputSink {
   virtual void SetMainTitle(const char* text) = 0;
   virtual void EnableSaveAs() = 0;
   virtual void ShareRecentQuery(const char* text) = 0;
+  // A received chunk of a reply, every byte as the server sent it, after its
+  // text has gone through AppendOutput. Only a front end that passes replies
+  // on unchanged needs it.
+  virtual void ReplyChunk(const char* /*bytes*/, int /*count*/) {}
 };
 
 // A sink that shows nothing: where no front end is installed yet, and the base
