@@ -1,6 +1,7 @@
 // A reply chunk as merrowgate-cli writes it: every piece reaches the output
-// with its control characters (but tab, CR and LF) turned into "?", so
-// nothing a server sends can drive the terminal, and nothing else changes.
+// with its control characters (but tab, LF and the CR of a CR LF) turned into
+// "?", the UTF-8 form of a C1 control into one "?", so nothing a server sends
+// can drive the terminal, and nothing else changes. Both line-end modes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -27,27 +28,53 @@ class TeeSink final : public QuietSink {
   OutputSink& next_;
 };
 
-bool Shown(unsigned char c) { return (c >= 0x20 && c != 0x7F) || c == '\t' || c == '\r' || c == '\n'; }
+// The rule, byte by byte over the whole text.
+std::string Expected(const std::string& text, bool crlf) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (c == '\r' && next == '\n') {
+      out += "\r\n";
+      ++i;
+    } else if (c == '\n') {
+      out += crlf ? "\r\n" : "\n";
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      out += '?';
+      ++i;
+    } else if (c == '\t' || c == 0xC2 || (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c <= 0x9F))) {
+      out += static_cast<char>(c);
+    } else {
+      out += '?';
+    }
+  }
+  return out;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  char* buffer = nullptr;
-  size_t length = 0;
-  std::FILE* out = open_memstream(&buffer, &length);
-  FUZZ_CHECK(out != nullptr);
-  ConsoleSink console(out, false, "");
-  TeeSink tee(console);
-  SetOutputSink(&tee);
   const std::string chunk(reinterpret_cast<const char*>(data), size);
-  EmitReplyChunk(chunk.c_str());
-  SetOutputSink(nullptr);
-  std::fclose(out);
-  const std::string written(buffer, length);
-  std::free(buffer);
-
-  std::string expected;
-  for (char c : tee.Pieces) expected += Shown(static_cast<unsigned char>(c)) ? c : '?';
-  FUZZ_CHECK(written == expected);
+  for (bool crlf : {false, true}) {
+    char* buffer = nullptr;
+    size_t length = 0;
+    std::FILE* out = open_memstream(&buffer, &length);
+    FUZZ_CHECK(out != nullptr);
+    std::string pieces;
+    {
+      ConsoleSink console(out, false, "");
+      console.SetCrLfLineEnds(crlf);
+      TeeSink tee(console);
+      SetOutputSink(&tee);
+      EmitReplyChunk(chunk.c_str());
+      SetOutputSink(nullptr);
+      FUZZ_CHECK(console.Finish());
+      pieces = tee.Pieces;
+    }
+    std::fclose(out);
+    const std::string written(buffer, length);
+    std::free(buffer);
+    FUZZ_CHECK(written == Expected(pieces, crlf));
+  }
   return 0;
 }

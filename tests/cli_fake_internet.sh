@@ -24,8 +24,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# serve ADDRESS NAME REPLY: answers every connection with REPLY and logs the
-# request line to $work/NAME.log.
+# serve ADDRESS NAME REPLY [PORT]: answers every connection with REPLY and
+# logs the request line to $work/NAME.log.
 serve() {
   printf '%b' "$3" >"$work/$2.reply"
   cat >"$work/$2.sh" <<SH
@@ -35,7 +35,7 @@ printf '%s\n' "\$line" | tr -d '\r' >>"$work/$2.log"
 cat "$work/$2.reply"
 SH
   chmod +x "$work/$2.sh"
-  socat "TCP-LISTEN:43,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
+  socat "TCP-LISTEN:${4:-43},bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
   servers+=($!)
 }
 serve 127.0.0.2 verisign 'Domain Name: EXAMPLE.COM\r\n   Registrar WHOIS Server: whois.registrar.test\r\n'
@@ -43,6 +43,19 @@ serve 127.0.0.7 registrar 'Registrant Email: owner@example.com\r\n'
 serve 127.0.0.3 arin 'NetRange: 127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n'
 serve 127.0.0.6 ripe 'inetnum: 127.0.0.0 - 127.255.255.255\n'
 serve 127.0.0.4 abuse 'abuse contact: abuse@example.com\n'
+# A server on its own port that refers to RIPE, and one that sends a line,
+# then another three seconds later.
+serve 127.0.0.10 odd 'odd port\r\nReferralServer: whois://whois.ripe.net\r\n' 4343
+cat >"$work/slow.sh" <<SH
+#!/bin/sh
+IFS= read -r line || exit 0
+printf 'first line\\n'
+sleep 3
+printf 'second line\\n'
+SH
+chmod +x "$work/slow.sh"
+socat TCP-LISTEN:43,bind=127.0.0.11,reuseaddr,fork "SYSTEM:$work/slow.sh" 2>/dev/null &
+servers+=($!)
 # The .org server takes the request and stays silent.
 cat >"$work/silent.sh" <<SH
 #!/bin/sh
@@ -53,8 +66,10 @@ SH
 chmod +x "$work/silent.sh"
 socat TCP-LISTEN:43,bind=127.0.0.8,reuseaddr,fork "SYSTEM:$work/silent.sh" 2>/dev/null &
 servers+=($!)
-for a in 2 7 3 6 4 8; do
-  for i in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.$a/43) 2>/dev/null && break; sleep 0.05; done
+for a in 2 7 3 6 4 8 10:4343 11; do
+  a=${a/:/\/}
+  case $a in */*) ;; *) a=$a/43 ;; esac
+  for i in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.$a) 2>/dev/null && break; sleep 0.05; done
 done
 : >"$work/empty.ini"
 rm -f "$work"/*.log
@@ -77,6 +92,11 @@ run() {  # run ARGS...: output to $work/out, exit code to $rc
   tr -d '\r' <"$work/out" >"$work/out.lf"
 }
 has() { grep -qF -- "$1" "$work/out.lf"; }
+# runq ARGS...: stdout to $work/out, stderr to $work/err, exit code to $rc.
+runq() {
+  timeout 30 "${cli[@]}" --settings "$work/empty.ini" "$@" >"$work/out" 2>"$work/err" </dev/null
+  rc=$?
+}
 logged() { [ "$(cat "$work/$1.log" 2>/dev/null)" = "$2" ]; }
 
 run --abuse www.example.com
@@ -133,8 +153,76 @@ if [ "${cli[0]##*/}" = merrowgate-cli ]; then
   elapsed=$((($(date +%s%N) - start) / 1000000))
   tr -d '\r' <"$work/out" >"$work/out.lf"
   check "Ctrl-C: aborted within about a second" bash -c "[ $elapsed -lt 2500 ] && grep -qxF '< Aborted by user >' '$work/out.lf'"
-  check "Ctrl-C: the exchange had run, exit 0" test $rc = 0
+  check "Ctrl-C: exit 130" test $rc = 130
+
+  # Colour by default on a terminal only, and not with NO_COLOR or TERM=dumb.
+  if command -v script >/dev/null; then
+    tty() {  # tty ENV... -- ARGS: the CLI on a terminal, its output to $work/out
+      local envs=()
+      while [ "$1" != -- ]; do envs+=("$1"); shift; done
+      shift
+      env "${envs[@]}" script -qec "$(printf '%q ' "${cli[@]}" --settings "$work/empty.ini" --no-resolve "$@")" /dev/null >"$work/out" 2>&1 </dev/null
+    }
+    escapes() { grep -q $'\x1b\\[' "$work/out"; }
+    tty TERM=xterm -- example.com
+    check "terminal: coloured" escapes
+    tty TERM=xterm NO_COLOR=1 -- example.com
+    check "terminal with NO_COLOR: no colour" bash -c "! grep -q \$'\\x1b' '$work/out' && grep -qF 'Domain Name: EXAMPLE.COM' '$work/out'"
+    tty TERM=dumb -- example.com
+    check "terminal with TERM=dumb: no colour" bash -c "! grep -q \$'\\x1b' '$work/out'"
+    tty TERM=dumb NO_COLOR=1 -- --color=always example.com
+    check "--color=always wins over NO_COLOR" escapes
+  fi
 fi
+rm -f "$work"/*.log
+
+# -h and -p: the server named is asked about the query as typed, and its
+# referral is followed; no directory, no address registry.
+for form in "-h 127.0.0.10:4343" "-h127.0.0.10 -p4343" "--host=127.0.0.10 --port 4343" "-p 4343 --host 127.0.0.10"; do
+  run --abuse $form 127.0.0.20
+  check "$form: that server, then its referral" bash -c "[ $rc = 0 ] && [ \"\$(cat '$work/odd.log')\" = 127.0.0.20 ] && [ \"\$(cat '$work/ripe.log')\" = 127.0.0.20 ] && [ ! -e '$work/arin.log' ] && [ ! -e '$work/abuse.log' ]"
+  rm -f "$work"/*.log
+done
+run --no-referral -h 127.0.0.10:4343 example.com
+check "--no-referral with -h: that server only" bash -c "[ $rc = 0 ] && [ -e '$work/odd.log' ] && [ ! -e '$work/ripe.log' ]"
+rm -f "$work"/*.log
+run --no-referral --abuse www.example.com
+check "--no-referral: the first server only" bash -c "[ $rc = 0 ] && [ -e '$work/verisign.log' ] && [ \$(ls '$work'/*.log | wc -l) = 1 ]"
+rm -f "$work"/*.log
+for bad in "-h" "-p 43 example.com" "-h a:0 example.com" "-h 'a b' example.com" "--color" "--color example.com" "--timeout -1 example.com" "--settings" "http://" "-x example.com"; do
+  eval "runq $bad"
+  check "bad input '$bad': exit 2 and a message" bash -c "[ $rc = 2 ] && [ ! -s '$work/out' ] && grep -q '^merrowgate-cli: ' '$work/err'"
+done
+
+# Quiet: the five replies byte for byte, nothing else; errors on stderr.
+runq -q --abuse www.example.com
+cat "$work"/{verisign,registrar,arin,ripe,abuse}.reply >"$work/expected"
+check "quiet: stdout is the replies byte for byte" bash -c "[ $rc = 0 ] && cmp '$work/expected' '$work/out' && [ ! -s '$work/err' ]"
+rm -f "$work"/*.log
+runq --quiet --no-resolve no-server.example
+check "quiet: errors on stderr only" bash -c "[ $rc = 1 ] && [ ! -s '$work/out' ] && grep -qF 'Cannot connect socket' '$work/err'"
+
+# Line ends: a reply's CR LF stays, never CR CR LF; the Windows program writes
+# every line end as CR LF.
+runq --no-resolve example.com
+if [ "${cli[0]##*/}" = merrowgate-cli ]; then
+  check "line ends: CR LF and LF kept as they are" bash -c "grep -qF \$'EXAMPLE.COM\\r' '$work/out' && grep -qx 'Querying whois.verisign-grs.com:43...' '$work/out'"
+else
+  check "line ends: every LF after a CR, no CR CR LF" bash -c "[ -s '$work/out' ] && ! grep -q \$'\\r\\r' '$work/out' && [ \$(grep -c \$'\\r\$' '$work/out') = \$(wc -l <'$work/out') ]"
+fi
+
+# Streaming: the first line is on the pipe before the server has sent the
+# second (three seconds later).
+timeout 30 "${cli[@]}" --settings "$work/empty.ini" -h 127.0.0.11 x 2>/dev/null </dev/null |
+  while IFS= read -r line; do echo "$(date +%s%N) $line"; done >"$work/stream"
+first=$(awk '/first line/ {print $1}' "$work/stream")
+second=$(awk '/second line/ {print $1}' "$work/stream")
+check "streaming: the first line arrives before the server closes" bash -c "[ -n '$first' ] && [ -n '$second' ] && [ \$(( ($second - $first) / 1000000 )) -ge 2000 ]"
+
+# Write errors: a full disk is an error, with a message.
+timeout 30 "${cli[@]}" --settings "$work/empty.ini" --no-resolve example.com >/dev/full 2>"$work/err" </dev/null
+rc=$?
+check "stdout on /dev/full: exit 1 and a message" bash -c "[ $rc = 1 ] && grep -qF 'merrowgate-cli: cannot write the output' '$work/err'"
 
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]

@@ -1,12 +1,15 @@
 // The console front end's own rules: proxy URLs and the console sink.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "cli/console_sink.h"
 #include "cli/proxy_url.h"
+#include "net/connection.h"
 #include "settings/settings.h"
 
 namespace {
@@ -54,15 +57,144 @@ TEST(ParseProxyUrl, Refused) {
   }
 }
 
-std::string Render(bool colour, TextKind kind, const char* text) {
-  std::FILE* f = std::tmpfile();
-  ConsoleSink sink(f, colour, "");
-  sink.AppendOutput(kind, text);
+std::string ReadAll(std::FILE* f) {
+  std::fflush(f);
   std::rewind(f);
   std::string out;
   for (int c; (c = std::fgetc(f)) != EOF;) out += static_cast<char>(c);
   std::fclose(f);
   return out;
+}
+
+std::string Render(bool colour, TextKind kind, const char* text) {
+  std::FILE* f = std::tmpfile();
+  {
+    ConsoleSink sink(f, colour, "");
+    sink.AppendOutput(kind, text);
+  }
+  return ReadAll(f);
+}
+
+// Pieces appended one after the other, as the pane's text.
+std::string RenderPieces(const std::vector<std::string>& pieces, bool crlf) {
+  std::FILE* f = std::tmpfile();
+  {
+    ConsoleSink sink(f, false, "");
+    sink.SetCrLfLineEnds(crlf);
+    for (const std::string& piece : pieces) sink.AppendOutput(Plain, piece.c_str());
+  }
+  return ReadAll(f);
+}
+
+// Control characters (C0, DEL, C1 raw and in UTF-8) and a CR that does not
+// begin a CR LF become "?", also where a piece boundary splits the pair.
+TEST(ConsoleSink, ControlCharactersAndLineEnds) {
+  struct Case {
+    std::vector<std::string> pieces;
+    const char* posix;
+    const char* windows;
+  } cases[] = {
+      {{"a\tb\r\nc\n"}, "a\tb\r\nc\n", "a\tb\r\nc\r\n"},
+      {{"EVIL\rGOOD\n"}, "EVIL?GOOD\n", "EVIL?GOOD\r\n"},
+      {{"x\r"}, "x?", "x?"},                            // a CR at the very end
+      {{"line\r", "\nnext"}, "line\r\nnext", "line\r\nnext"},  // CR LF cut by a chunk boundary
+      {{"line\r", "next"}, "line?next", "line?next"},
+      {{"a\r\r\n"}, "a?\r\n", "a?\r\n"},
+      {{"\x9d" "2;TITLE\x9c"}, "?2;TITLE?", "?2;TITLE?"},  // raw C1: OSC ... ST
+      {{"\x1b]0;t\x07\x7f\x01"}, "?]0;t???", "?]0;t???"},
+      {{"\xc2\x9b" "31m \xc2\x80"}, "?31m ?", "?31m ?"},  // U+009B, U+0080 in UTF-8
+      {{"\xc2", "\x85"}, "?", "?"},
+      {{"\xc2\xa9 caf\xc3\xa9 \xc2"}, "\xc2\xa9 caf\xc3\xa9 \xc2", "\xc2\xa9 caf\xc3\xa9 \xc2"},
+      {{"\xa0\xff\x7e"}, "\xa0\xff\x7e", "\xa0\xff\x7e"},
+      {{"0123456789abcdef0123\n456789\x85"}, "0123456789abcdef0123\n456789?",
+       "0123456789abcdef0123\r\n456789?"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RenderPieces(c.pieces, false), c.posix) << c.pieces[0];
+    EXPECT_EQ(RenderPieces(c.pieces, true), c.windows) << c.pieces[0];
+  }
+}
+
+// Both ways of finding the next byte to rewrite agree with the rule, for
+// every byte value at every place of a block and of the padded rest.
+TEST(ConsoleSink, FindConsoleByteMatchesTheRule) {
+  for (bool crlf : {false, true}) {
+    auto stops = [crlf](unsigned char c) {
+      return ((c & 0x7F) < 0x20 && c != '\t' && (crlf || c != '\n')) || c == 0x7F || c == 0xC2;
+    };
+    for (int value = 0; value < 256; ++value) {
+      for (size_t length : {1u, 7u, 9u, 16u, 23u, 40u}) {
+        for (size_t at = 0; at < length; ++at) {
+          std::string text(length, 'a');
+          text[at] = static_cast<char>(value);
+          const char* expected = text.data() + (stops(static_cast<unsigned char>(value)) ? at : length);
+          const char* end = text.data() + length;
+          ASSERT_EQ(FindConsoleByte(text.data(), end, crlf), expected) << value << " at " << at;
+          ASSERT_EQ(FindConsoleByteWordwise(text.data(), end, crlf), expected) << value << " at " << at;
+        }
+      }
+    }
+  }
+}
+
+// Quiet: the replies' bytes unchanged on `out`, errors alone on `errors`
+// (each ended with a line end), nothing else.
+TEST(ConsoleSink, QuietWritesTheRepliesAsSent) {
+  const std::string reply("Domain: x\r\n\x1b[2J\0\x9d\rend", 21);
+  for (bool raw : {true, false}) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* errors = std::tmpfile();
+    {
+      ConsoleSink sink(out, true, "");
+      sink.SetQuiet(errors, raw);
+      sink.AppendOutput(Info, "Querying x:43...\n");
+      sink.AppendOutput(Detail, "banner");
+      sink.AppendOutput(Plain, "Hostname:\tx\n");
+      sink.AppendOutput(MailLink, "mailto:a@b\n");
+      sink.ReplyChunk(reply.data(), static_cast<int>(reply.size()));
+      sink.AppendOutput(Error, "Invalid Packed IP address.");
+      sink.AppendOutput(Error, "\x1b]0;x\n");
+    }
+    EXPECT_EQ(ReadAll(out), raw ? reply : std::string("Domain: x\r\n?[2J???end")) << raw;
+    EXPECT_EQ(ReadAll(errors), "Invalid Packed IP address.?]0;x\n");
+  }
+}
+
+off_t WrittenSize(std::FILE* f) {
+  struct stat st;
+  return fstat(fileno(f), &st) == 0 ? st.st_size : -1;
+}
+
+// A reply's pieces reach the file at the end of their chunk; progress at once.
+TEST(ConsoleSink, FlushesAtEachChunkAndProgressLine) {
+  std::FILE* f = std::tmpfile();
+  ConsoleSink sink(f, false, "");
+  sink.AppendOutput(Plain, "reply piece ");
+  sink.AppendOutput(MailLink, "mailto:a@b\n");
+  EXPECT_EQ(WrittenSize(f), 0);
+  sink.ReplyChunk("", 0);
+  EXPECT_EQ(WrittenSize(f), 23);
+  sink.AppendOutput(Info, "\nQuerying x:43...\n");
+  EXPECT_EQ(WrittenSize(f), 41);
+  EXPECT_TRUE(sink.Finish());
+  std::fclose(f);
+}
+
+// A failed write stops the lookup and is reported once at the end.
+TEST(ConsoleSink, WriteErrorStopsTheLookup) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  if (!full) GTEST_SKIP() << "no /dev/full";
+  CancelFlag = 0;
+  {
+    ConsoleSink sink(full, false, "");
+    sink.AppendOutput(Info, "Querying x:43...\n");
+    EXPECT_TRUE(sink.WriteFailed());
+    EXPECT_EQ(CancelFlag, 1);
+    EXPECT_FALSE(sink.Finish());
+    EXPECT_EQ(sink.WriteErrno(), ENOSPC);
+  }
+  CancelFlag = 0;
+  std::fclose(full);
 }
 
 TEST(ConsoleSink, ColoursByKind) {
