@@ -95,7 +95,7 @@ const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
 }
 
 ConsoleSink::ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath)
-    : out_{out, {}, 0}, colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
+    : out_{out, {}, 0, true}, colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
 
 void ConsoleSink::SetQuiet(std::FILE* errors, bool rawReplies) {
   quiet_ = true;
@@ -109,6 +109,7 @@ void ConsoleSink::SetQuiet(std::FILE* errors, bool rawReplies) {
 // UTF-8 forms of U+0080 to U+009F, and a CR that does not begin a CR LF.
 void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
   std::string& out = stream.buffer;
+  const bool crlf = crlf_ && stream.lineEnds;
   // A CR or 0xC2 with its next byte; true when that byte is used up as well.
   auto pair = [&out](unsigned char c, unsigned char next) {
     if (c == '\r' && next == '\n') {
@@ -127,7 +128,7 @@ void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
     stream.held = 0;
   }
   while (p < end) {
-    const char* stop = FindConsoleByte(p, end, crlf_);
+    const char* stop = FindConsoleByte(p, end, crlf);
     out.append(p, stop);
     if (stop == end) return;
     const unsigned char c = static_cast<unsigned char>(*stop);
@@ -139,7 +140,7 @@ void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
       }
       if (pair(c, static_cast<unsigned char>(*p))) ++p;
     } else if (c == '\n') {
-      out.append("\r\n", 2);  // only with crlf_: a lone LF
+      out.append("\r\n", 2);  // only with crlf: a lone LF
     } else {
       out += '?';
     }

@@ -19,7 +19,7 @@ class ConsoleSink final : public QuietSink {
   // error texts go to `errors`. With `rawReplies` false (a terminal) the
   // replies keep the control-character rule of the pane's text.
   void SetQuiet(std::FILE* errors, bool rawReplies);
-  // Every LF that does not follow a CR is written as CR LF (Windows).
+  // Every LF of `out` that does not follow a CR is written as CR LF (Windows).
   void SetCrLfLineEnds(bool on) { crlf_ = on; }
 
   void AppendOutput(TextKind kind, const char* text) override;
@@ -39,12 +39,14 @@ class ConsoleSink final : public QuietSink {
     std::FILE* file;
     std::string buffer;  // written out at each flush
     char held;           // a CR or 0xC2 whose meaning the next byte decides
+    bool lineEnds;       // line ends are this sink's to write (else the C library's)
   };
   void Clean(Stream& stream, const char* begin, const char* end);
   void Flush(Stream& stream);
 
   Stream out_;
-  Stream errors_{nullptr, {}, 0};
+  // Error texts go to a text stream: the C library writes its line ends.
+  Stream errors_{nullptr, {}, 0, false};
   bool colour_;
   bool quiet_ = false;
   bool rawReplies_ = true;

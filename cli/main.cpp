@@ -233,7 +233,11 @@ int main(int argc, char** argv) {
   const bool terminal = platform::IsTerminal(stdout);
   bool useColour = !quiet && (colour == "always" || (colour == "auto" && terminal && ColourWanted()));
   if (useColour && !platform::EnableTerminalEscapes(stdout) && colour == "auto") useColour = false;
-  platform::UseRawOutput(stdout);
+  // The sink writes its own line ends and flushes at the end of each piece
+  // of a reply; the C library must not write byte by byte meanwhile (it
+  // does on Windows when stdout is a pipe or a console).
+  platform::UseBinaryOutput(stdout);
+  std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
   ConsoleSink sink(stdout, useColour, query, settingsPath);
   if (quiet) sink.SetQuiet(stderr, !terminal);
   SetOutputSink(&sink);

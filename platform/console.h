@@ -18,8 +18,7 @@ bool IsTerminal(std::FILE* stream);
 // (an older Windows console), and then none should be written.
 bool EnableTerminalEscapes(std::FILE* stream);
 
-// Bytes go out as written: no line-end translation by the C library (Windows),
-// and fully buffered, flushed by the caller.
-void UseRawOutput(std::FILE* stream);
+// Bytes go out as written: no line-end translation by the C library (Windows).
+void UseBinaryOutput(std::FILE* stream);
 
 }  // namespace platform

@@ -29,6 +29,6 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 bool EnableTerminalEscapes(std::FILE*) { return true; }
 
-void UseRawOutput(std::FILE*) {}
+void UseBinaryOutput(std::FILE*) {}
 
 }  // namespace platform

@@ -37,11 +37,7 @@ bool EnableTerminalEscapes(std::FILE* stream) {
   return SetConsoleMode(h, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */) != 0;
 }
 
-// The C library would write a reply's CR LF as CR CR LF, and writes to a
-// pipe or a console one byte at a time when the stream is unbuffered.
-void UseRawOutput(std::FILE* stream) {
-  _setmode(_fileno(stream), _O_BINARY);
-  std::setvbuf(stream, nullptr, _IOFBF, 64 * 1024);
-}
+// In text mode the C library would write a reply's CR LF as CR CR LF.
+void UseBinaryOutput(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 }  // namespace platform

@@ -169,6 +169,7 @@ off_t WrittenSize(std::FILE* f) {
 TEST(ConsoleSink, FlushesAtEachChunkAndProgressLine) {
   std::FILE* f = std::tmpfile();
   ConsoleSink sink(f, false, "");
+  sink.SetCrLfLineEnds(false);
   sink.AppendOutput(Plain, "reply piece ");
   sink.AppendOutput(MailLink, "mailto:a@b\n");
   EXPECT_EQ(WrittenSize(f), 0);
