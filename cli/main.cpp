@@ -102,7 +102,7 @@ bool ColourWanted() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string settingsPath = SettingsFilePath();
+  std::string settingsPath = ConsoleSettingsFilePath();
   std::string query;
   int resolve = -1, reverse = -1, abuse = -1, proxyDebug = 0;
   bool haveProxy = false;

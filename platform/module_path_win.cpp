@@ -15,4 +15,16 @@ std::string ExecutablePath() {
   return full;
 }
 
+std::string PathBesideExecutable(const char* fileName) {
+  std::string path = ExecutablePath();
+  if (path.empty()) return {};
+  const size_t slash = path.find_last_of("\\/:");
+  path.erase(slash == std::string::npos ? 0 : slash + 1);
+  path += fileName;
+  if (path.size() >= MAX_PATH) return {};  // the terminator must fit too
+  return path;
+}
+
+std::string UserConfigFolder() { return {}; }
+
 }  // namespace platform

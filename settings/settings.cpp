@@ -1,10 +1,17 @@
 #include "settings/settings.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/module_path.h"
 
 SettingsRecord Settings;
+
+namespace {
+
+constexpr char SettingsFileName[] = "merrowgate.ini";
+
+}  // namespace
 
 void ResetSettings() {
   Settings.OutputFormat = OutputCharFormat{};
@@ -22,20 +29,18 @@ void ResetSettings() {
   Settings.IdleTimeout = 0;
 }
 
-std::string SettingsFilePath() {
-  std::string path = platform::ExecutablePath();
-  if (path.empty()) return {};
-  const size_t slash = path.find_last_of(
-#ifdef _WIN32
-      "\\/:"
-#else
-      "/"
-#endif
-  );
-  path.erase(slash == std::string::npos ? 0 : slash + 1);
-  path += "merrowgate.ini";
-#ifdef _WIN32
-  if (path.size() > 259) return {};  // MAX_PATH, terminator included
-#endif
-  return path;
+std::string SettingsFilePath() { return platform::PathBesideExecutable(SettingsFileName); }
+
+// An installed console program must not write into the folder of its binary;
+// a settings file already there means a portable copy, which keeps it.
+std::string ConsoleSettingsFilePath() {
+  const std::string beside = SettingsFilePath();
+  const std::string config = platform::UserConfigFolder();
+  std::error_code error;
+  if (config.empty() || (!beside.empty() && std::filesystem::exists(beside, error))) return beside;
+  const std::filesystem::path folder = std::filesystem::path(config) / "merrowgate";
+  // Created for the user alone: the file holds the proxy password.
+  if (std::filesystem::create_directories(folder, error))
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+  return (folder / SettingsFileName).string();
 }

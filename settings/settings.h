@@ -62,3 +62,8 @@ void ResetSettings();
 // "merrowgate.ini" in the directory of the executable; empty when the
 // executable's path cannot be determined or the result would not fit.
 std::string SettingsFilePath();
+// The console program's settings file: the one beside the executable where it
+// exists (a portable copy) or where users keep no configuration folder
+// (Windows); otherwise merrowgate/merrowgate.ini in the user's configuration
+// folder, which is created as needed.
+std::string ConsoleSettingsFilePath();

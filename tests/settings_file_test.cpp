@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -117,5 +118,51 @@ TEST_F(SettingsFileTest, NoPathMeansDefaultsAndNoWrites) {
   EXPECT_EQ(Settings.ReverseIP, 1);
   SaveSettingsRecord("");  // must not write anywhere, nor crash
 }
+
+#ifndef _WIN32
+// An installed console program keeps its settings in the user's configuration
+// folder; a file beside the executable marks a portable copy and wins.
+TEST(ConsoleSettingsPath, ConfigFolderUnlessAFileStandsBesideTheProgram) {
+  namespace fs = std::filesystem;
+  const fs::path scratch = fs::temp_directory_path() / "merrowgate-console-path";
+  fs::remove_all(scratch);
+  const std::string beside = SettingsFilePath();
+  ASSERT_FALSE(fs::exists(beside)) << "a stray settings file beside the test program: " << beside;
+  const std::string home = (scratch / "home").string(), xdg = (scratch / "xdg").string();
+  const struct {
+    const char* Config;  // $XDG_CONFIG_HOME; nullptr: unset
+    bool FileBeside;
+    std::string Expected;
+  } rows[] = {
+      {nullptr, false, home + "/.config/merrowgate/merrowgate.ini"},
+      {"", false, home + "/.config/merrowgate/merrowgate.ini"},
+      {"relative/path", false, home + "/.config/merrowgate/merrowgate.ini"},
+      {xdg.c_str(), false, xdg + "/merrowgate/merrowgate.ini"},
+      {xdg.c_str(), true, beside},
+      {nullptr, true, beside},
+  };
+  const char* const savedHome = std::getenv("HOME");
+  const char* const savedConfig = std::getenv("XDG_CONFIG_HOME");
+  const std::string homeBefore = savedHome ? savedHome : "", configBefore = savedConfig ? savedConfig : "";
+  setenv("HOME", home.c_str(), 1);
+  for (const auto& row : rows) {
+    if (row.Config) setenv("XDG_CONFIG_HOME", row.Config, 1);
+    else unsetenv("XDG_CONFIG_HOME");
+    if (row.FileBeside) WriteFile(beside, "");
+    const std::string path = ConsoleSettingsFilePath();
+    if (row.FileBeside) std::remove(beside.c_str());
+    EXPECT_EQ(path, row.Expected) << (row.Config ? row.Config : "(unset)") << " " << row.FileBeside;
+    if (path != beside) {
+      EXPECT_TRUE(fs::is_directory(fs::path(path).parent_path())) << path;
+      EXPECT_EQ(fs::status(fs::path(path).parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+    }
+  }
+  if (savedHome) setenv("HOME", homeBefore.c_str(), 1);
+  else unsetenv("HOME");
+  if (savedConfig) setenv("XDG_CONFIG_HOME", configBefore.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+  fs::remove_all(scratch);
+}
+#endif
 
 }  // namespace
