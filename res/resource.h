@@ -6,12 +6,17 @@
 // Resources
 #define IDR_MAINMENU 10000
 #define IDD_PROXY 1600
+#define IDR_ACCELERATORS 10001
 
 // Menu commands: 1xx File, 2xx Edit, 3xx Options, 6xx Help
 #define IDM_EXIT 101
 #define IDM_SAVEAS 105
+#define IDM_LOOKUPAGAIN 106
 #define IDM_COPY 204
 #define IDM_SELECTALL 207
+#define IDM_FIND 208
+#define IDM_FINDNEXT 209
+#define IDM_GOTOQUERY 210
 #define IDM_RESOLVEDOMAINS 301
 #define IDM_REVERSEIP 303
 #define IDM_PROXY 304

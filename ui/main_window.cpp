@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
+#include "ui/find.h"
 #include "ui/messages.h"
 #include "ui/output_pane.h"
 #include "ui/query_box.h"
@@ -80,7 +81,18 @@ void CloseSequence(HWND window) {
 void OnCommand(HWND window, WPARAM wParam) {
   switch (LOWORD(wParam)) {
     case IDM_EXIT: SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
-    case IDM_SAVEAS: SaveOutputAs(window, Ui.Pane); break;
+    case IDM_SAVEAS:
+      // Ctrl+S arrives here whatever the menu shows; it acts only as the menu would.
+      if (!(GetMenuState(GetMenu(window), IDM_SAVEAS, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)))
+        SaveOutputAs(window, Ui.Pane);
+      break;
+    case IDM_LOOKUPAGAIN: RequestLookup(); break;
+    case IDM_FIND: ShowFindDialog(window); break;
+    case IDM_FINDNEXT: FindNext(window); break;
+    case IDM_GOTOQUERY:
+      SetFocus(Ui.QueryEdit);
+      SendMessageA(Ui.QueryEdit, EM_SETSEL, 0, -1);
+      break;
     case IDM_COPY: SendMessageA(Ui.Pane, WM_COPY, 0, 0); break;
     case IDM_SELECTALL: SendMessageA(Ui.Pane, EM_SETSEL, 0, -1); break;
     case IDM_RESOLVEDOMAINS: ToggleOption(Settings.ResolveDomain, IDM_RESOLVEDOMAINS); break;
@@ -144,6 +156,12 @@ void OnEnableSaveAs() { EnableMenuItem(GetMenu(Ui.Main), IDM_SAVEAS, MF_BYCOMMAN
 
 }  // namespace
 
+bool TranslateMainWindowKeys(MSG* message) {
+  if (IsFindDialogMessage(message)) return true;
+  static HACCEL keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+  return keys && IsWindow(Ui.Main) && TranslateAcceleratorA(Ui.Main, keys, message);
+}
+
 void LayoutMainWindow() {
   SendMessageA(Ui.Toolbar, TB_AUTOSIZE, 0, 0);
   RECT client{};
@@ -198,6 +216,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_ENABLE_SAVEAS:
       OnEnableSaveAs();
       return 0;
+  }
+  if (message == FindMessageId() && message != 0) {
+    OnFindMessage(window, lParam);
+    return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -7,6 +7,9 @@
 // box on failure.
 int CreateMainWindows(HINSTANCE instance);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// For the message loop: true when the message was a key of the accelerator
+// table (sent on as its command) or belonged to the Find dialog.
+bool TranslateMainWindowKeys(MSG* message);
 // Lays the children out over the client area; every WM_SIZE.
 void LayoutMainWindow();
 // Minimum tracking size of the main window, in pixels.

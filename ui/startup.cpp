@@ -15,6 +15,7 @@ namespace {
 void RunMessageLoop() {
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (TranslateMainWindowKeys(&message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -150,6 +150,8 @@ TEST(MainWindow, MenuHasItsItemsStatesAndDefaultCheckMarks) {
       {306, "&Font...", false, false},           {301, "Resolve &Domains", false, true},
       {303, "&IP Reverse Lookup", false, true},  {304, "&Proxy", false, false},
       {305, "Get &Abuse Info", false, false},    {601, "&About...", false, false},
+      {106, "&Look Up Again\tF5", false, false},  {208, "&Find...\tCtrl+F", false, false},
+      {209, "Find &Next\tF3", false, false},      {210, "&Go to Query Box\tCtrl+L", false, false},
   };
   for (const auto& row : rows) {
     char text[64] = "";

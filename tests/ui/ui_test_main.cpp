@@ -105,7 +105,7 @@ LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
       char text[1024] = "";
       GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's message label
       ShownBoxes->push_back(WindowText(box) + ": " + text);
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      PostMessageA(box, WM_COMMAND, IDCANCEL, 0);  // OK-only boxes take it as OK
     }
   }
   return CallNextHookEx(BoxHook, code, wParam, lParam);
