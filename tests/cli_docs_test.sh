@@ -1,0 +1,45 @@
+#!/bin/bash
+# merrowgate-cli's install and documentation: `cmake --install` into a
+# DESTDIR puts the program, its manual page and its bash completion in place,
+# and --help, the manual page, the README and the completion name the same
+# options.
+#   tests/cli_docs_test.sh BUILD_DIR
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); echo "ok    $name"; else failed=$((failed + 1)); echo "FAIL  $name"; fi
+}
+
+DESTDIR=$work/dest cmake --install "$build" --prefix /usr/local >"$work/install.log" 2>&1
+(cd "$work/dest/usr/local" && find . -type f | sort) >"$work/files"
+printf '%s\n' ./bin/merrowgate-cli ./share/bash-completion/completions/merrowgate-cli \
+  ./share/man/man1/merrowgate-cli.1 >"$work/expected"
+check "install: the three files" cmp -s "$work/expected" "$work/files" || cat "$work/files" "$work/install.log"
+cli=$work/dest/usr/local/bin/merrowgate-cli
+check "install: the program runs" bash -c "[ -x '$cli' ] && '$cli' --version | grep -q '^merrowgate-cli '"
+check "install: the completion is registered" bash -c \
+  "source '$work/dest/usr/local/share/bash-completion/completions/merrowgate-cli' && complete -p merrowgate-cli >/dev/null"
+if command -v groff >/dev/null; then
+  check "install: the manual page formats without warnings" bash -c \
+    "[ -z \"\$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z '$root/docs/merrowgate-cli.1' 2>&1)\" ]"
+fi
+
+# Options as each text names them: "--name" and short "-x" words.
+options() { grep -oE -- '(^|[^a-z0-9-])--?[a-z][a-z-]*' | sed 's/^[^-]*//' | grep -vx -- '-[a-z][a-z-]\+' | sort -u; }
+"$cli" --help | options >"$work/help"
+sed 's/\\-/-/g' "$root/docs/merrowgate-cli.1" | options >"$work/man"
+sed -n '/^## Using merrowgate-cli/,/^## /p' "$root/README.md" | options >"$work/readme"
+sed -n "/compgen -W '-h/,/-- \"\$cur\"/p" "$root/cli/merrowgate-cli.bash" | tr ' ' '\n' | sed 's/=$//' | options >"$work/completion"
+for text in man readme completion; do
+  check "options: --help and $text agree" diff "$work/help" "$work/$text"
+done
+
+echo "$passed passed, $failed failed"
+[ $failed = 0 ]
