@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/address_form.h"
 #include "engine/directory.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
@@ -101,6 +102,10 @@ const char* ClassifyQuery(LookupTarget& target) {
     while (IsDigit(*p) || *p == '.') ++p;
     if (*p == '\0') CopyText(target.IP, IPCapacity, query);
   }
+  // IPv6 addresses, prefixes and AS numbers are address queries too; they
+  // are asked about as typed, at the address registry only.
+  const AddressForm form = target.IP[0] ? AddressForm::NotAddress : ClassifyAddressForm(query);
+  if (form != AddressForm::NotAddress) CopyText(target.IP, IPCapacity, query);
 
   out.SetStatus(DomainPart, "Domain:");
   out.SetStatus(AddressPart, "IP:");
@@ -109,13 +114,15 @@ const char* ClassifyQuery(LookupTarget& target) {
   bool haveEntry = false;
   if (target.IP[0]) {
     AppendFormatted(Info, "Checking IP: %s...\n", target.IP);
-    const std::uint32_t address = platform::ParseIPv4(target.IP);
-    if (address == platform::AddressNone) {
-      out.AppendOutput(Error, "Invalid IP address.");
+    const std::uint32_t address =
+        form == AddressForm::NotAddress ? platform::ParseIPv4(target.IP) : platform::AddressNone;
+    if (form == AddressForm::Malformed || (form == AddressForm::NotAddress && address == platform::AddressNone)) {
+      out.AppendOutput(Error, StartsWithIgnoringCase(query, "as") ? "Invalid AS number." : "Invalid IP address.");
       target.IP[0] = '\0';
       return nullptr;
     }
-    if (Settings.ReverseIP) {
+    // Reverse resolution knows IPv4 addresses only.
+    if (Settings.ReverseIP && form == AddressForm::NotAddress) {
       AppendFormatted(Info, "Resolving IP: %s...\n", target.IP);
       SetStatusFormatted(AddressPart, "IP: %s", target.IP);
       haveEntry = platform::ResolveAddress(address, entry);

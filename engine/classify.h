@@ -4,7 +4,7 @@
 enum TargetKind : int { Undecided = -1, HostName = 0, IpAddress = 1 };
 
 constexpr int HostCapacity = 112;    // 111 characters and the terminator
-constexpr int IPCapacity = 32;       // 31 characters and the terminator
+constexpr int IPCapacity = 64;       // the longest IPv6 prefix text and more
 constexpr int DomainCapacity = 176;  // 175 characters and the terminator
 constexpr int QueryBufferSize = 1024;
 

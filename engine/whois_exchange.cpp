@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/address_form.h"
 #include "engine/classify.h"
 #include "engine/directory.h"
 #include "net/connection.h"
@@ -110,7 +111,9 @@ void ScanForReferral(char* chunk, int length, char* referral) {
 void BuildWhoisRequest(const char* server, const char* query, char* buffer, int size) {
   if (std::strcmp(server, ComNetServer) == 0)
     std::snprintf(buffer, static_cast<size_t>(size), "domain = %s", query);
-  else
+  // The address registry has forms of its own for IPv6, prefixes and AS numbers.
+  else if (std::strcmp(server, AddressRegistryServer) != 0 ||
+           !BuildAddressRegistryRequest(query, buffer, static_cast<size_t>(size)))
     std::snprintf(buffer, static_cast<size_t>(size), "%s", query);
   if (std::strcmp(server, JpServer) == 0) {
     const size_t n = std::strlen(buffer);

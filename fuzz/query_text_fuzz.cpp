@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/address_form.h"
 #include "engine/classify.h"
 #include "engine/directory.h"
 #include "fuzz/fuzz_support.h"
@@ -62,7 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::strlen(server) > 0);
   }
   if (target.IP[0]) {
-    for (const char* p = target.IP; *p; ++p) FUZZ_CHECK((*p >= '0' && *p <= '9') || *p == '.');
+    // Dotted digits, or one of the address forms, as typed.
+    const AddressForm form = ClassifyAddressForm(target.IP);
+    if (form == AddressForm::NotAddress) {
+      for (const char* p = target.IP; *p; ++p) FUZZ_CHECK((*p >= '0' && *p <= '9') || *p == '.');
+    } else {
+      FUZZ_CHECK(form != AddressForm::Malformed && target.Kind == IpAddress && !server);
+    }
   }
   (void)FindWhoisServer(typed.c_str());
   return 0;

@@ -129,6 +129,34 @@ TEST_F(ClassifyTest, RegistryListServersAndPortlessRegistries) {
   }
 }
 
+TEST_F(ClassifyTest, AddressFormsAreAddressQueries) {
+  Settings.ReverseIP = 1;  // IPv4 only: none of these is resolved
+  for (const char* query : {"2001:db8::1", "AS3333", "as3333", "192.0.2.0/24", "2001:db8::/32", "::ffff:1.2.3.4"}) {
+    target = LookupTarget{};
+    EXPECT_EQ(Classify(query), nullptr) << query;
+    EXPECT_EQ(target.Kind, IpAddress) << query;
+    EXPECT_STREQ(target.IP, query);
+    EXPECT_STREQ(target.Host, "");
+    EXPECT_STREQ(target.Domain, "");
+    EXPECT_EQ(sink.Text(), std::string("Checking IP: ") + query + "...\nIP:\t\t" + query + "\n");
+    EXPECT_EQ(sink.Status().back(), std::make_pair(2, std::string("IP: ") + query));
+  }
+  struct Bad {
+    const char* query;
+    const char* message;
+  } bad[] = {
+      {"1::2::3", "Invalid IP address."},
+      {"192.0.2.0/33", "Invalid IP address."},
+      {"AS4294967296", "Invalid AS number."},
+  };
+  for (const Bad& b : bad) {
+    EXPECT_EQ(Classify(b.query), nullptr) << b.query;
+    EXPECT_EQ(target.IP[0], '\0') << b.query;
+    EXPECT_EQ(sink.Pieces().back().Kind, Error) << b.query;
+    EXPECT_EQ(sink.Pieces().back().Text, b.message) << b.query;
+  }
+}
+
 TEST_F(ClassifyTest, KindsOfTheMessages) {
   Classify("1.2.3.4");
   for (const auto& p : sink.Pieces()) EXPECT_EQ(p.Kind, p.Text.rfind("Checking", 0) == 0 ? Info : Plain);

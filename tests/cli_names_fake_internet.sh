@@ -40,6 +40,8 @@ SH
 }
 serve 127.0.0.5 iana 'domain: example\n'
 serve 127.0.12.1 nicio 'Domain Name: example.io\n'
+serve 127.0.0.3 arin 'NetRange: 2001:db8:: - 2001:db8:ffff::\nReferralServer: whois://whois.ripe.net\n'
+serve 127.0.0.6 ripe 'inet6num: 2001:db8::/32\n'
 rm -f "$work"/*.log
 : >"$work/empty.ini"
 
@@ -74,6 +76,17 @@ check ".io: no fallback message" lacks "$fallback"
 run --no-resolve example.bs
 check ".bs (no port-43 server): the default server is asked" logged iana "example.bs"
 check ".bs: one line says why, no fallback message" bash -c "grep -qF 'The registry of .bs runs no whois server on port 43' '$work/out' && ! grep -qF '$fallback' '$work/out'"
+
+# Address forms: the address registry in its own request form, then the
+# registry it refers to with the text as typed; no directory, no fallback.
+for q in "2001:db8::1|n + 2001:db8::1" "AS3333|a + 3333" "as3333|a + 3333" "192.0.2.0/24|n + 192.0.2.0/24" \
+         "2001:db8::/32|n + 2001:db8::/32"; do
+  typed=${q%%|*}
+  run "$typed"
+  check "$typed: address registry asked for '${q#*|}'" bash -c "[ $rc = 0 ] && [ \"\$(cat '$work/arin.log')\" = '${q#*|}' ]"
+  check "$typed: the referred registry asked for '$typed'" logged ripe "$typed"
+  check "$typed: shown as IP, no domain step, no fallback" bash -c "grep -qxF 'IP:		$typed' '$work/out' && ! grep -qF -e '$fallback' -e 'Domain:' '$work/out' && [ ! -e '$work/iana.log' ]"
+done
 
 echo "$passed passed, $failed failed"
 [ $failed = 0 ]
