@@ -45,40 +45,30 @@ std::uint64_t ConsoleBytesOfWord(std::uint64_t x, bool crlf) {
   return m;
 }
 
-// `first(block)` gives the position of the first byte to stop at in a block
-// of Size bytes, or Size.
-template <size_t Size, class First>
-const char* FindWith(const char* p, const char* end, First first) {
-  for (; end - p >= static_cast<std::ptrdiff_t>(Size); p += Size)
-    if (const size_t i = first(p); i < Size) return p + i;
-  if (p == end) return end;
-  // The rest is padded with blanks to one whole block.
-  char block[Size];
-  std::memset(block, ' ', Size);
-  std::memcpy(block, p, static_cast<size_t>(end - p));
-  const size_t i = first(block);
-  return i < Size ? p + i : end;
-}
 
-}  // namespace
-
-const char* FindConsoleByteWordwise(const char* begin, const char* end, bool crlf) {
-  return FindWith<8>(begin, end, [crlf](const char* p) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    const std::uint64_t m = ConsoleBytesOfWord(word, crlf);
-    if (!m) return size_t{8};
+// 8 bytes from p, the first in the lowest bits.
+std::uint64_t LoadWord(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return static_cast<size_t>(__builtin_clzll(m) >> 3);
-#else
-    return static_cast<size_t>(__builtin_ctzll(m) >> 3);
+  word = __builtin_bswap64(word);
 #endif
-  });
+  return word;
 }
 
-const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
+// The 8-byte way: one flag bit in each byte of the mask (its high bit).
+struct Words {
+  static constexpr std::ptrdiff_t Size = 8, BitsPerByte = 8;
+  bool crlf;
+  std::uint64_t operator()(const char* p) const { return ConsoleBytesOfWord(LoadWord(p), crlf); }
+};
+
 #if defined(__SSE2__)
-  return FindWith<16>(begin, end, [crlf](const char* p) {
+// The 16-byte way: one flag bit per byte.
+struct Vectors {
+  static constexpr std::ptrdiff_t Size = 16, BitsPerByte = 1;
+  bool crlf;
+  std::uint64_t operator()(const char* p) const {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i low = _mm_and_si128(v, _mm_set1_epi8(0x7F));
     __m128i m = _mm_cmplt_epi8(low, _mm_set1_epi8(0x20));  // C0 and C1
@@ -86,9 +76,46 @@ const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
     if (!crlf) m = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), m);
     m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
     m = _mm_or_si128(m, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC2))));
-    const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(m));
-    return bits ? static_cast<size_t>(__builtin_ctz(bits)) : size_t{16};
-  });
+    return static_cast<unsigned>(_mm_movemask_epi8(m));
+  }
+};
+#endif
+
+// Whole blocks, then one last block that overlaps the one before it (its
+// bytes already looked at are shifted out). Texts shorter than a block go
+// to the next smaller way.
+template <class Block, class Shorter>
+const char* FindWith(const char* begin, const char* end, Block block, Shorter shorter) {
+  constexpr std::ptrdiff_t Size = Block::Size;
+  if (end - begin < Size) return shorter(begin, end);
+  const char* p = begin;
+  for (; end - p >= Size; p += Size)
+    if (const std::uint64_t m = block(p)) return p + __builtin_ctzll(m) / Block::BitsPerByte;
+  if (p == end) return end;
+  const char* last = end - Size;
+  const std::uint64_t m = block(last) >> ((p - last) * Block::BitsPerByte);
+  return m ? p + __builtin_ctzll(m) / Block::BitsPerByte : end;
+}
+
+// Fewer than 8 bytes.
+const char* FindByteByByte(const char* p, const char* end, bool crlf) {
+  for (; p < end; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (((c & 0x7F) < 0x20 && c != '\t' && (crlf || c != '\n')) || c == 0x7F || c == 0xC2) return p;
+  }
+  return end;
+}
+
+}  // namespace
+
+const char* FindConsoleByteWordwise(const char* begin, const char* end, bool crlf) {
+  return FindWith(begin, end, Words{crlf}, [crlf](const char* p, const char* e) { return FindByteByByte(p, e, crlf); });
+}
+
+const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
+#if defined(__SSE2__)
+  return FindWith(begin, end, Vectors{crlf},
+                  [crlf](const char* p, const char* e) { return FindConsoleByteWordwise(p, e, crlf); });
 #else
   return FindConsoleByteWordwise(begin, end, crlf);
 #endif

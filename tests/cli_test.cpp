@@ -123,7 +123,7 @@ TEST(ConsoleSink, FindConsoleByteMatchesTheRule) {
       return ((c & 0x7F) < 0x20 && c != '\t' && (crlf || c != '\n')) || c == 0x7F || c == 0xC2;
     };
     for (int value = 0; value < 256; ++value) {
-      for (size_t length : {1u, 7u, 9u, 16u, 23u, 40u}) {
+      for (size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 31u, 40u}) {
         for (size_t at = 0; at < length; ++at) {
           std::string text(length, 'a');
           text[at] = static_cast<char>(value);
