@@ -38,7 +38,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   # settings file lies beside it, in a directory of its own.
   add_executable(ui_tests
     ui/ui_test_main.cpp ui/main_window_test.cpp ui/output_pane_test.cpp ui/recent_list_test.cpp
-    ui/proxy_dialog_test.cpp ui/about_box_test.cpp ui/keys_test.cpp ${PROJECT_SOURCE_DIR}/res/merrowgate.rc)
+    ui/proxy_dialog_test.cpp ui/about_box_test.cpp ui/keys_test.cpp ui/dpi_test.cpp ${PROJECT_SOURCE_DIR}/res/merrowgate.rc)
   target_link_libraries(ui_tests PRIVATE ui gtest)
   target_include_directories(ui_tests PRIVATE ${PROJECT_SOURCE_DIR})
   set_target_properties(ui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ui
@@ -54,6 +54,20 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   set_tests_properties(ui_double_byte_code_page PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED merrowgate_xvfb
     RESOURCE_LOCK merrowgate_display FAIL_REGULAR_EXPRESSION "Unhandled exception|FAILED"
     ENVIRONMENT "DISPLAY=${MERROWGATE_UI_DISPLAY};LC_ALL=ja_JP.UTF-8;MERROWGATE_EXPECT_ACP=932")
+
+  # The DPI tests again at 150 % and 200 %, each in a prefix of its own whose
+  # resolution is set before Wine starts on the display.
+  foreach(dpi 144 192)
+    set(dpi_prefix ${CMAKE_BINARY_DIR}/wineprefix-ui-${dpi}dpi)
+    add_test(NAME ui_dpi${dpi}_prefix COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run ${dpi_prefix} --dpi ${dpi})
+    set_tests_properties(ui_dpi${dpi}_prefix PROPERTIES TIMEOUT 300 DEPENDS ui_xvfb_start
+      FIXTURES_SETUP merrowgate_dpi${dpi} FIXTURES_REQUIRED merrowgate_xvfb)
+    add_test(NAME ui_dpi${dpi}
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-run ${dpi_prefix} $<TARGET_FILE:ui_tests> --gtest_filter=HighDpi.*)
+    set_tests_properties(ui_dpi${dpi} PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED "merrowgate_xvfb;merrowgate_dpi${dpi}"
+      RESOURCE_LOCK merrowgate_display FAIL_REGULAR_EXPRESSION "Unhandled exception|FAILED"
+      ENVIRONMENT "DISPLAY=${MERROWGATE_UI_DISPLAY};MERROWGATE_EXPECT_DPI=${dpi}")
+  endforeach()
 
   add_executable(ui_probe ui/ui_probe.cpp)
   target_link_libraries(ui_probe PRIVATE comctl32)

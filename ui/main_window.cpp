@@ -10,6 +10,7 @@
 #include "ui/controls.h"
 #include "ui/find.h"
 #include "ui/messages.h"
+#include "ui/scoped_win.h"
 #include "ui/output_pane.h"
 #include "ui/query_box.h"
 #include "ui/recent_list.h"
@@ -40,14 +41,26 @@ constexpr DWORD StatusStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;                
 constexpr DWORD ToolbarStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT;     // 50800800
 constexpr DWORD PaneStyle = WS_CHILD | WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE |
                             ES_AUTOVSCROLL | ES_AUTOHSCROLL;                         // 40B100C4
+// Every figure in pixels at 96 DPI; the windows scale them by their DPI.
 constexpr ChildWindow LabelWindow{"static", "Domain:", WS_CHILD | WS_VISIBLE, 5, 2, 60, 15};
 constexpr ChildWindow QueryWindow{"COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
                                   50, 0, 150, 200};
 constexpr ChildWindow GoWindow{"BUTTON", "Go", WS_CHILD | WS_VISIBLE, 200, 2, 30, 20};
 
+// The main window's DPI: the program is system DPI aware, so it is the
+// screen's at start-up and stays so for the whole run.
+int WindowDpi = BaseDpi;
+
+int ReadScreenDpi() {
+  ScopedWindowDC dc(nullptr);
+  const int dpi = dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSX) : 0;
+  return dpi > 0 ? dpi : BaseDpi;
+}
+
 HWND CreateChild(const ChildWindow& w, HWND parent, int id, HINSTANCE instance) {
-  return CreateWindowExA(0, w.Class, w.Text, w.Style, w.X, w.Y, w.Width, w.Height, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  return CreateWindowExA(0, w.Class, w.Text, w.Style, ScaleForDpi(w.X), ScaleForDpi(w.Y), ScaleForDpi(w.Width),
+                         ScaleForDpi(w.Height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                         nullptr);
 }
 
 void Fail(const MessageBoxText& message) { ShowMessage(nullptr, message); }
@@ -142,8 +155,8 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnGetMinMaxInfo(LPARAM lParam) {
   auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-  info->ptMinTrackSize.x = MinimumWidth;
-  info->ptMinTrackSize.y = MinimumHeight;
+  info->ptMinTrackSize.x = ScaleForDpi(MinimumWidth);
+  info->ptMinTrackSize.y = ScaleForDpi(MinimumHeight);
   return 0;
 }
 
@@ -156,6 +169,8 @@ void OnEnableSaveAs() { EnableMenuItem(GetMenu(Ui.Main), IDM_SAVEAS, MF_BYCOMMAN
 
 }  // namespace
 
+int ScaleForDpi(int pixels) { return MulDiv(pixels, WindowDpi, BaseDpi); }
+
 bool TranslateMainWindowKeys(MSG* message) {
   if (IsFindDialogMessage(message)) return true;
   static HACCEL keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
@@ -167,8 +182,8 @@ void LayoutMainWindow() {
   RECT client{};
   GetClientRect(Ui.Main, &client);
   const int width = client.right, height = client.bottom;
-  Ui.PartEdges[0] = width - ActivityPartGap;
-  Ui.PartEdges[1] = width - DomainPartGap;
+  Ui.PartEdges[0] = width - ScaleForDpi(ActivityPartGap);
+  Ui.PartEdges[1] = width - ScaleForDpi(DomainPartGap);
   Ui.PartEdges[2] = width;
   SendMessageA(Ui.StatusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(Ui.PartEdges));
   RECT status{}, toolbar{};
@@ -177,8 +192,13 @@ void LayoutMainWindow() {
   MoveWindow(Ui.Pane, 0, toolbar.bottom, width, height - status.bottom - toolbar.bottom, TRUE);
   // The status bar places itself along the bottom edge whatever it is given.
   MoveWindow(Ui.StatusBar, -100, -10, 10, 10, TRUE);
-  MoveWindow(Ui.Query, 70, 0, width - 115, 15, TRUE);
-  MoveWindow(Ui.Go, width - 40, 0, 35, 23, TRUE);
+  // The widths come from the scaled edges, so that rounding never moves an
+  // edge: the query box ends 45 and the button 5 pixels (at 96 DPI) short of
+  // the right edge.
+  const int queryLeft = ScaleForDpi(70), queryRight = width - ScaleForDpi(45);
+  const int goLeft = width - ScaleForDpi(40), goRight = width - ScaleForDpi(5);
+  MoveWindow(Ui.Query, queryLeft, 0, queryRight - queryLeft, ScaleForDpi(15), TRUE);
+  MoveWindow(Ui.Go, goLeft, 0, goRight - goLeft, ScaleForDpi(23), TRUE);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -229,6 +249,7 @@ int CreateMainWindows(HINSTANCE instance) {
   InitCommonControls();
 
   Ui = MainWindowHandles{};
+  WindowDpi = ReadScreenDpi();  // a system-DPI-aware window has the screen's
   Ui.Main = CreateWindowExA(0, MainWindowClass, MainWindowTitle, MainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   if (!Ui.Main) return Fail(Messages::MainWindowFailed), 1;

@@ -12,5 +12,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 bool TranslateMainWindowKeys(MSG* message);
 // Lays the children out over the client area; every WM_SIZE.
 void LayoutMainWindow();
-// Minimum tracking size of the main window, in pixels.
+// Minimum tracking size of the main window, in pixels at 96 DPI.
 constexpr int MinimumWidth = 300, MinimumHeight = 250;
+// The DPI at which the window's pixel figures hold as they stand.
+constexpr int BaseDpi = 96;
+// A figure in pixels at 96 DPI scaled to the main window's DPI.
+int ScaleForDpi(int pixels);
