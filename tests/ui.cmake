@@ -40,6 +40,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
     ui/ui_test_main.cpp ui/main_window_test.cpp ui/output_pane_test.cpp ui/recent_list_test.cpp
     ui/proxy_dialog_test.cpp ui/about_box_test.cpp ui/keys_test.cpp ui/dpi_test.cpp ${PROJECT_SOURCE_DIR}/res/merrowgate.rc)
   target_link_libraries(ui_tests PRIVATE ui gtest)
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/res/merrowgate.rc PROPERTIES OBJECT_DEPENDS "${MERROWGATE_RC_INPUTS}")
   target_include_directories(ui_tests PRIVATE ${PROJECT_SOURCE_DIR})
   set_target_properties(ui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ui
                                             CROSSCOMPILING_EMULATOR "${ui_emulator}")

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/ui/ui_test_support.h"
 #include "ui/about_box.h"
@@ -55,6 +56,40 @@ TEST(AboutBox, OnlyTheThreeLinkLabelsAreHit) {
   // Every command ends the box, Enter and Escape included.
   EXPECT_EQ(AboutBoxProc(dialog, WM_COMMAND, IDCANCEL, 0), TRUE);
   DestroyWindow(dialog);
+}
+
+}  // namespace
+
+namespace {
+
+// The program's icon as linked in: 256 (PNG), 48, 32 and 16 pixel images,
+// each in 32-bit colour.
+TEST(ProgramIcon, HasEverySizeInThirtyTwoBitColour) {
+#pragma pack(push, 2)
+  struct GroupEntry {
+    BYTE Width, Height, Colours, Reserved;
+    WORD Planes, BitCount;
+    DWORD Bytes;
+    WORD Id;
+  };
+#pragma pack(pop)
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC group = FindResourceA(module, "ICONAPP", MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  ASSERT_TRUE(group);
+  const auto* header = static_cast<const WORD*>(LockResource(LoadResource(module, group)));
+  const auto* entries = reinterpret_cast<const GroupEntry*>(header + 3);
+  std::vector<int> sizes;
+  for (WORD i = 0; i < header[2]; ++i) {
+    const int size = entries[i].Width ? entries[i].Width : 256;
+    sizes.push_back(size);
+    EXPECT_EQ(entries[i].BitCount, 32) << size;
+    HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(entries[i].Id), MAKEINTRESOURCEA(3));  // RT_ICON
+    ASSERT_TRUE(image) << size;
+    const auto* data = static_cast<const unsigned char*>(LockResource(LoadResource(module, image)));
+    const bool isPng = std::string(reinterpret_cast<const char*>(data), 4) == "\x89PNG";
+    EXPECT_EQ(isPng, size == 256) << size;
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{256, 48, 32, 16}));
 }
 
 }  // namespace
