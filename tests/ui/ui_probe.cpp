@@ -8,6 +8,9 @@
 //   ui_probe dump TITLE
 //   ui_probe close TITLE SECONDS
 //   ui_probe dismiss CAPTION SECONDS      (presses OK in a message box)
+//   ui_probe press TITLE VIRTUAL-KEY      (a key without modifiers, through
+//                                          the window's message loop)
+//   ui_probe cancel CAPTION SECONDS       (waits for a dialog, then cancels it)
 #include <windows.h>
 #include <commctrl.h>
 #include <richedit.h>
@@ -193,6 +196,20 @@ int main(int argc, char** argv) {
       if (!Text(text).empty()) std::printf("text=%s\n", Text(text).c_str());
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return 0;
+  }
+  if (command == "press" && argc == 4) {
+    HWND w = ByTitle(argv[2]);
+    if (!w) return 1;
+    const auto key = static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 10));
+    PostMessageA(w, WM_KEYDOWN, key, 1);
+    PostMessageA(w, WM_KEYUP, key, 0xC0000001);
+    return 0;
+  }
+  if (command == "cancel" && argc == 4) {
+    HWND dialog = nullptr;
+    if (!WaitFor(std::atof(argv[3]), [&] { return (dialog = FindWindowA("#32770", argv[2])) != nullptr; })) return 1;
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return WaitFor(std::atof(argv[3]), [&] { return !IsWindow(dialog); }) ? 0 : 1;
   }
   return 2;
 }
