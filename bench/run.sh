@@ -71,8 +71,10 @@ serve 127.0.0.2 "yes \"$line\" | head -c ${mib}M"
 stream_cli="$cli --settings $work/one.ini --color=never example.com"
 stream_whois="whois -h whois.verisign-grs.com example.com"
 stream_socat="sh -c 'printf \"example.com\\r\\n\" | socat -t 60 - TCP:127.0.0.2:43'"
+stream_quiet="$cli --settings $work/one.ini -q example.com"
 hyperfine -N --style none --warmup 2 --runs "$runs" --export-markdown "$work/stream.md" \
-  -n merrowgate-cli "$stream_cli" -n whois "$stream_whois" -n socat "$stream_socat" >/dev/null
+  --export-json "$work/stream.json" -n merrowgate-cli "$stream_cli" -n "merrowgate-cli -q" "$stream_quiet" \
+  -n whois "$stream_whois" -n socat "$stream_socat" >/dev/null
 bytes=$(eval "$stream_cli" | wc -c)
 { echo "merrowgate-cli $(eval peak $stream_cli)"; echo "whois $(eval peak $stream_whois)";
   echo "socat $(peak sh -c "printf 'example.com\r\n' | socat -t 60 - TCP:127.0.0.2:43")"; } >"$work/stream.rss"
@@ -97,6 +99,15 @@ exe=${MERROWGATE_EXE:-$root/build/windows/ui/merrowgate.exe}
   echo "merrowgate-cli wrote $(cat "$work/stream.bytes") bytes (the reply, \"mailto:\" before each e-mail word, the banners)."
   echo
   cat "$work/stream.md"
+  echo
+  # Mean times against socat (the limit) and Debian's whois, from the same run.
+  python3 - "$work/stream.json" <<'RATIOS'
+import json, sys
+mean = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+for name in ("merrowgate-cli", "merrowgate-cli -q"):
+    print(f"{name}: {mean[name] / mean['socat']:.2f}x socat, {mean[name] / mean['whois']:.2f}x whois.  ", end="")
+print()
+RATIOS
   echo
   echo "### Peak resident set (KiB, /usr/bin/time %M)"
   echo

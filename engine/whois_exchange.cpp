@@ -27,8 +27,9 @@ std::string& PieceBuffer() {
 void AppendPiece(TextKind kind, const char* prefix, const char* begin, const char* end) {
   if (begin == end) return;
   std::string& piece = PieceBuffer();
-  piece.assign(prefix);
-  piece.append(begin, end);
+  piece.clear();  // (assign and the iterator append go the slow, overlap-safe way)
+  piece.append(prefix);
+  piece.append(begin, static_cast<size_t>(end - begin));
   Output().AppendOutput(kind, piece.c_str());
 }
 
