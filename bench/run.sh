@@ -79,6 +79,19 @@ bytes=$(eval "$stream_cli" | wc -c)
 { echo "merrowgate-cli $(eval peak $stream_cli)"; echo "whois $(eval peak $stream_whois)";
   echo "socat $(peak sh -c "printf 'example.com\r\n' | socat -t 60 - TCP:127.0.0.2:43")"; } >"$work/stream.rss"
 echo "$bytes" >"$work/stream.bytes"
+
+# Instructions (callgrind) for an 8 MiB reply: a measure that other work on
+# the machine does not disturb.
+if command -v valgrind >/dev/null; then
+  serve 127.0.0.12 "yes \"$line\" | head -c 8M"
+  printf 'example.com\r\n' >"$work/request"
+  ir() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null </"$work/request" |
+           sed -n 's/.*Collected : \([0-9]*\).*/\1/p' | tail -1; }
+  { echo "merrowgate-cli $(ir $cli --settings $work/one.ini --color=never -h 127.0.0.12 example.com)"
+    echo "merrowgate-cli-q $(ir $cli --settings $work/one.ini -q -h 127.0.0.12 example.com)"
+    echo "whois $(ir whois -h 127.0.0.12 example.com)"
+    echo "socat $(ir socat -t 60 - TCP:127.0.0.12:43)"; } >"$work/stream.ir"
+fi
 kill $(jobs -p) 2>/dev/null || true
 INSIDE
 unshare --mount --net -- bash "$work/inside.sh" "$work" "$cli" "$runs" "$mib" "$line"
@@ -109,6 +122,16 @@ for name in ("merrowgate-cli", "merrowgate-cli -q"):
 print()
 RATIOS
   echo
+  if [ -s "$work/stream.ir" ]; then
+    echo "### Instructions for an 8 MiB reply (callgrind, user space)"
+    echo
+    echo "| command | instructions | per byte |"
+    echo "|:---|---:|---:|"
+    while read -r who n; do
+      echo "| ${who/-q/ -q} | $n | $(awk -v n="$n" 'BEGIN {printf "%.1f", n / 8388608}') |"
+    done <"$work/stream.ir"
+    echo
+  fi
   echo "### Peak resident set (KiB, /usr/bin/time %M)"
   echo
   echo "| command | five-step lookup | ${mib} MiB reply |"
