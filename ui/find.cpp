@@ -49,6 +49,8 @@ bool FindInPane(HWND pane, const char* text, DWORD flags) {
 }
 
 void ShowFindDialog(HWND owner) {
+  // A dialog that went with its owner window never said so.
+  if (Dialog && !IsWindow(Dialog)) Dialog = nullptr;
   if (Dialog) {
     SetFocus(Dialog);
     return;
@@ -83,4 +85,4 @@ void OnFindMessage(HWND owner, LPARAM findReplace) {
   }
 }
 
-bool IsFindDialogMessage(MSG* message) { return Dialog && IsDialogMessageA(Dialog, message); }
+bool IsFindDialogMessage(MSG* message) { return Dialog && IsWindow(Dialog) && IsDialogMessageA(Dialog, message); }
