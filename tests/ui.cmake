@@ -1,11 +1,4 @@
-# The settings file and the recent-queries list in their file form, and the
-# portable rules of the Windows program (command tail, links): every build.
-merrowgate_test(settings_tests settings_file_test.cpp recent_queries_test.cpp)
-
-if(NOT TARGET ui_portable)  # the native builds have no ui/ directory of their own
-  add_library(ui_portable STATIC ${PROJECT_SOURCE_DIR}/ui/command_tail.cpp ${PROJECT_SOURCE_DIR}/ui/link_policy.cpp)
-  target_include_directories(ui_portable PUBLIC ${PROJECT_SOURCE_DIR})
-endif()
+# The portable rules of the Windows program (command tail, links): every build.
 merrowgate_test(shell_rules_tests ui/command_tail_test.cpp ui/link_policy_test.cpp)
 target_link_libraries(shell_rules_tests PRIVATE ui_portable)
 
@@ -39,7 +32,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   add_executable(ui_tests
     ui/ui_test_main.cpp ui/main_window_test.cpp ui/output_pane_test.cpp ui/recent_list_test.cpp
     ui/proxy_dialog_test.cpp ui/about_box_test.cpp ui/keys_test.cpp ui/dpi_test.cpp ${PROJECT_SOURCE_DIR}/res/merrowgate.rc)
-  target_link_libraries(ui_tests PRIVATE ui gtest)
+  target_link_libraries(ui_tests PRIVATE ui GTest::gtest)
   set_source_files_properties(${PROJECT_SOURCE_DIR}/res/merrowgate.rc PROPERTIES OBJECT_DEPENDS "${MERROWGATE_RC_INPUTS}")
   target_include_directories(ui_tests PRIVATE ${PROJECT_SOURCE_DIR})
   set_target_properties(ui_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/ui
