@@ -1,8 +1,8 @@
 #!/bin/bash
 # Benchmarks merrowgate-cli against Debian's whois client and socat, on fake
-# whois servers inside a loopback-only network namespace (its own hosts file
-# maps the servers to 127.x addresses; nothing leaves the machine). Needs
-# root, hyperfine, socat, whois and /usr/bin/time.
+# whois servers in the tests' fake internet (scripts/fake-internet: the
+# servers and example.com are 127.x addresses; nothing leaves the machine).
+# Needs root, hyperfine, socat, whois and /usr/bin/time.
 #
 #   bench/run.sh [build dir]      (default build/native)
 #
@@ -16,27 +16,17 @@ build=${1:-$root/build/native}
 runs=${BENCH_RUNS:-20}
 mib=${BENCH_STREAM_MIB:-64}
 
-if [ ! -f "$build/CMakeCache.txt" ]; then cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; fi
-cmake --build "$build" --target merrowgate-cli -j"$(nproc)" >/dev/null
-cli=$build/cli/merrowgate-cli
+. "$root/scripts/lib/fake-servers.sh"
+build_cli "$build"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cat >"$work/hosts" <<'HOSTS'
-127.0.0.1	localhost
-127.0.0.2	whois.verisign-grs.com
-127.0.0.3	whois.arin.net
-127.0.0.4	whois.abuse.net
-127.0.0.6	whois.ripe.net
-127.0.0.7	whois.registrar.test
-23.0.0.1	example.com
-HOSTS
 # Replies of the five steps: the registry refers to the registrar, the address
-# registry to RIPE. The address is only a name in the hosts file.
+# registry to RIPE.
 printf '   Domain Name: EXAMPLE.COM\r\n   Registry Domain ID: 1_DOMAIN_COM-VRSN\r\n   Registrar WHOIS Server: whois.registrar.test\r\n   Registrar URL: http://www.registrar.test\r\n' >"$work/r2"
-printf 'NetRange:       23.0.0.0 - 23.15.255.255\nReferralServer: whois://whois.ripe.net\n' >"$work/r3"
+printf 'NetRange:       127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n' >"$work/r3"
 printf 'abuse@example.com\n' >"$work/r4"
-printf 'inetnum:        23.0.0.0 - 23.0.0.255\nabuse-mailbox:  abuse@example.net\n' >"$work/r6"
+printf 'inetnum:        127.0.0.0 - 127.0.0.255\nabuse-mailbox:  abuse@example.net\n' >"$work/r6"
 printf 'Domain Name: example.com\r\nRegistrant Email: owner@example.com\r\nAdmin Email: admin@example.com\r\n' >"$work/r7"
 printf '[Config]\nResolveDomain=1\nReverseIP=1\nGetAbuseInfo=1\n' >"$work/five.ini"
 printf '[Config]\nResolveDomain=0\nReverseIP=0\nGetAbuseInfo=0\n' >"$work/one.ini"
@@ -45,21 +35,16 @@ line='Registrant Email: owner@example.com   Registrar URL: http://www.example.co
 cat >"$work/inside.sh" <<'INSIDE'
 set -euo pipefail
 work=$1 cli=$2 runs=$3 mib=$4 line=$5
-ip link set lo up
-mount --bind "$work/hosts" /etc/hosts
-serve() {  # address, shell command that writes the reply
-  socat TCP-LISTEN:43,bind=$1,reuseaddr,fork SYSTEM:"head -n1 >/dev/null; $2" 2>/dev/null &
-  server=$!
-  for _ in $(seq 50); do (exec 3<>/dev/tcp/$1/43) 2>/dev/null && return; sleep 0.05; done
-}
-serve 127.0.0.2 "cat $work/r2"
-registry=$server
-for a in 3 4 6 7; do serve 127.0.0.$a "cat $work/r$a"; done
+. "$6/scripts/lib/fake-servers.sh"
+trap stop_fake_servers EXIT
+fake_whois_server 127.0.0.2 "cat $work/r2"
+registry=$fake_server_pid
+for a in 3 4 6 7; do fake_whois_server 127.0.0.$a "cat $work/r$a"; done
 
 peak() { /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1; cat "$work/rss"; }
 
 five_cli="$cli --settings $work/five.ini --color=never example.com"
-five_whois="sh -c 'whois example.com; whois 23.0.0.1; whois -h whois.abuse.net example.com'"
+five_whois="sh -c 'whois example.com; whois 127.0.0.20; whois -h whois.abuse.net example.com'"
 hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/five.md" \
   -n merrowgate-cli "$five_cli" -n whois "$five_whois" >/dev/null
 { echo "merrowgate-cli $(eval peak $five_cli)"; echo "whois $(peak sh -c "$five_whois")"; } >"$work/five.rss"
@@ -67,7 +52,7 @@ hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/fiv
 # The same registry address now streams a long reply.
 kill $registry
 wait $registry 2>/dev/null || true
-serve 127.0.0.2 "yes \"$line\" | head -c ${mib}M"
+fake_whois_server 127.0.0.2 "yes \"$line\" | head -c ${mib}M"
 stream_cli="$cli --settings $work/one.ini --color=never example.com"
 stream_whois="whois -h whois.verisign-grs.com example.com"
 stream_socat="sh -c 'printf \"example.com\\r\\n\" | socat -t 60 - TCP:127.0.0.2:43'"
@@ -83,7 +68,7 @@ echo "$bytes" >"$work/stream.bytes"
 # Instructions (callgrind) for an 8 MiB reply: a measure that other work on
 # the machine does not disturb.
 if command -v valgrind >/dev/null; then
-  serve 127.0.0.12 "yes \"$line\" | head -c 8M"
+  fake_whois_server 127.0.0.12 "yes \"$line\" | head -c 8M"
   printf 'example.com\r\n' >"$work/request"
   ir() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null </"$work/request" |
            sed -n 's/.*Collected : \([0-9]*\).*/\1/p' | tail -1; }
@@ -92,9 +77,8 @@ if command -v valgrind >/dev/null; then
     echo "whois $(ir whois -h 127.0.0.12 example.com)"
     echo "socat $(ir socat -t 60 - TCP:127.0.0.12:43)"; } >"$work/stream.ir"
 fi
-kill $(jobs -p) 2>/dev/null || true
 INSIDE
-unshare --mount --net -- bash "$work/inside.sh" "$work" "$cli" "$runs" "$mib" "$line"
+"$root/scripts/fake-internet" bash "$work/inside.sh" "$work" "$cli" "$runs" "$mib" "$line" "$root"
 
 exe=${MERROWGATE_EXE:-$root/build/windows/ui/merrowgate.exe}
 {
@@ -103,7 +87,7 @@ exe=${MERROWGATE_EXE:-$root/build/windows/ui/merrowgate.exe}
   echo
   echo "### Five-step lookup (registry, registrar, address registry, its referral, abuse contact)"
   echo
-  echo "whois: \`whois example.com; whois 23.0.0.1; whois -h whois.abuse.net example.com\` (the same five exchanges)."
+  echo "whois: \`whois example.com; whois 127.0.0.20; whois -h whois.abuse.net example.com\` (the same five exchanges)."
   echo
   cat "$work/five.md"
   echo

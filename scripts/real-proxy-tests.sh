@@ -15,6 +15,8 @@
 set -u
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
+# The fake whois server, and wait_port ADDRESS PORT for the peers.
+. "$repo/scripts/lib/fake-servers.sh"
 
 if [ "${1:-}" != --in-namespace ]; then
   cli=${1:-$repo/build/native/cli/merrowgate-cli}
@@ -60,6 +62,7 @@ stop_peers() {
 }
 
 cleanup() {
+  stop_fake_servers
   stop_peers
   [ -n "$work" ] && rm -rf "$work"
 }
@@ -96,13 +99,8 @@ mkdir -p /run/sshd && chmod 755 /run/sshd
   done
   echo END-REPLY
 } >"$work/reply.txt"
-cat >"$work/whois.sh" <<EOF
-#!/bin/sh
-IFS= read -r line
-printf 'Query seen: %s\n' "\$(printf '%s' "\$line" | tr -d '\r')"
-cat "$work/reply.txt"
-EOF
-chmod 755 "$work/whois.sh"
+fake_whois_server 127.0.0.1 "printf 'Query seen: %s\\n' \"\$(printf '%s' \"\$query\" | tr -d '\\r')\"; cat '$work/reply.txt'" ||
+  fail_setup "the fake whois server did not start"
 
 # start LOG COMMAND...: runs a peer in its own process group, output to LOG.
 start() {
@@ -112,26 +110,7 @@ start() {
   peers+=($!)
 }
 
-# Waits (at most 5 s) until the port on 127.0.0.1 accepts a connection.
-wait_port() {
-  local i
-  for i in $(seq 50); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 have() { command -v "$1" >/dev/null 2>&1; }
-
-if have socat; then
-  start "$work/whois.log" socat TCP-LISTEN:43,bind=127.0.0.1,reuseaddr,fork SYSTEM:"$work/whois.sh"
-elif have ncat; then
-  start "$work/whois.log" ncat -l -k 127.0.0.1 43 --sh-exec "$work/whois.sh"
-else
-  fail_setup "neither socat nor ncat for the fake whois server"
-fi
-wait_port 43 || fail_setup "the fake whois server did not start"
 
 # --- the peers -------------------------------------------------------------
 # Each sets ready_<peer> to "yes", or to the reason it cannot be used.
@@ -155,7 +134,7 @@ $auth
 EOF
     start "$work/tinyproxy-$port.log" tinyproxy -d -c "$work/tinyproxy-$port.conf"
   done
-  wait_port 18001 && wait_port 18002 && ready[tinyproxy]=yes || ready[tinyproxy]="did not start"
+  wait_port 127.0.0.1 18001 && wait_port 127.0.0.1 18002 && ready[tinyproxy]=yes || ready[tinyproxy]="did not start"
 }
 
 peer_squid() {
@@ -188,14 +167,14 @@ http_access deny all
 EOF
   chown -R proxy "$work/squid" 2>/dev/null
   start "$work/squid/out.log" squid -N -f "$work/squid/squid.conf"
-  wait_port 18003 && ready[squid]=yes || ready[squid]="did not start"
+  wait_port 127.0.0.1 18003 && ready[squid]=yes || ready[squid]="did not start"
 }
 
 peer_ncat() {
   have ncat || { ready[ncat]="ncat is not installed"; return; }
   start "$work/ncat-18004.log" ncat -l -k 127.0.0.1 18004 --proxy-type http
   start "$work/ncat-18005.log" ncat -l -k 127.0.0.1 18005 --proxy-type http --proxy-auth user:pass
-  wait_port 18004 && wait_port 18005 && ready[ncat]=yes || ready[ncat]="did not start"
+  wait_port 127.0.0.1 18004 && wait_port 127.0.0.1 18005 && ready[ncat]=yes || ready[ncat]="did not start"
 }
 
 # dante checks SOCKS5 passwords against the system's user database: a
@@ -232,14 +211,14 @@ socks pass { from: 0.0.0.0/0 to: 0.0.0.0/0 protocol: tcp }
 EOF
     start "$work/danted-$port.out" danted -f "$work/danted-$port.conf" -p "$work/danted-$port.pid"
   done
-  wait_port 18006 && wait_port 18007 && ready[dante]=yes || ready[dante]="did not start"
+  wait_port 127.0.0.1 18006 && wait_port 127.0.0.1 18007 && ready[dante]=yes || ready[dante]="did not start"
 }
 
 peer_microsocks() {
   have microsocks || { ready[microsocks]="microsocks is not installed"; return; }
   start "$work/microsocks-18008.log" microsocks -i 127.0.0.1 -p 18008
   start "$work/microsocks-18009.log" microsocks -i 127.0.0.1 -p 18009 -u user -P pass
-  wait_port 18008 && wait_port 18009 && ready[microsocks]=yes || ready[microsocks]="did not start"
+  wait_port 127.0.0.1 18008 && wait_port 127.0.0.1 18009 && ready[microsocks]=yes || ready[microsocks]="did not start"
 }
 
 # ssh -D with sshd in inetd mode as its ProxyCommand: no listening sshd, keys
@@ -267,7 +246,7 @@ EOF
     -o IdentitiesOnly=yes -o BatchMode=yes -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null \
     -o LogLevel=ERROR -o ExitOnForwardFailure=yes -o ConnectTimeout=10 \
     -o "ProxyCommand=$sshd -i -f $work/sshd_config" "$(id -un)@localhost"
-  wait_port 18010 && ready[ssh]=yes || ready[ssh]="did not start"
+  wait_port 127.0.0.1 18010 && ready[ssh]=yes || ready[ssh]="did not start"
 }
 
 for peer in tinyproxy squid ncat dante microsocks ssh; do
