@@ -76,19 +76,3 @@ class ScopedWindowDC {
   HWND window_;
   HDC dc_;
 };
-
-// Selects an object into a device context for a scope, then puts the old one
-// back.
-class ScopedSelect {
- public:
-  ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-  ~ScopedSelect() {
-    if (old_) SelectObject(dc_, old_);
-  }
-  ScopedSelect(const ScopedSelect&) = delete;
-  ScopedSelect& operator=(const ScopedSelect&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
