@@ -27,7 +27,7 @@ const char* Escape(TextKind kind) {
 
 // Pieces of a reply are flushed together at the end of each received chunk;
 // this much text without a flush is written out anyway.
-constexpr size_t FlushThreshold = 64 * 1024;
+constexpr size_t OutputBufferSize = 64 * 1024;
 
 bool IsC1(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
 
@@ -70,6 +70,10 @@ struct Vectors {
   bool crlf;
   std::uint64_t operator()(const char* p) const {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // Most blocks are printable ASCII (0x20 to 0x7E as signed bytes): done.
+    const __m128i printable =
+        _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x1F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+    if (_mm_movemask_epi8(printable) == 0xFFFF) return std::uint64_t{0};
     const __m128i low = _mm_and_si128(v, _mm_set1_epi8(0x7F));
     __m128i m = _mm_cmplt_epi8(low, _mm_set1_epi8(0x20));  // C0 and C1
     m = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')), m);
@@ -122,7 +126,7 @@ const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
 }
 
 ConsoleSink::ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath)
-    : out_{out, {}, 0, true}, colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
+    : out_(out, OutputBufferSize, true), colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
 
 void ConsoleSink::SetQuiet(std::FILE* errors, bool rawReplies) {
   quiet_ = true;
@@ -135,19 +139,18 @@ void ConsoleSink::SetQuiet(std::FILE* errors, bool rawReplies) {
 // but tab and line ends are written as "?": the C0 and C1 bytes, DEL, the
 // UTF-8 forms of U+0080 to U+009F, and a CR that does not begin a CR LF.
 void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
-  std::string& out = stream.buffer;
   const bool crlf = crlf_ && stream.lineEnds;
   // A CR or 0xC2 with its next byte; true when that byte is used up as well.
-  auto pair = [&out](unsigned char c, unsigned char next) {
+  auto pair = [&](unsigned char c, unsigned char next) {
     if (c == '\r' && next == '\n') {
-      out.append("\r\n", 2);
+      Put(stream, "\r\n", 2);
       return true;
     }
     if (c == 0xC2 && IsC1(next)) {
-      out += '?';
+      Put(stream, '?');
       return true;
     }
-    out += c == '\r' ? '?' : static_cast<char>(c);
+    Put(stream, c == '\r' ? '?' : static_cast<char>(c));
     return false;
   };
   if (stream.held && p < end) {
@@ -156,7 +159,7 @@ void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
   }
   while (p < end) {
     const char* stop = FindConsoleByte(p, end, crlf);
-    out.append(p, stop);
+    Put(stream, p, static_cast<size_t>(stop - p));
     if (stop == end) return;
     const unsigned char c = static_cast<unsigned char>(*stop);
     p = stop + 1;
@@ -167,24 +170,41 @@ void ConsoleSink::Clean(Stream& stream, const char* p, const char* end) {
       }
       if (pair(c, static_cast<unsigned char>(*p))) ++p;
     } else if (c == '\n') {
-      out.append("\r\n", 2);  // only with crlf: a lone LF
+      Put(stream, "\r\n", 2);  // only with crlf: a lone LF
     } else {
-      out += '?';
+      Put(stream, '?');
     }
   }
 }
 
-void ConsoleSink::Flush(Stream& stream) {
-  std::string& b = stream.buffer;
-  if (&stream == &out_ && failed_) {
-    b.clear();
-    return;
+void ConsoleSink::Put(Stream& stream, const char* bytes, size_t count) {
+  if (count > stream.buffer.size() - stream.used) {
+    Write(stream, stream.buffer.data(), stream.used);
+    stream.used = 0;
+    if (count > stream.buffer.size()) {
+      Write(stream, bytes, count);
+      return;
+    }
   }
-  const bool written = (b.empty() || std::fwrite(b.data(), 1, b.size(), stream.file) == b.size()) &&
-                       std::fflush(stream.file) == 0;
-  b.clear();
-  if (!written && &stream == &out_) {
+  std::memcpy(stream.buffer.data() + stream.used, bytes, count);
+  stream.used += count;
+}
+
+void ConsoleSink::Write(Stream& stream, const char* bytes, size_t count) {
+  const bool isOut = &stream == &out_;
+  if (count == 0 || (isOut && failed_)) return;
+  if (std::fwrite(bytes, 1, count, stream.file) != count && isOut) {
     // Nobody would see the rest of the lookup: stop it.
+    errno_ = errno;
+    failed_ = true;
+    CancelFlag = 1;
+  }
+}
+
+void ConsoleSink::Flush(Stream& stream) {
+  Write(stream, stream.buffer.data(), stream.used);
+  stream.used = 0;
+  if (std::fflush(stream.file) != 0 && &stream == &out_ && !failed_) {
     errno_ = errno;
     failed_ = true;
     CancelFlag = 1;
@@ -203,12 +223,12 @@ void ConsoleSink::AppendOutput(TextKind kind, const char* text) {
   }
   if (failed_) return;
   const char* escape = colour_ ? Escape(kind) : nullptr;
-  if (escape) out_.buffer += escape;
+  if (escape) Put(out_, escape, std::strlen(escape));
   Clean(out_, text, text + std::strlen(text));
-  if (escape) out_.buffer += "\x1b[0m";
+  if (escape) Put(out_, "\x1b[0m", 4);
   // Progress, banners and errors are shown at once; the pieces of a reply
   // wait for the end of their chunk.
-  if ((kind != Plain && kind != MailLink) || out_.buffer.size() >= FlushThreshold) Flush(out_);
+  if (kind != Plain && kind != MailLink) Flush(out_);
 }
 
 void ConsoleSink::SetStatus(int, const char*) { Flush(out_); }
@@ -216,7 +236,7 @@ void ConsoleSink::SetStatus(int, const char*) { Flush(out_); }
 void ConsoleSink::ReplyChunk(const char* bytes, int count) {
   if (quiet_ && !failed_ && count > 0) {
     if (rawReplies_)
-      out_.buffer.append(bytes, static_cast<size_t>(count));
+      Put(out_, bytes, static_cast<size_t>(count));
     else
       Clean(out_, bytes, bytes + count);
   }
@@ -226,10 +246,10 @@ void ConsoleSink::ReplyChunk(const char* bytes, int count) {
 bool ConsoleSink::Finish() {
   for (Stream* s : {&out_, &errors_}) {
     if (!s->file) continue;
-    if (s->held) s->buffer += s->held == '\r' ? '?' : s->held;
+    if (s->held) Put(*s, s->held == '\r' ? '?' : s->held);
     s->held = 0;
     if (s == &errors_ && errorLineOpen_) {
-      s->buffer += '\n';
+      Put(*s, '\n');
       errorLineOpen_ = false;
     }
     Flush(*s);

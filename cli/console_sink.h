@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "net/output_sink.h"
 
@@ -36,17 +37,22 @@ class ConsoleSink final : public QuietSink {
 
  private:
   struct Stream {
+    Stream(std::FILE* f, size_t capacity, bool ownLineEnds) : file(f), buffer(capacity), lineEnds(ownLineEnds) {}
     std::FILE* file;
-    std::string buffer;  // written out at each flush
-    char held;           // a CR or 0xC2 whose meaning the next byte decides
-    bool lineEnds;       // line ends are this sink's to write (else the C library's)
+    std::vector<char> buffer;  // written out when full and at each flush
+    size_t used = 0;
+    char held = 0;   // a CR or 0xC2 whose meaning the next byte decides
+    bool lineEnds;   // line ends are this sink's to write (else the C library's)
   };
+  void Put(Stream& stream, const char* bytes, size_t count);
+  void Put(Stream& stream, char c) { Put(stream, &c, 1); }
+  void Write(Stream& stream, const char* bytes, size_t count);
   void Clean(Stream& stream, const char* begin, const char* end);
   void Flush(Stream& stream);
 
   Stream out_;
   // Error texts go to a text stream: the C library writes its line ends.
-  Stream errors_{nullptr, {}, 0, false};
+  Stream errors_{nullptr, 4096, false};
   bool colour_;
   bool quiet_ = false;
   bool rawReplies_ = true;
