@@ -4,10 +4,9 @@
 #include <string>
 
 #include "net/base64.h"
-#include "net/connection.h"
 #include "net/output_sink.h"
+#include "net/stream.h"
 #include "platform/text.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -78,24 +77,24 @@ HttpReplyStatus JudgeHttpReply(const char* reply, int count) {
   return {HttpReplyVerdict::ErrorStatus, pos};
 }
 
-bool OpenHttpTunnel(const char* host, int port) {
+bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port) {
   OutputSink& out = Output();
 
   char encoded[EncodedCredentialsCapacity];
   const char* credentials = nullptr;
-  if (Settings.UseAuth) {
+  if (proxy.UseAuth) {
     char plain[CredentialsCapacity];
-    const int n = std::snprintf(plain, sizeof plain, "%s:%s", Settings.Login, Settings.Pass);
+    const int n = std::snprintf(plain, sizeof plain, "%s:%s", proxy.Login, proxy.Pass);
     if (n < 0 || n >= static_cast<int>(sizeof plain) || !Base64Encode(plain, encoded, sizeof encoded))
-      return FailTunnel("Username/Password too long for the proxy!\n");
+      return FailTunnel(ProxyFailure::CredentialsTooLong);
     credentials = encoded;
   }
 
   char request[HttpRequestCapacity];
   const int length = BuildHttpConnectRequest(request, sizeof request, host, port, credentials);
-  if (length < 0) return FailTunnel("Host name too long for the proxy!\n");
+  if (length < 0) return FailTunnel(ProxyFailure::HostNameTooLong);
   ProxyDump("HTTP Proxy Request:\n========\n", request);
-  if (SendToConnection(request, length) != length) return FailTunnel("Cannot send data to proxy!\n");
+  if (SendToConnection(request, length) != length) return FailTunnel(ProxyFailure::SendFailed);
 
   // The header is taken one byte at a time up to its empty line, so that not a
   // byte of the whois reply behind it is taken off the socket here; headers
@@ -108,16 +107,16 @@ bool OpenHttpTunnel(const char* host, int port) {
   }
   reply[count] = '\0';
   if (TunnelAborted()) return false;
-  if (count == 0) return FailTunnel("No reply received from proxy!\n");
+  if (count == 0) return FailTunnel(ProxyFailure::NoReply);
   ProxyDump("HTTP Proxy Reply:\n========\n", reply);
 
   const HttpReplyStatus status = JudgeHttpReply(reply, count);
   switch (status.Verdict) {
-    case HttpReplyVerdict::NotHttp: return FailTunnel("Unexpected reply received from proxy!\n");
-    case HttpReplyVerdict::NoStatusCode: return FailTunnel("Incomplete reply received from proxy!\n");
+    case HttpReplyVerdict::NotHttp: return FailTunnel(ProxyFailure::UnexpectedReply);
+    case HttpReplyVerdict::NoStatusCode: return FailTunnel(ProxyFailure::IncompleteReply);
     case HttpReplyVerdict::ErrorStatus: {
       const std::string line(reply, static_cast<size_t>(status.StatusLineLength));
-      out.AppendOutput(Error, "Received error code from proxy: ");
+      out.AppendOutput(Error, ProxyErrorCodeText);
       out.AppendOutput(Error, line.c_str());
       out.AppendOutput(Error, "\n");
       CloseConnection();
@@ -125,10 +124,10 @@ bool OpenHttpTunnel(const char* host, int port) {
     }
     case HttpReplyVerdict::Established: break;
   }
-  // A proxy that closed after its 200 has still answered: the exchange then
-  // sees the end of the stream. One that never ends its header would leak
-  // header lines into the whois reply.
-  if (count == HttpReplyCapacity && !HttpReplyHeaderComplete(reply, count))
-    return FailTunnel("Reply header from proxy too long!\n");
+  // The tunnel stands only once the header has ended with its empty line: a
+  // proxy that closes or fails before then has not opened one, and one that
+  // never ends its header would leak header lines into the whois reply.
+  if (!HttpReplyHeaderComplete(reply, count))
+    return FailTunnel(count == HttpReplyCapacity ? ProxyFailure::HeaderTooLong : ProxyFailure::IncompleteReply);
   return true;
 }

@@ -2,6 +2,8 @@
 // request, optionally with Basic proxy credentials, judged by the status line.
 #pragma once
 
+#include "net/proxy_options.h"
+
 // Room for the whole request, terminator included; a longer one is refused.
 constexpr int HttpRequestCapacity = 1024;
 // Bound on the proxy's reply header, which is read up to its empty line.
@@ -33,4 +35,4 @@ HttpReplyStatus JudgeHttpReply(const char* reply, int count);
 
 // True when the tunnel stands; on false the failure has been reported and the
 // connection closed.
-bool OpenHttpTunnel(const char* host, int port);
+bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "net/connection.h"
 #include "net/output_sink.h"
+#include "net/stream.h"
 
 // Connect request:
 //
@@ -49,23 +49,23 @@ Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count) {
   return {Socks4Verdict::Granted, code};
 }
 
-bool OpenSocks4Tunnel(const char* host, int port) {
-  const bool proxyResolves = Settings.Resolve != 0;
+bool OpenSocks4Tunnel(const ProxyOptions& proxy, const char* host, int port) {
+  const bool proxyResolves = proxy.Resolve;
   std::uint32_t address = 0;
   if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
   if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
-    return FailTunnel("Host name too long for the proxy!\n");
+    return FailTunnel(ProxyFailure::HostNameTooLong);
 
   // SOCKS4 carries a user id but no password.
   char userId[ProxyTextCapacity] = "";
-  if (Settings.UseAuth) CopyText(userId, sizeof userId, Settings.Login);
+  if (proxy.UseAuth) CopyText(userId, sizeof userId, proxy.Login);
 
   unsigned char packet[Socks4PacketCapacity];
   const int length = BuildSocks4Request(packet, sizeof packet, port, address, userId,
                                         proxyResolves ? host : nullptr);
-  if (length < 0) return FailTunnel("Username/Password too long for the proxy!\n");
+  if (length < 0) return FailTunnel(ProxyFailure::CredentialsTooLong);
   ProxyDumpPacket("SOCKS4 Proxy Request:\n========\n", packet, length);
-  if (SendToConnection(packet, length) != length) return FailTunnel("Cannot send data to proxy!\n");
+  if (SendToConnection(packet, length) != length) return FailTunnel(ProxyFailure::SendFailed);
 
   // Exactly the 8 reply bytes are taken, so nothing of the whois reply is;
   // the listing shows one byte more, zero-filled, whatever arrived.
@@ -76,9 +76,9 @@ bool OpenSocks4Tunnel(const char* host, int port) {
 
   const Socks4ReplyStatus status = JudgeSocks4Reply(reply, count);
   if (status.Verdict == Socks4Verdict::Granted) return true;
-  if (status.Verdict == Socks4Verdict::Truncated) return FailTunnel("Bad response received from proxy server!\n");
+  if (status.Verdict == Socks4Verdict::Truncated) return FailTunnel(ProxyFailure::BadResponse);
   OutputSink& out = Output();
-  out.AppendOutput(Error, "Received error code from proxy: ");
+  out.AppendOutput(Error, ProxyErrorCodeText);
   AppendFormatted(Error, "#%d", status.Code);
   out.AppendOutput(Error, "\n");
   CloseConnection();

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "settings/settings.h"
+#include "net/proxy_options.h"
 
 // A host name handed to the proxy holds at most this many characters (a DNS
 // name has at most 253).
@@ -33,4 +33,4 @@ Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count);
 
 // True when the tunnel stands; on false the failure has been reported and the
 // connection closed.
-bool OpenSocks4Tunnel(const char* host, int port);
+bool OpenSocks4Tunnel(const ProxyOptions& proxy, const char* host, int port);

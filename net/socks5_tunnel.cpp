@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#include "net/connection.h"
 #include "net/output_sink.h"
-#include "settings/settings.h"
+#include "net/stream.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ const char ReplyHeader[] = "SOCKS5 Proxy Reply:\n========\n";
 // since some proxies (microsocks) drop bytes that arrive early.
 bool SendPacket(const unsigned char* packet, int length) {
   if (SendToConnection(packet, length) == length) return true;
-  return FailTunnel("Cannot send data to proxy!\n");
+  return FailTunnel(ProxyFailure::SendFailed);
 }
 
 }  // namespace
@@ -156,9 +155,9 @@ const char* Socks5ReplyText(int code) {
   }
 }
 
-bool OpenSocks5Tunnel(const char* host, int port) {
+bool OpenSocks5Tunnel(const ProxyOptions& proxy, const char* host, int port) {
   OutputSink& out = Output();
-  const bool proxyResolves = Settings.Resolve != 0;
+  const bool proxyResolves = proxy.Resolve;
   std::uint32_t address = 0;
   if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
   // Built first so that a host name too long for its length byte is refused
@@ -166,10 +165,10 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   unsigned char connect[Socks5PacketCapacity];
   const int connectLength =
       BuildSocks5ConnectRequest(connect, sizeof connect, proxyResolves ? host : nullptr, address, port);
-  if (connectLength < 0) return FailTunnel("Host name too long for the proxy!\n");
+  if (connectLength < 0) return FailTunnel(ProxyFailure::HostNameTooLong);
 
   unsigned char packet[Socks5PacketCapacity];
-  const int greetingLength = BuildSocks5Greeting(packet, Settings.UseAuth != 0);
+  const int greetingLength = BuildSocks5Greeting(packet, proxy.UseAuth);
   if (!SendPacket(packet, greetingLength)) return false;
 
   unsigned char reply[Socks5PacketCapacity] = {};
@@ -177,25 +176,20 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   if (TunnelAborted()) return false;
   ProxyDumpPacket(ReplyHeader, reply, count);
   switch (JudgeSocks5MethodReply(reply, count)) {
-    case Socks5MethodVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
-    case Socks5MethodVerdict::NoAcceptableMethod:
-      // No line break: the next output continues on this line.
-      return FailTunnel("Can not negotiate authentication methods with the SOCKS5 proxy?");
+    case Socks5MethodVerdict::BadResponse: return FailTunnel(ProxyFailure::BadResponse);
+    case Socks5MethodVerdict::NoAcceptableMethod: return FailTunnel(ProxyFailure::NoAcceptableMethod);
     case Socks5MethodVerdict::Connect: break;
     case Socks5MethodVerdict::Authenticate: {
-      if (Settings.Debug) out.AppendOutput(Detail, "Authenticating!\n");
-      char user[ProxyTextCapacity], pass[ProxyTextCapacity];
-      CopyText(user, sizeof user, Settings.Login);
-      CopyText(pass, sizeof pass, Settings.Pass);
-      const int authLength = BuildSocks5AuthRequest(packet, sizeof packet, user, pass);
-      if (authLength < 0) return FailTunnel("Username/Password too long for the proxy!\n");
+      if (proxy.Debug) out.AppendOutput(Detail, "Authenticating!\n");
+      const int authLength = BuildSocks5AuthRequest(packet, sizeof packet, proxy.Login, proxy.Pass);
+      if (authLength < 0) return FailTunnel(ProxyFailure::CredentialsTooLong);
       ProxyDumpPacket(RequestHeader, packet, authLength);  // shows the password in clear
       if (!SendPacket(packet, authLength)) return false;
       count = ReceiveFullFromConnection(reply, 2);
       if (TunnelAborted()) return false;
       switch (JudgeSocks5AuthReply(reply, count)) {
-        case Socks5AuthVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
-        case Socks5AuthVerdict::Rejected: return FailTunnel("Bad Username/Password!\n");
+        case Socks5AuthVerdict::BadResponse: return FailTunnel(ProxyFailure::BadResponse);
+        case Socks5AuthVerdict::Rejected: return FailTunnel(ProxyFailure::BadCredentials);
         case Socks5AuthVerdict::Accepted: break;
       }
       break;
@@ -217,7 +211,7 @@ bool OpenSocks5Tunnel(const char* host, int port) {
   const Socks5ConnectStatus status = JudgeSocks5ConnectReply(reply, count);
   switch (status.Verdict) {
     case Socks5ConnectVerdict::Succeeded: return true;
-    case Socks5ConnectVerdict::BadResponse: return FailTunnel("Bad response received from proxy server!\n");
+    case Socks5ConnectVerdict::BadResponse: return FailTunnel(ProxyFailure::BadResponse);
     case Socks5ConnectVerdict::Failed: break;
   }
   AppendFormatted(Error, "SOCKS Error #%d %s\n", status.Code, Socks5ReplyText(status.Code));

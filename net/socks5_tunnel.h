@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "net/proxy_options.h"
+
 // Every length field of the protocol is one byte.
 constexpr int Socks5FieldLimit = 255;
 // The longest packet either way: a user name and password request with both
@@ -42,4 +44,4 @@ const char* Socks5ReplyText(int code);
 
 // True when the tunnel stands; on false the failure has been reported and the
 // connection closed.
-bool OpenSocks5Tunnel(const char* host, int port);
+bool OpenSocks5Tunnel(const ProxyOptions& proxy, const char* host, int port);

@@ -59,8 +59,13 @@ bool ResolveName(const char* name, HostEntry& entry);       // gethostbyname
 bool ResolveAddress(std::uint32_t address, HostEntry& entry);  // gethostbyaddr
 
 Socket OpenTcpSocket();
-// Blocking connect to an IPv4 address (network order) and port; 0 or -1.
-int ConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port);
+// Starts a connect to an IPv4 address (network order) and port without
+// blocking: 1 connected, 0 under way (see WaitConnected), -1 failed.
+int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port);
+// Waits at most `seconds` for a connect under way: 1 connected (the socket
+// blocks again from then on), 0 still under way, -1 failed (the connect's own
+// error in LastSocketError).
+int WaitConnected(Socket s, int seconds);
 // send/recv with flags 0: the count, or -1 (see LastSocketError).
 int SendBytes(Socket s, const void* data, int length);
 int ReceiveBytes(Socket s, void* buffer, int capacity);

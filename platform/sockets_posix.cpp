@@ -3,12 +3,16 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netdb.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
+
+#include "platform/host_entry_copy.h"
 
 namespace platform {
 namespace {
@@ -55,19 +59,6 @@ int Fail() {
   return -1;
 }
 
-void CopyHostEntry(const hostent* h, HostEntry& entry) {
-  entry = HostEntry{};
-  entry.Name = h->h_name ? h->h_name : "";
-  for (char** a = h->h_aliases; a && *a; ++a) entry.Aliases.emplace_back(*a);
-  if (h->h_addrtype == AF_INET && h->h_length == 4) {
-    for (char** p = h->h_addr_list; p && *p; ++p) {
-      std::uint32_t address;
-      std::memcpy(&address, *p, 4);
-      entry.Addresses.push_back(address);
-    }
-  }
-}
-
 }  // namespace
 
 bool StartSockets() { return true; }
@@ -112,17 +103,41 @@ Socket OpenTcpSocket() {
   return s;
 }
 
-int ConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+  const int fd = static_cast<int>(s);
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return Fail();
   sockaddr_in target;
   std::memset(&target, 0, sizeof target);
   target.sin_family = AF_INET;
   target.sin_port = htons(port);
   target.sin_addr.s_addr = address;
-  int r;
-  do {
-    r = connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&target), sizeof target);
-  } while (r < 0 && errno == EINTR);
-  return r < 0 ? Fail() : 0;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+    return fcntl(fd, F_SETFL, flags) < 0 ? Fail() : 1;
+  // A connect interrupted by a signal goes on in the background, as one under way.
+  return errno == EINPROGRESS || errno == EINTR ? 0 : Fail();
+}
+
+int WaitConnected(Socket s, int seconds) {
+  const int fd = static_cast<int>(s);
+  pollfd p{fd, POLLOUT, 0};
+  const int r = poll(&p, 1, seconds * 1000);
+  if (r < 0) return errno == EINTR ? 0 : Fail();  // a signal (Ctrl-C) counts as a quiet second
+  if (r == 0) return 0;
+  if (p.revents & POLLNVAL) {
+    lastError = ErrNotSocket;
+    return -1;
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) return Fail();
+  if (error != 0) {
+    lastError = TranslateErrno(error);
+    return -1;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) return Fail();
+  return 1;
 }
 
 int SendBytes(Socket s, const void* data, int length) {

@@ -4,23 +4,9 @@
 
 #include <cstring>
 
+#include "platform/host_entry_copy.h"
+
 namespace platform {
-namespace {
-
-void CopyHostEntry(const hostent* h, HostEntry& entry) {
-  entry = HostEntry{};
-  entry.Name = h->h_name ? h->h_name : "";
-  for (char** a = h->h_aliases; a && *a; ++a) entry.Aliases.emplace_back(*a);
-  if (h->h_addrtype == AF_INET && h->h_length == 4) {
-    for (char** p = h->h_addr_list; p && *p; ++p) {
-      std::uint32_t address;
-      std::memcpy(&address, *p, 4);
-      entry.Addresses.push_back(address);
-    }
-  }
-}
-
-}  // namespace
 
 bool StartSockets() {
   WSADATA data;
@@ -57,16 +43,49 @@ Socket OpenTcpSocket() {
   return s == INVALID_SOCKET ? InvalidSocket : static_cast<Socket>(s);
 }
 
-int ConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+namespace {
+
+bool SetBlocking(SOCKET s, bool blocking) {
+  u_long nonBlocking = blocking ? 0 : 1;
+  return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
+}
+
+}  // namespace
+
+int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+  const SOCKET socket = static_cast<SOCKET>(s);
+  if (!SetBlocking(socket, false)) return -1;
   sockaddr_in target;
   std::memset(&target, 0, sizeof target);
   target.sin_family = AF_INET;
   target.sin_port = htons(port);
   target.sin_addr.s_addr = address;
-  return connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&target), sizeof target) ==
-                 SOCKET_ERROR
-             ? -1
-             : 0;
+  if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+    return SetBlocking(socket, true) ? 1 : -1;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
+
+// A connect that succeeds makes the socket writable; one that fails shows in
+// the exception set, with its error in SO_ERROR.
+int WaitConnected(Socket s, int seconds) {
+  const SOCKET socket = static_cast<SOCKET>(s);
+  fd_set writeSet, exceptSet;
+  FD_ZERO(&writeSet);
+  FD_ZERO(&exceptSet);
+  FD_SET(socket, &writeSet);
+  FD_SET(socket, &exceptSet);
+  timeval timeout{seconds, 0};
+  const int r = select(0, nullptr, &writeSet, &exceptSet, &timeout);
+  if (r == SOCKET_ERROR) return -1;
+  if (r == 0) return 0;
+  if (FD_ISSET(socket, &exceptSet) || !FD_ISSET(socket, &writeSet)) {
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 && error != 0)
+      WSASetLastError(error);
+    return -1;
+  }
+  return SetBlocking(socket, true) ? 1 : -1;
 }
 
 int SendBytes(Socket s, const void* data, int length) {

@@ -51,6 +51,7 @@ INT_PTR OnInitDialog(HWND dialog, HWND mainWindow) {
 
 // Greyed controls are stored too: they keep what they showed.
 void StoreSettings(HWND dialog) {
+  std::lock_guard<std::mutex> lock(ProxyOptionsLock);
   Settings.Type = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PROXY_TYPE, CB_GETCURSEL, 0, 0));
   BOOL isNumber = FALSE;
   const UINT port = GetDlgItemInt(dialog, IDC_PROXY_PORT, &isNumber, FALSE);

@@ -13,6 +13,8 @@ constexpr char SettingsFileName[] = "merrowgate.ini";
 
 }  // namespace
 
+std::mutex ProxyOptionsLock;
+
 void ResetSettings() {
   Settings.OutputFormat = OutputCharFormat{};
   Settings.ResolveDomain = 0;

@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/text.h"
@@ -55,6 +56,11 @@ struct SettingsRecord {
 };
 
 extern SettingsRecord Settings;
+
+// Held by whoever writes the proxy fields while a lookup may run (the proxy
+// dialog's OK) and by the worker while it copies them, so that an exchange
+// never sees half of a change.
+extern std::mutex ProxyOptionsLock;
 
 // Puts every field back to its value at process start.
 void ResetSettings();

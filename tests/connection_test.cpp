@@ -208,9 +208,10 @@ TEST_F(ConnectionTest, UnknownProxyTypeSendsTheQueryToTheProxyItself) {
 
 TEST_F(ConnectionTest, ProxyDumpListsBytesOnlyWithDebug) {
   const unsigned char bytes[] = {4, 30, 31, 43, 200};
+  BeginProxyHandshake(false);
   ProxyDumpPacket("H\n", bytes, 5);
   EXPECT_EQ(sink.Text(), "");
-  Settings.Debug = 1;
+  BeginProxyHandshake(true);
   ProxyDumpPacket("H\n", bytes, 5);
   EXPECT_EQ(sink.Text(),
             "H\npacket[0] -> 4\npacket[1] -> 30\npacket[2] -> 31 '\x1f'\npacket[3] -> 43 '+'\n"
