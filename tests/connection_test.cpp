@@ -6,6 +6,7 @@
 
 #include "net/connection.h"
 #include "settings/settings.h"
+#include "tests/support/exchange.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/recording_sink.h"
 
@@ -14,19 +15,7 @@ namespace {
 struct ConnectionTest : testing::Test {
   RecordingSink sink;
   SinkScope scope{&sink};
-
-  // Runs one exchange the way the whois exchange does; returns the reply.
-  std::string Exchange(const std::string& server, const char* query, int* last = nullptr) {
-    std::string reply;
-    if (ConnectAndSend(server.c_str(), query)) {
-      char buffer[4096];
-      int n;
-      while ((n = ReceiveReply(buffer, 4000)) > 0) reply.append(buffer, static_cast<size_t>(n));
-      if (last) *last = n;
-    }
-    CloseConnection();
-    return reply;
-  }
+  std::string reply;
 };
 
 TEST(ServerText, SplitsHostAndPort) {
@@ -88,7 +77,8 @@ TEST(SocketErrorText, Table) {
 TEST_F(ConnectionTest, SendsQueryLineAndStreamsReplyUntilClose) {
   LoopbackServer server({ReplyWith("line one\r\nline two\r\n")});
   int last = -2;
-  EXPECT_EQ(Exchange(server.ServerText(), "example.com", &last), "line one\r\nline two\r\n");
+  EXPECT_TRUE(Exchange(server.ServerText(), reply, "example.com", &last));
+  EXPECT_EQ(reply, "line one\r\nline two\r\n");
   EXPECT_EQ(last, 0);
   ASSERT_TRUE(server.WaitDone());
   EXPECT_EQ(server.Received()[0], "example.com\r\n");
@@ -111,19 +101,15 @@ TEST_F(ConnectionTest, ChunkedAndSlowRepliesArriveWhole) {
       c.Pause(i == 2 ? 1300 : 20);  // one pause longer than a wait period
     }
   }});
-  EXPECT_EQ(Exchange(server.ServerText(), "q"), "part0\npart1\npart2\npart3\npart4\n");
+  EXPECT_TRUE(Exchange(server.ServerText(), reply));
+  EXPECT_EQ(reply, "part0\npart1\npart2\npart3\npart4\n");
   EXPECT_EQ(sink.TextOf(Error), "");
 }
 
 TEST_F(ConnectionTest, ResetWhileReceivingEndsTheReplyWithItsCode) {
-  LoopbackServer server({[](LoopbackConnection& c) {
-    c.ReadUntil("\r\n");
-    c.Send("partial");
-    c.Pause(100);
-    c.Reset();
-  }});
+  LoopbackServer server({ResetAfter("partial")});
   int last = -2;
-  const std::string reply = Exchange(server.ServerText(), "q", &last);
+  EXPECT_TRUE(Exchange(server.ServerText(), reply, "q", &last));
   EXPECT_EQ(reply, "partial");
   // A reset seen before the receive may also read as an orderly close; both end the reply.
   if (last == -1)
@@ -166,9 +152,10 @@ TEST_F(ConnectionTest, QuitEndsASilentReplyToo) {
 }
 
 TEST_F(ConnectionTest, ReplyWithZeroBytesIsDeliveredByCount) {
-  const std::string reply("abc\0def", 7);
-  LoopbackServer server({ReplyWith(reply)});
-  EXPECT_EQ(Exchange(server.ServerText(), "q"), reply);
+  const std::string sent("abc\0def", 7);
+  LoopbackServer server({ReplyWith(sent)});
+  EXPECT_TRUE(Exchange(server.ServerText(), reply));
+  EXPECT_EQ(reply, sent);
 }
 
 TEST_F(ConnectionTest, RefusedConnection) {
@@ -199,7 +186,8 @@ TEST_F(ConnectionTest, UnknownProxyTypeSendsTheQueryToTheProxyItself) {
   Settings.Type = 3;
   CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
   Settings.Port = proxy.Port();
-  EXPECT_EQ(Exchange("whois.example.net", "q"), "from proxy");
+  EXPECT_TRUE(Exchange("whois.example.net", reply));
+  EXPECT_EQ(reply, "from proxy");
   EXPECT_EQ(sink.TextOf(Error), "Proxy Type not supported yet!\n");
   EXPECT_EQ(sink.TextOf(Plain), "");  // "Connecting to proxy" only with Debug
   ASSERT_TRUE(proxy.WaitDone());

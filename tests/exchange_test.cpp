@@ -76,6 +76,45 @@ TEST(ScanForReferral, StopsAtZeroByteAndCutsOverlongNames) {
   EXPECT_EQ(std::strlen(referral), static_cast<size_t>(HostCapacity - 1));
 }
 
+// Chunks of one reply in order, from the server `asked`.
+TEST(ReferralScan, AcrossChunksAndNeverBackToTheServerAsked) {
+  struct Case {
+    const char* asked;
+    std::vector<std::string> chunks;
+    const char* before;
+    const char* after;
+  } cases[] = {
+      // A name that a chunk's end cuts is completed from the next chunk ...
+      {"", {"Whois Server: whois.regis", "trar.test\r\n"}, "", "whois.registrar.test"},
+      {"", {"Whois Server: WHO", "IS.Registrar.Test\r\n"}, "", "whois.registrar.test"},
+      {"", {"ReferralServer: whois:/", "/whois.ripe.net\n"}, "", "whois.ripe.net"},
+      {"", {"Whois Server:", " whois.a.example\n"}, "", "whois.a.example"},
+      {"", {"Whois Server: ", "whois.a.example\n"}, "", "whois.a.example"},
+      {"", {" whois.a", ".b", ".c", "\n"}, "", "whois.a.b.c"},
+      {"", {" whois.a", std::string("bc\0 whois.hidden\n", 17)}, "", "whois.abc"},
+      {"", {" whois.cut.exam"}, "", "whois.cut.exam"},  // the reply ends in it
+      {"", {" who", "m it may concern\n"}, "old", "old"},
+      // ... as part of the chunk it began in: the first of a chunk wins, the
+      // next chunk's own name wins over it.
+      {"", {" whois.first.example\n whois.second.exa", "mple\n"}, "", "whois.first.example"},
+      {"", {" whois.a.exa", "mple\n whois.b.example\n"}, "", "whois.b.example"},
+      // The server just asked (host and port, any case) is never the referral.
+      {"whois.jprs.jp", {"use 'whois -h whois.jprs.jp help'\r\n"}, "", ""},
+      {"whois.jprs.jp:43", {" WHOIS.JPRS.JP\n"}, "", ""},
+      {"whois.jprs.jp", {" whois.jprs.jp\n whois.other.jp\n"}, "", "whois.other.jp"},
+      {"whois.jprs.jp", {" whois.jprs", ".jp\n"}, "earlier", "earlier"},
+      {"whois.jprs.jp", {" whois.jprs.jp:4343\n"}, "", "whois.jprs.jp:4343"},
+      {"whois.jprs.jp", {" whois.jprs.jp.example\n"}, "", "whois.jprs.jp.example"},
+  };
+  for (const Case& c : cases) {
+    char referral[HostCapacity];
+    std::snprintf(referral, sizeof referral, "%s", c.before);
+    ReferralScan scan(c.asked, referral);
+    for (const std::string& chunk : c.chunks) scan.Scan(chunk.data(), static_cast<int>(chunk.size()));
+    EXPECT_STREQ(referral, c.after) << testing::PrintToString(c.chunks);
+  }
+}
+
 TEST(EmitReplyChunk, Pieces) {
   using P = RecordingSink::Piece;
   struct Case {
@@ -123,7 +162,7 @@ TEST_F(ExchangeTest, StreamsTheReplyAndFindsTheReferral) {
   EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "example.com", referral));
   EXPECT_STREQ(referral, "whois.registrar.example");
   const std::string text = sink.Text();
-  // The output keeps the server's letter case; the scan works on a lower-cased copy.
+  // The output keeps the server's letter case; only the referral is lower-cased.
   EXPECT_NE(text.find("Registrar WHOIS Server: Whois.Registrar.Example\r\n"), std::string::npos);
   EXPECT_EQ(sink.TextOf(MailLink), "mailto:Abuse@Registrar.Example\r\n");
   EXPECT_EQ(sink.Pieces().front().Text, "\nSending request for domain: example.com...\n");
@@ -152,6 +191,19 @@ TEST_F(ExchangeTest, LastChunkWithAReferralWins) {
   EXPECT_STREQ(referral, "whois.second.example");
 }
 
+// The display stays chunk by chunk; only the referral is completed.
+TEST_F(ExchangeTest, ReferralCutBetweenReceivesIsTakenWhole) {
+  LoopbackServer server({[](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.Send("Registrar WHOIS Server: whois.regis");
+    c.Pause(100);
+    c.Send("trar.test\r\n");
+  }});
+  EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "q", referral));
+  EXPECT_STREQ(referral, "whois.registrar.test");
+  EXPECT_EQ(sink.TextOf(Plain), "Registrar WHOIS Server: whois.registrar.test\r\n");
+}
+
 TEST_F(ExchangeTest, BytesAfterAZeroByteAreNotShown) {
   LoopbackServer server({ReplyWith(std::string("shown\0hidden", 12))});
   EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "q", referral));
@@ -173,12 +225,7 @@ TEST_F(ExchangeTest, FailedConnectionReturnsFalseAndKeepsTheReferralEmpty) {
 }
 
 TEST_F(ExchangeTest, ResetMidReplyStillCountsAsSent) {
-  LoopbackServer server({[](LoopbackConnection& c) {
-    c.ReadUntil("\r\n");
-    c.Send("part of a reply with whois.partial.example\n");
-    c.Pause(50);
-    c.Reset();
-  }});
+  LoopbackServer server({ResetAfter("part of a reply with whois.partial.example\n")});
   EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "q", referral));
   EXPECT_STREQ(referral, "whois.partial.example");
 }

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/sockets.h"
+
 #ifdef _WIN32
 #include <winsock.h>
 using SockLen = int;
@@ -172,3 +174,44 @@ LoopbackServer::Script ReplyWith(std::string reply) {
     c.Send(reply);
   };
 }
+
+LoopbackServer::Script ResetAfter(std::string partial) {
+  return [partial](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    c.Send(partial);
+    c.Pause(200);  // read by the client before the reset comes
+    c.Reset();
+  };
+}
+
+// With a backlog of 0 the queue holds one connection that is never accepted;
+// the attempts after it stay unanswered (the kernel drops their SYNs).
+DeafListener::DeafListener() {
+  listener_ = static_cast<std::intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in a;
+  std::memset(&a, 0, sizeof a);
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = inet_addr("127.0.0.1");
+  bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  listen(listener_, 0);
+  SockLen len = sizeof a;
+  getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+  port_ = ntohs(a.sin_port);
+  for (int i = 0; i < 8 && !deaf_; ++i) {
+    const platform::Socket s = platform::OpenTcpSocket();
+    fillers_.push_back(s);
+    int state = platform::StartConnectIPv4(s, a.sin_addr.s_addr, port_);
+    for (int wait = 0; wait < 10 && state == 0; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      state = platform::WaitConnected(s, 0);
+    }
+    deaf_ = state == 0;
+  }
+}
+
+DeafListener::~DeafListener() {
+  for (const std::intptr_t s : fillers_) platform::CloseSocket(s);
+  closesocket(listener_);
+}
+
+std::string DeafListener::ServerText() const { return "127.0.0.1:" + std::to_string(port_); }

@@ -71,3 +71,25 @@ class LoopbackServer {
 
 // A script that reads the request line and answers with `reply`, then closes.
 LoopbackServer::Script ReplyWith(std::string reply);
+// A script that reads the request line, sends `partial`, gives the client time
+// to read it, then resets the connection.
+LoopbackServer::Script ResetAfter(std::string partial);
+
+// A listener whose queue of connections is full and stays full: further
+// connection attempts get no answer, as from a server that drops them.
+class DeafListener {
+ public:
+  DeafListener();
+  ~DeafListener();
+  DeafListener(const DeafListener&) = delete;
+  DeafListener& operator=(const DeafListener&) = delete;
+  std::string ServerText() const;
+  // False when the queue could not be filled (the test cannot run here).
+  bool Deaf() const { return deaf_; }
+
+ private:
+  std::intptr_t listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::vector<std::intptr_t> fillers_;
+  bool deaf_ = false;
+};

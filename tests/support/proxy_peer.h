@@ -1,12 +1,12 @@
 // Shared pieces of the proxy tunnel tests: byte strings, pointing the settings
-// at a fake proxy, and one exchange through it.
+// at a fake proxy, and scripted answers.
 #pragma once
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "net/connection.h"
 #include "settings/settings.h"
+#include "tests/support/exchange.h"
 #include "tests/support/loopback_server.h"
 
 inline std::string Bytes(std::initializer_list<int> values) {
@@ -34,18 +34,4 @@ inline void UseProxy(const LoopbackServer& proxy, int type) {
   Settings.Type = type;
   CopyText(Settings.Server, ProxyTextCapacity, "127.0.0.1");
   Settings.Port = proxy.Port();
-}
-
-// One exchange the way the whois exchange runs it; false when the query could
-// not be sent, else the reply in `reply`.
-inline bool Exchange(const char* server, std::string& reply) {
-  reply.clear();
-  const bool sent = ConnectAndSend(server, "q");
-  if (sent) {
-    char buffer[4096];
-    int n;
-    while ((n = ReceiveReply(buffer, 4000)) > 0) reply.append(buffer, static_cast<size_t>(n));
-  }
-  CloseConnection();
-  return sent;
 }
