@@ -84,7 +84,7 @@ int ReceiveReply(char* buffer, int capacity) {
       // without a window (and so without Escape) for ever.
       const int idle = Settings.IdleTimeout;
       if (idle > 0 && now - stream.lastByteAt >= std::chrono::seconds(idle)) {
-        AppendFormatted(Error, "No reply from %s for %d seconds: giving up\n", stream.peer.c_str(), idle);
+        AppendFormatted(Error, ">>Error: no data from %s for %d seconds<<\n", stream.peer.c_str(), idle);
         return -1;
       }
       continue;

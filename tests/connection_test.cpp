@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "net/connection.h"
 #include "settings/settings.h"
@@ -239,6 +241,84 @@ TEST_F(ConnectionTest, EscapeEndsTheWaitForASilentProxy) {
     // The cancel is the only message: no proxy failure is reported after it.
     EXPECT_EQ(local.TextOf(Error), "< Aborted by user >\n") << type;
     CloseConnection();
+  }
+}
+
+// A server that drops connection attempts: Escape ends the connect within
+// about a second, and without it the connect gives up after its 30 seconds.
+TEST_F(ConnectionTest, ConnectToADeafServerYieldsToCancelAndGivesUp) {
+  DeafListener deaf;
+  if (!deaf.Deaf()) GTEST_SKIP() << "the listener's queue could not be filled here";
+  struct Case {
+    int cancelAfterMs;  // 0: no cancel
+    const char* error;
+    ConnectOutcome outcome;
+    double atLeast, atMost;  // seconds
+  } cases[] = {
+      {300, "< Aborted by user >\n", ConnectOutcome::Cancelled, 0.2, 1.8},
+      {0, "Cannot connect socket\n", ConnectOutcome::ConnectFailed, ConnectSeconds - 0.5, ConnectSeconds + 4.0},
+  };
+  for (const Case& c : cases) {
+    RecordingSink local;
+    SinkScope s(&local);
+    std::thread cancel([&c] {
+      if (!c.cancelAfterMs) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(c.cancelAfterMs));
+      CancelFlag = 1;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ConnectAndSend(deaf.ServerText().c_str(), "q"));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cancel.join();
+    EXPECT_GE(seconds, c.atLeast) << c.error;
+    EXPECT_LE(seconds, c.atMost) << c.error;
+    EXPECT_EQ(local.TextOf(Error), c.error);
+    EXPECT_EQ(LastConnectOutcome(), c.outcome);
+    CloseConnection();
+  }
+}
+
+TEST_F(ConnectionTest, FailuresTellWhatFailed) {
+  EXPECT_FALSE(ConnectAndSend("no-such-host.invalid", "q"));
+  EXPECT_EQ(LastConnectOutcome(), ConnectOutcome::ResolveFailed);
+  CloseConnection();
+  LoopbackServer server({ReplyWith("x")});
+  EXPECT_TRUE(Exchange(server.ServerText(), reply));
+  EXPECT_EQ(LastConnectOutcome(), ConnectOutcome::Sent);
+}
+
+// The idle limit counts from the last byte: a reply with pauses shorter than
+// it comes whole, a silence as long ends the wait with the server's name.
+TEST_F(ConnectionTest, IdleLimitEndsOnlyASilentReply) {
+  struct Case {
+    int idle;
+    std::vector<int> pausesMs;  // before each piece
+    std::string error;          // %s: the server text
+  } cases[] = {
+      {2, {0, 600, 600, 600}, ""},
+      {1, {0, 3000}, ">>Error: no data from %s for 1 seconds<<\n"},
+  };
+  for (const Case& c : cases) {
+    RecordingSink local;
+    SinkScope s(&local);
+    Settings.IdleTimeout = c.idle;
+    LoopbackServer server({[&c](LoopbackConnection& conn) {
+      conn.ReadUntil("\r\n");
+      for (int pause : c.pausesMs) {
+        conn.ReadAvailable(pause);  // ends early when the client closes
+        conn.Send("piece\n");
+      }
+    }});
+    int last = -2;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Exchange(server.ServerText(), reply, "q", &last));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string error = c.error;
+    if (!error.empty()) error.replace(error.find("%s"), 2, server.ServerText());
+    EXPECT_EQ(local.TextOf(Error), error);
+    EXPECT_EQ(last, error.empty() ? 0 : -1);
+    if (error.empty()) EXPECT_EQ(reply, "piece\npiece\npiece\npiece\n");
+    else EXPECT_LT(seconds, c.idle + 1.8);
   }
 }
 

@@ -104,28 +104,6 @@ TEST(Socks4Tunnel, WhoisBytesBehindTheReplyBelongToTheReply) {
   EXPECT_EQ(reply, "early late\r\n");
 }
 
-TEST(Socks4Tunnel, RefusedBeforeSending) {
-  struct Case {
-    int resolve;
-    std::string server, error;
-  } cases[] = {
-      {0, Host, std::string("Can not resolve host '") + Host + "'\n"},
-      {1, std::string(256, 'h'), "Host name too long for the proxy!\n"},
-  };
-  for (const Case& c : cases) {
-    RecordingSink sink;
-    SinkScope scope(&sink);
-    LoopbackServer proxy({Socks4Proxy(1, {Granted})});
-    UseProxy(proxy, Socks4);
-    Settings.Resolve = c.resolve;
-    std::string reply;
-    EXPECT_FALSE(Exchange(c.server.c_str(), reply));
-    EXPECT_EQ(sink.TextOf(Error), c.error);
-    ASSERT_TRUE(proxy.WaitDone());
-    EXPECT_EQ(proxy.Received()[0], "");
-  }
-}
-
 // The reply listing has nine lines whatever came; the ninth is always 0.
 TEST(Socks4Tunnel, DebugListsRequestAndNineReplyBytes) {
   RecordingSink sink;

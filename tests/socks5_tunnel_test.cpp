@@ -227,28 +227,6 @@ TEST(Socks5Tunnel, EachPacketWaitsForTheAnswerBeforeIt) {
   EXPECT_FALSE(*pipelined);
 }
 
-TEST(Socks5Tunnel, RefusedBeforeSending) {
-  struct Case {
-    int resolve;
-    std::string server, error;
-  } cases[] = {
-      {0, Host, std::string("Can not resolve host '") + Host + "'\n"},
-      {1, std::string(256, 'h'), "Host name too long for the proxy!\n"},
-  };
-  for (const Case& c : cases) {
-    RecordingSink sink;
-    SinkScope scope(&sink);
-    LoopbackServer proxy({Socks5Proxy({{1, {NoAuth}}})});
-    UseProxy(proxy, Socks5);
-    Settings.Resolve = c.resolve;
-    std::string reply;
-    EXPECT_FALSE(Exchange(c.server.c_str(), reply));
-    EXPECT_EQ(sink.TextOf(Error), c.error);
-    ASSERT_TRUE(proxy.WaitDone());
-    EXPECT_EQ(proxy.Received()[0], "");
-  }
-}
-
 // The greeting is not listed; the connect reply always has ten lines, here
 // of a 22-byte reply.
 TEST(Socks5Tunnel, DebugListsTheHandshake) {
