@@ -84,6 +84,7 @@ const char* ClassifyQuery(LookupTarget& target) {
   query[0] = '\0';
   if (out.ReadQueryText(query, QueryBufferSize - 1) <= 0) return nullptr;
   query[QueryBufferSize - 1] = '\0';
+  BlankControlCharacters(query);  // a query is one line, wherever it came from
   NormalizeQueryText(query);
   if (!query[0]) return nullptr;
 

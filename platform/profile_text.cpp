@@ -25,7 +25,8 @@ const char ByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
-// Lines end at LF only; a CR before it, like any other blank, is trimmed.
+// Lines end at CR or LF, alone or in pairs (the pair leaves an empty line,
+// which is dropped), as old Macintosh editors wrote them.
 // There is no comment syntax: a ";" line is a key like any other, split at
 // its first "=", which is how the Windows functions write it back. A key
 // line with an empty name directly after another one is dropped.
@@ -38,8 +39,8 @@ ProfileDocument ProfileDocument::Parse(const std::string& text) {
     p += 3;
   }
   while (p < end) {
-    const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-    if (!lineEnd) lineEnd = end;
+    const char* lineEnd = p;
+    while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
     const char* start = p;
     p = lineEnd < end ? lineEnd + 1 : end;
     while (start < lineEnd && IsBlank(*start)) ++start;
@@ -122,6 +123,25 @@ bool ProfileDocument::Set(const char* section, const char* key, const char* valu
   target->Keys.push_back(ProfileKey{keyName, value, true});
   return true;
 }
+
+std::vector<ProfileKey> ProfileDocument::Section(const char* section) const {
+  const std::string name = Trim(section);
+  for (const ProfileSection& s : sections_)
+    if (EqualsIgnoringCase(s.Name, name)) return s.Keys;
+  return {};
+}
+
+void ProfileDocument::ReplaceSection(const char* section, std::vector<ProfileKey> keys) {
+  const std::string name = Trim(section);
+  for (ProfileSection& s : sections_) {
+    if (!EqualsIgnoringCase(s.Name, name)) continue;
+    s.Keys = std::move(keys);
+    return;
+  }
+  sections_.push_back(ProfileSection{name, std::move(keys)});
+}
+
+bool FitsOneProfileLine(const char* text) { return !text || !std::strpbrk(text, "\r\n"); }
 
 std::string UnquoteProfileValue(const std::string& value) {
   if (value.size() > 1 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])

@@ -31,6 +31,10 @@ class ProfileDocument {
   // Replaces the value in place, or appends the key to the first section of
   // that name, or the section to the file. Returns false when nothing changed.
   bool Set(const char* section, const char* key, const char* value);
+  // The keys of the first section of that name (none when it is absent), and
+  // their replacement, which appends the section when it is absent.
+  std::vector<ProfileKey> Section(const char* section) const;
+  void ReplaceSection(const char* section, std::vector<ProfileKey> keys);
 
  private:
   bool byteOrderMark_ = false;  // a UTF-8 mark at the start is written back
@@ -38,6 +42,9 @@ class ProfileDocument {
   std::vector<ProfileSection> sections_ = std::vector<ProfileSection>(1);
 };
 
+// No CR or LF: a text that holds one would end its line in the file, and what
+// follows would be read as keys and sections of their own.
+bool FitsOneProfileLine(const char* text);
 // A value as the profile functions return it: surrounding quotes removed.
 std::string UnquoteProfileValue(const std::string& value);
 // Integer reading of GetPrivateProfileInt: sign, 0x/0o/0b prefixes, leading

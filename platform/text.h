@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -19,6 +20,17 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 inline bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Control characters other than the tab become blanks.
+inline void BlankControlCharacter(char& c) {
+  if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = ' ';
+}
+inline void BlankControlCharacters(char* text) {
+  for (; *text; ++text) BlankControlCharacter(*text);
+}
+inline void BlankControlCharacters(std::string& text) {
+  for (char& c : text) BlankControlCharacter(c);
 }
 
 // Copies text into a fixed field, cut to capacity - 1 characters.

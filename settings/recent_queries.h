@@ -17,9 +17,11 @@ void SaveRecentQueryList(const char* path, const std::vector<std::string>& entri
 // The list rule of a new lookup: an equal entry (letter case ignored) at the
 // top stays as it is; elsewhere it is removed and the text goes to the top.
 void MoveRecentQueryToTop(std::vector<std::string>& entries, const std::string& text);
-// Load, move to the top, save: one lookup recorded by a program that keeps no
-// list of its own (the console front end).
-void RecordRecentQuery(const char* path, const char* text);
+// One lookup recorded in the file: its text (control characters blanked) on
+// top of the list as the file holds it, in one read and one write that no
+// other running copy's record can come between. false when the file could
+// not be written or there is no text.
+bool RecordRecentQuery(const char* path, const char* text);
 
 // Letter case ignored for ASCII letters, as the query box compares entries.
 bool SameRecentQuery(const std::string& a, const std::string& b);

@@ -7,12 +7,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/profile.h"
 #include "tests/support/temp_files.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -68,6 +74,11 @@ const std::vector<WriteCase> WriteCases = {
      "\xEF\xBB\xBF[A]\r\nk=2\r\n"},
     // Writing the value that is already there leaves the file as it was.
     {"unchanged_value_leaves_bytes_alone", "[A]\n\nk = 1\n", {{"A", "k", "1"}}, "[A]\n\nk = 1\n"},
+    // CR alone ends a line too, in any mix with LF.
+    {"cr_line_ends", "[A]\rk=1\rj=2\r[B]\rm=3\r", {{"A", "k", "9"}, {"B", "m", "8"}},
+     "[A]\r\nk=9\r\nj=2\r\n[B]\r\nm=8\r\n"},
+    {"cr_and_lf_mixed", "[A]\rk=1\nj=2\r[B]\nm=3\r\r\nx=5", {{"A", "k", "9"}, {"B", "x", "6"}},
+     "[A]\r\nk=9\r\nj=2\r\n[B]\r\nm=3\r\nx=6\r\n"},
     {"recent_list_shrinks_leaving_old_keys",
      "[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=c\r\nREC3=\r\n",
      {{"Recent", "REC0", "c"}, {"Recent", "REC1", ""}},
@@ -88,6 +99,123 @@ TEST_P(ProfileWrites, GiveTheBytesOfTheWindowsFunctions) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ProfileWrites, testing::ValuesIn(WriteCases),
                          [](const testing::TestParamInfo<WriteCase>& row) { return row.param.Name; });
+
+// A line break in any text would add lines of its own to the file: such a
+// write fails and leaves the file as it was.
+TEST(ProfileWrites, LineBreaksAreRefused) {
+  const Write rows[] = {
+      {"Recent", "REC0", "a.example\r\n[Proxy]\r\nEnabled=1"},
+      {"Recent", "REC0", "a\nb"},
+      {"Recent", "REC0", "a\r"},
+      {"Recent", "REC\n0", "a"},
+      {"Recent]\r\n[Proxy", "Enabled", "1"},
+  };
+  const std::string path = TestPath("line_breaks");
+  const std::string before = "[Recent]\r\nREC0=old\r\n";
+  WriteFile(path, before);
+  for (const Write& w : rows) {
+    EXPECT_FALSE(platform::WriteIniString(w.Section, w.Key, w.Value, path.c_str())) << w.Section << w.Key << w.Value;
+    EXPECT_FALSE(platform::EditIniSection(w.Section, path.c_str(), [&](std::vector<platform::ProfileKey>& keys) {
+      keys.push_back(platform::ProfileKey{w.Key, w.Value, true});
+      return true;
+    })) << w.Section << w.Key << w.Value;
+    EXPECT_EQ(ReadFile(path), before);
+  }
+}
+
+// A section read and written in one piece: other keys keep their places and
+// their quotes, and a section that is not there is appended.
+TEST(ProfileSections, EditKeepsWhatItDoesNotChange) {
+  const std::string path = TestPath("section_edit");
+  WriteFile(path, "[A]\r\nx=1\r\n[Recent]\r\nREC0=\"q\"\r\nkeep=2\r\n[B]\r\ny=3\r\n");
+  std::vector<platform::ProfileKey> seen;
+  ASSERT_TRUE(platform::EditIniSection("recent", path.c_str(), [&](std::vector<platform::ProfileKey>& keys) {
+    seen = keys;
+    keys[0].Value = "new";
+    keys.push_back(platform::ProfileKey{"REC1", "", true});
+    return true;
+  }));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].Name + "=" + seen[0].Value, "REC0=\"q\"");
+  EXPECT_EQ(seen[1].Name + "=" + seen[1].Value, "keep=2");
+  EXPECT_EQ(ReadFile(path), "[A]\r\nx=1\r\n[Recent]\r\nREC0=new\r\nkeep=2\r\nREC1=\r\n[B]\r\ny=3\r\n");
+  ASSERT_TRUE(platform::EditIniSection("C", path.c_str(), [](std::vector<platform::ProfileKey>& keys) {
+    keys.push_back(platform::ProfileKey{"z", "4", true});
+    return true;
+  }));
+  EXPECT_EQ(ReadFile(path),
+            "[A]\r\nx=1\r\n[Recent]\r\nREC0=new\r\nkeep=2\r\nREC1=\r\n[B]\r\ny=3\r\n[C]\r\nz=4\r\n");
+}
+
+#ifndef _WIN32
+// The file a settings path names is written the way the Windows functions
+// write it: through links, keeping its mode, owner and other names; a
+// read-only file or anything but a regular file is never replaced (the write
+// fails), and nothing blocks on a FIFO.
+TEST(ProfileFiles, WritesReachTheFileAndReplaceNothingElse) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(TestPath("kinds")).parent_path() / "kinds";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string before = "[A]\r\nk=1\r\n", after = "[A]\r\nk=2\r\n";
+  auto file = [&](const char* name, mode_t mode) {
+    const std::string path = (dir / name).string();
+    WriteFile(path, before);
+    chmod(path.c_str(), mode);
+    return path;
+  };
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+  };
+  const struct {
+    const char* Name;
+    std::function<std::string()> Make;  // the path handed to the writer
+    bool Written;
+    std::function<void(const std::string&)> Check;
+  } rows[] = {
+      {"link", [&] { file("target.ini", 0644); fs::create_symlink("target.ini", dir / "link.ini");
+                     return (dir / "link.ini").string(); }, true,
+       [&](const std::string& p) { EXPECT_TRUE(S_ISLNK(mode(p))); EXPECT_EQ(ReadFile((dir / "target.ini").string()), after); }},
+      {"dangling link", [&] { fs::create_symlink("made.ini", dir / "dangling.ini"); return (dir / "dangling.ini").string(); },
+       true, [&](const std::string& p) { EXPECT_TRUE(S_ISLNK(mode(p))); EXPECT_EQ(ReadFile((dir / "made.ini").string()), "[A]\r\nk=2\r\n"); }},
+      {"read-only", [&] { return file("readonly.ini", 0444); }, false,
+       [&](const std::string& p) { EXPECT_EQ(ReadFile(p), before); EXPECT_EQ(mode(p) & 07777, 0444u); }},
+      {"private", [&] { return file("private.ini", 0600); }, true,
+       [&](const std::string& p) { EXPECT_EQ(ReadFile(p), after); EXPECT_EQ(mode(p) & 07777, 0600u); }},
+      {"new", [&] { return (dir / "new.ini").string(); }, true,
+       [&](const std::string& p) { EXPECT_EQ(mode(p) & 07777, 0600u); }},
+      {"hard link", [&] { const std::string p = file("named.ini", 0644); fs::create_hard_link(p, dir / "other-name.ini");
+                          return p; }, true,
+       [&](const std::string&) { EXPECT_EQ(ReadFile((dir / "other-name.ini").string()), after); }},
+      {"device", [&] { fs::create_symlink("/dev/null", dir / "device.ini"); return (dir / "device.ini").string(); }, false,
+       [&](const std::string&) { EXPECT_TRUE(S_ISCHR(mode("/dev/null"))); EXPECT_FALSE(fs::exists("/dev/null.lock")); }},
+      {"fifo", [&] { const std::string p = (dir / "fifo.ini").string(); mkfifo(p.c_str(), 0644); return p; }, false,
+       [&](const std::string& p) { EXPECT_TRUE(S_ISFIFO(mode(p))); EXPECT_EQ(platform::ReadIniInt("A", "k", -1, p.c_str()), -1); }},
+      {"directory", [&] { fs::create_directory(dir / "folder.ini"); return (dir / "folder.ini").string(); }, false,
+       [&](const std::string& p) { EXPECT_TRUE(fs::is_directory(p)); }},
+      {"another owner", [&] { const std::string p = file("owned.ini", 0666); (void)!chown(p.c_str(), 65534, 65534);
+                              return p; }, true,
+       [&](const std::string& p) { struct stat st {}; stat(p.c_str(), &st);
+                                   if (geteuid() == 0) { EXPECT_EQ(st.st_uid, 65534u); EXPECT_EQ(st.st_gid, 65534u); }
+                                   EXPECT_EQ(ReadFile(p), after); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    const std::string path = row.Make();
+    EXPECT_EQ(platform::WriteIniString("A", "k", "2", path.c_str()), row.Written);
+    EXPECT_EQ(platform::EditIniSection("A", path.c_str(), [](std::vector<platform::ProfileKey>&) { return true; }),
+              row.Written);
+    row.Check(path);
+  }
+  // No temporary file is left behind by a write that failed or succeeded.
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name.find(".ini.") == std::string::npos || entry.path().extension() == ".lock") << name;
+  }
+  fs::remove_all(dir);
+}
+#endif
 
 struct ReadCase {
   const char* Section;

@@ -2,16 +2,27 @@
 // front end both read and write it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "tests/support/temp_files.h"
+#include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "engine/classify.h"
+#include "platform/profile.h"
 #include "settings/recent_queries.h"
+#include "settings/settings.h"
+#include "tests/support/recording_sink.h"
+#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -30,6 +41,7 @@ TEST(RecentQueries, LoadStopsAtTheFirstEmptyKeyAndDropsLaterDuplicates) {
       {"[Recent]\r\nREC0=a\r\nREC1=x.example\r\nREC2=c\r\nREC3=X.Example\r\n", {"a", "x.example", "c"}},
       {"[Recent]\r\nREC0=a\r\nREC2=c\r\n", {"a"}},  // a gap ends the list too
       {"[Other]\r\nREC0=a\r\n", {}},
+      {"[Recent]\rREC0=a\rREC1=b\rREC2=\r", {"a", "b"}},  // CR-only line ends
   };
   for (const auto& row : rows) {
     const std::string path = FreshPathIn("load");
@@ -88,6 +100,71 @@ TEST(RecentQueries, RecordIsOneLookupOfAProgramWithoutAList) {
   const std::string longest(1500, 'q');  // entries hold at most 1023 characters
   RecordRecentQuery(path.c_str(), longest.c_str());
   EXPECT_EQ(LoadRecentQueryList(path.c_str()).front(), longest.substr(0, 1023));
+}
+
+// Another copy may have recorded lookups since this one read the file: they
+// stay, under the new text.
+TEST(RecentQueries, RecordKeepsWhatTheFileHolds) {
+  const std::string path = FreshPathIn("keeps");
+  WriteFile(path, "[Config]\r\nFont=Arial\r\n[Recent]\r\nREC0=b\r\nREC1=a\r\nREC2=\r\nREC3=left.over\r\n");
+  EXPECT_TRUE(RecordRecentQuery(path.c_str(), "a"));
+  EXPECT_EQ(ReadFile(path),
+            "[Config]\r\nFont=Arial\r\n[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=\r\nREC3=left.over\r\n");
+}
+
+// A query with line breaks, typed, passed on the command line or sent by
+// another process, must not add lines (a [Proxy] section) to the file.
+TEST(RecentQueries, LineBreaksInAQueryNeverReachTheFile) {
+  const char* const injected = "example.com\r\n[Proxy]\r\nEnabled=1\r\nServer=attacker.test\r\n[x]";
+  const std::string path = FreshPathIn("injection");
+  RecordingSink sink;
+  SinkScope scope(&sink);
+  ResetSettings();
+  sink.SetQuery(injected);
+  LookupTarget target{};
+  ClassifyQuery(target);
+  EXPECT_EQ(std::string(target.Host).find_first_of("\r\n"), std::string::npos) << target.Host;
+  RecordRecentQuery(path.c_str(), target.Host);
+  RecordRecentQuery(path.c_str(), injected);  // the list guards itself too
+  EXPECT_EQ(ReadFile(path).find("\n["), std::string::npos) << ReadFile(path);
+  EXPECT_EQ(platform::ReadIniInt("Proxy", "Enabled", 0, path.c_str()), 0);
+  EXPECT_EQ(LoadRecentQueryList(path.c_str()).size(), 1u);  // both cleaned to the same text
+}
+
+// Two programs recording at the same moment keep every entry: each record is
+// one read and one write under a lock that both take.
+TEST(RecentQueries, TwoCopiesRecordingAtOnceLoseNothing) {
+  const std::string path = FreshPathIn("two-copies");
+  constexpr int PerCopy = 40;
+  auto record = [&path](char copy) {
+    for (int i = 0; i < PerCopy; ++i) RecordRecentQuery(path.c_str(), (copy + std::to_string(i) + ".example").c_str());
+  };
+#ifdef _WIN32
+  // Threads stand in for processes: each open of the lock is its own.
+  std::thread a(record, 'a'), b(record, 'b');
+  a.join();
+  b.join();
+#else
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      record(static_cast<char>('a' + c));
+      _exit(0);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+#endif
+  const List list = LoadRecentQueryList(path.c_str());
+  EXPECT_EQ(list.size(), 2u * PerCopy);
+  for (char copy : {'a', 'b'})
+    for (int i = 0; i < PerCopy; ++i)
+      EXPECT_NE(std::find(list.begin(), list.end(), copy + std::to_string(i) + ".example"), list.end());
 }
 
 }  // namespace

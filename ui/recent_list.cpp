@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "settings/recent_queries.h"
 #include "settings/settings.h"
@@ -13,15 +12,6 @@ namespace {
 // Another copy that does not answer must not hold up our lookups for ever: it
 // gets this long, and none if the system already sees it as hung.
 constexpr UINT PeerAnswerTimeoutMs = 5000;
-
-std::string ComboEntry(HWND combo, int index) {
-  const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length <= 0) return {};
-  std::vector<char> text(static_cast<size_t>(length) + 1);
-  SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  text.back() = '\0';
-  return std::string(text.data()).substr(0, RecentQueryCapacity - 1);
-}
 
 }  // namespace
 
@@ -52,18 +42,12 @@ void ShareRecentQuery(const char* text) {
     window = FindWindowExA(nullptr, window, MainWindowClass, nullptr);
     if (window == first) break;
   }
-  SaveRecentQueries();
+  SaveRecentQueries(text);
 }
 
-void SaveRecentQueries() {
-  const std::string path = SettingsFilePath();
-  LRESULT count = SendMessageA(Ui.Query, CB_GETCOUNT, 0, 0);
-  if (count < 0) count = 0;
-  if (count > RecentQueryFileLimit) count = RecentQueryFileLimit;
-  std::vector<std::string> entries;
-  for (int i = 0; i < count; ++i) entries.push_back(ComboEntry(Ui.Query, i));
-  SaveRecentQueryList(path.c_str(), entries);
-}
+// The file's own list with the text on top, not this window's list: what
+// other copies recorded since this one started stays.
+void SaveRecentQueries(const char* text) { RecordRecentQuery(SettingsFilePath().c_str(), text); }
 
 // The record comes from any process that knows the tag, so its size is
 // trusted only as far as a terminator inside it.
@@ -74,6 +58,7 @@ void AcceptSharedQuery(HWND sender, const COPYDATASTRUCT* record) {
   while (length < record->cbData && data[length]) ++length;
   std::string text(data, length);
   if (text.size() > static_cast<size_t>(RecentQueryCapacity - 1)) text.resize(RecentQueryCapacity - 1);
+  BlankControlCharacters(text);  // the list is written to the settings file
   if (text.empty()) return;
 
   const LRESULT found =

@@ -6,8 +6,8 @@
 // Start-up: the list from the settings file into the query box.
 void LoadRecentQueries();
 // Worker thread, at the start of a lookup: the text to the top of every
-// running copy's list (this one's included), then the list to the file.
+// running copy's list (this one's included), then to the top of the file's.
 void ShareRecentQuery(const char* text);
-void SaveRecentQueries();
+void SaveRecentQueries(const char* text);
 // WM_COPYDATA of the main window.
 void AcceptSharedQuery(HWND sender, const COPYDATASTRUCT* record);

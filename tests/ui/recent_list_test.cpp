@@ -70,15 +70,21 @@ TEST(RecentList, RecordsWithAnotherTagOrNoTerminatorAreHandledSafely) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"a.example"});
   Share(Ui.Main, "zzz.example-and-more", NotifyMessageId, 11);  // no terminator within the record
   EXPECT_EQ(Entries(), (std::vector<std::string>{"zzz.example", "a.example"}));
+  // Any local process can send one: a line break must not reach the list.
+  Share(Ui.Main, "x.example\r\n[Proxy]\x01");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"x.example  [Proxy] ", "zzz.example", "a.example"}));
 }
 
+// The file gets the text on top of its own list, which may hold what other
+// copies recorded after this one loaded its list.
 TEST(RecentList, ShareFromTheWorkerTopsTheListAndSavesIt) {
-  WriteSettingsFile("");
+  WriteSettingsFile("[Recent]\r\nREC0=other.example\r\nREC1=a.example\r\nREC2=c.example\r\nREC3=\r\n");
   SetEntries({"a.example", "b.example", "c.example"});
   ASSERT_TRUE(RunAsWorker([] { TheWindowSink.ShareRecentQuery("c.example"); }));
   EXPECT_EQ(Entries(), (std::vector<std::string>{"c.example", "a.example", "b.example"}));
   EXPECT_EQ(WindowText(Ui.QueryEdit), "c.example");
-  EXPECT_EQ(ReadSettingsFile(), "[Recent]\r\nREC0=c.example\r\nREC1=a.example\r\nREC2=b.example\r\nREC3=\r\n");
+  EXPECT_EQ(ReadSettingsFile(),
+            "[Recent]\r\nREC0=c.example\r\nREC1=other.example\r\nREC2=a.example\r\nREC3=\r\n");
 
   WriteSettingsFile("");
   SetEntries({});
@@ -95,15 +101,16 @@ TEST(RecentList, LoadStopsAtTheFirstEmptyKeyAndDropsDuplicates) {
 }
 
 TEST(RecentList, AHundredAndThirtyEntriesSaveAHundred) {
-  WriteSettingsFile("");
-  std::vector<std::string> many;
-  for (int i = 0; i < 130; ++i) many.push_back("host" + std::to_string(i) + ".example");
-  SetEntries(many);
-  SaveRecentQueries();
+  std::string file = "[Recent]\r\n";
+  for (int i = 0; i < 130; ++i) file += "REC" + std::to_string(i) + "=host" + std::to_string(i) + ".example\r\n";
+  WriteSettingsFile(file);
+  SaveRecentQueries("new.example");
   const std::string path = SettingsFilePath();
   char value[64];
+  platform::ReadIniString("Recent", "REC0", "", value, sizeof value, path.c_str());
+  EXPECT_STREQ(value, "new.example");
   platform::ReadIniString("Recent", "REC99", "", value, sizeof value, path.c_str());
-  EXPECT_STREQ(value, "host99.example");
+  EXPECT_STREQ(value, "host98.example");
   platform::ReadIniString("Recent", "REC100", "absent", value, sizeof value, path.c_str());
   EXPECT_STREQ(value, "");
   SetEntries({});
