@@ -57,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckTerminated(target.Host);
   CheckTerminated(target.IP);
   CheckTerminated(target.Domain);
+  // The host text goes into the settings file's recent list: one line only.
+  FUZZ_CHECK(std::strpbrk(target.Host, "\r\n") == nullptr);
   if (server) {
     FUZZ_CHECK(target.Host[0] != '\0' && target.Domain[0] != '\0');
     FUZZ_CHECK(target.Kind == HostName);
