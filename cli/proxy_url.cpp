@@ -1,5 +1,6 @@
 #include "cli/proxy_url.h"
 
+#include "platform/text.h"
 #include "settings/settings.h"
 
 namespace {
@@ -37,8 +38,7 @@ bool ParseProxyUrl(const std::string& url, ProxyChoice& choice, std::string& err
     return false;
   }
   std::string scheme = url.substr(0, schemeEnd);
-  for (char& c : scheme)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : scheme) c = Lower(c);
   if (scheme == "http") choice.Type = HTTP, choice.Port = 8080;
   else if (scheme == "socks4") choice.Type = Socks4, choice.Port = 1080;
   else if (scheme == "socks4a") choice.Type = Socks4, choice.Resolve = 1, choice.Port = 1080;

@@ -222,8 +222,7 @@ TldKind FindTldKind(const char* name, const char** server) {
   size_t n = 0;
   for (; tld[n]; ++n) {
     if (n + 1 >= sizeof label) return TldKind::Unknown;
-    char c = tld[n];
-    label[n] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    label[n] = Lower(tld[n]);
   }
   label[n] = '\0';
   if (n == 0) return TldKind::Unknown;
