@@ -26,6 +26,7 @@ class ConsoleSink final : public QuietSink {
   void AppendOutput(TextKind kind, const char* text) override;
   void SetStatus(int part, const char* text) override;
   void ReplyChunk(const char* bytes, int count) override;
+  bool ShowsReplyPieces() const override { return !quiet_; }
   int ReadQueryText(char* buffer, int capacity) override;
   void ShareRecentQuery(const char* text) override;
 

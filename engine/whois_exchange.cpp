@@ -227,7 +227,7 @@ bool RunWhoisExchange(bool followReferral, const char* server, const char* query
   int n;
   while ((n = ReceiveReply(buffer, ReceiveChunkSize)) > 0) {
     buffer[n] = '\0';
-    EmitReplyChunk(buffer);
+    if (Output().ShowsReplyPieces()) EmitReplyChunk(buffer);
     Output().ReplyChunk(buffer, n);
     if (followReferral) referrals.Scan(buffer, n);
   }

@@ -33,6 +33,9 @@ class OutputSink {
   // text has gone through AppendOutput. Only a front end that passes replies
   // on unchanged needs it.
   virtual void ReplyChunk(const char* /*bytes*/, int /*count*/) {}
+  // False for a front end that shows the replies through ReplyChunk alone:
+  // the exchange then leaves out splitting them into pieces for AppendOutput.
+  virtual bool ShowsReplyPieces() const { return true; }
 };
 
 // A sink that shows nothing: where no front end is installed yet, and the base
