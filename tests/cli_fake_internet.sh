@@ -202,6 +202,16 @@ rm -f "$work"/*.log
 runq --quiet --no-resolve no-server.example
 check "quiet: errors on stderr only" bash -c "[ $rc = 1 ] && [ ! -s '$work/out' ] && grep -qF 'Cannot connect socket' '$work/err'"
 
+runq -q --verbose --no-resolve example.com
+check "--verbose after -q: the pane's text again" bash -c "[ $rc = 0 ] && grep -qF 'Querying whois.verisign-grs.com:43...' '$work/out'"
+
+# The idle limit ends the wait for a server that takes the request and stays
+# silent (20 s), naming the server.
+start=$(date +%s%N)
+run --timeout 1 --no-resolve example.org
+elapsed=$((($(date +%s%N) - start) / 1000000))
+check "--timeout 1: a silent server is given up after a second" bash -c "[ $elapsed -lt 10000 ] && grep -qF '>>Error: no data from whois.pir.org' '$work/out.lf'"
+
 # Line ends: a reply's CR LF stays, never CR CR LF; the Windows program writes
 # every line end as CR LF.
 runq --no-resolve example.com
