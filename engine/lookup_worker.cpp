@@ -139,7 +139,7 @@ int StartLookupWorker() {
 
 int StopLookupWorker() {
   if (!WakeEvent) return 1;
-  // A lookup blocked in a resolver or connect call cannot see the flags; after
+  // A lookup blocked in a resolver call cannot see the flags; after
   // a while it is left to the process exit rather than holding it up.
   if (WorkerThread.Join(WorkerStopTimeoutMs)) {
     WakeEvent.reset();
