@@ -12,7 +12,7 @@
 
 #include <cstring>
 
-#include "platform/host_entry_copy.h"
+#include "platform/sockets_shared.h"
 
 namespace platform {
 namespace {
@@ -107,11 +107,7 @@ int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
   const int fd = static_cast<int>(s);
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return Fail();
-  sockaddr_in target;
-  std::memset(&target, 0, sizeof target);
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  target.sin_addr.s_addr = address;
+  sockaddr_in target = IPv4Target<sockaddr_in>(address, port);
   if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
     return fcntl(fd, F_SETFL, flags) < 0 ? Fail() : 1;
   // A connect interrupted by a signal goes on in the background, as one under way.

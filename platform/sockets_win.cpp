@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/host_entry_copy.h"
+#include "platform/sockets_shared.h"
 
 namespace platform {
 
@@ -55,11 +55,7 @@ bool SetBlocking(SOCKET s, bool blocking) {
 int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
   const SOCKET socket = static_cast<SOCKET>(s);
   if (!SetBlocking(socket, false)) return -1;
-  sockaddr_in target;
-  std::memset(&target, 0, sizeof target);
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  target.sin_addr.s_addr = address;
+  sockaddr_in target = IPv4Target<sockaddr_in>(address, port);
   if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
     return SetBlocking(socket, true) ? 1 : -1;
   return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;

@@ -1,5 +1,5 @@
-// The copy of a resolver answer shared by both socket implementations; each
-// includes it after its own socket headers, which declare hostent.
+// Pieces shared by both socket implementations; each includes this after its
+// own socket headers, which declare hostent and sockaddr_in.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -21,6 +21,18 @@ void CopyHostEntry(const HostEnt* h, HostEntry& entry) {
       entry.Addresses.push_back(address);
     }
   }
+}
+
+// An IPv4 socket address (address and port in network byte order), every
+// other byte zero.
+template <typename SockAddrIn>
+SockAddrIn IPv4Target(std::uint32_t address, std::uint16_t port) {
+  SockAddrIn target;
+  std::memset(&target, 0, sizeof target);
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  target.sin_addr.s_addr = address;
+  return target;
 }
 
 }  // namespace platform
