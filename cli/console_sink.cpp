@@ -126,7 +126,7 @@ const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
 }
 
 ConsoleSink::ConsoleSink(std::FILE* out, bool colour, std::string query, std::string recentPath)
-    : out_(out, OutputBufferSize, true), colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
+    : out_(out, OutputBufferSize, true), staged_(OutputBufferSize), colour_(colour), query_(std::move(query)), recentPath_(std::move(recentPath)) {}
 
 void ConsoleSink::SetQuiet(std::FILE* errors, bool rawReplies) {
   quiet_ = true;
@@ -222,16 +222,36 @@ void ConsoleSink::AppendOutput(TextKind kind, const char* text) {
     return;
   }
   if (failed_) return;
+  const size_t n = std::strlen(text);
+  if (!colour_ && (kind == Plain || kind == MailLink)) {
+    if (n > staged_.size() - stagedUsed_) CleanStaged();
+    if (n > staged_.size()) {
+      Clean(out_, text, text + n);
+    } else {
+      std::memcpy(staged_.data() + stagedUsed_, text, n);
+      stagedUsed_ += n;
+    }
+    return;
+  }
+  CleanStaged();
   const char* escape = colour_ ? Escape(kind) : nullptr;
   if (escape) Put(out_, escape, std::strlen(escape));
-  Clean(out_, text, text + std::strlen(text));
+  Clean(out_, text, text + n);
   if (escape) Put(out_, "\x1b[0m", 4);
   // Progress, banners and errors are shown at once; the pieces of a reply
   // wait for the end of their chunk.
   if (kind != Plain && kind != MailLink) Flush(out_);
 }
 
-void ConsoleSink::SetStatus(int, const char*) { Flush(out_); }
+void ConsoleSink::CleanStaged() {
+  Clean(out_, staged_.data(), staged_.data() + stagedUsed_);
+  stagedUsed_ = 0;
+}
+
+void ConsoleSink::SetStatus(int, const char*) {
+  CleanStaged();
+  Flush(out_);
+}
 
 void ConsoleSink::ReplyChunk(const char* bytes, int count) {
   if (quiet_ && !failed_ && count > 0) {
@@ -240,10 +260,12 @@ void ConsoleSink::ReplyChunk(const char* bytes, int count) {
     else
       Clean(out_, bytes, bytes + count);
   }
+  CleanStaged();
   Flush(out_);
 }
 
 bool ConsoleSink::Finish() {
+  CleanStaged();
   for (Stream* s : {&out_, &errors_}) {
     if (!s->file) continue;
     if (s->held) Put(*s, s->held == '\r' ? '?' : s->held);

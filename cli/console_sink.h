@@ -49,9 +49,14 @@ class ConsoleSink final : public QuietSink {
   void Put(Stream& stream, char c) { Put(stream, &c, 1); }
   void Write(Stream& stream, const char* bytes, size_t count);
   void Clean(Stream& stream, const char* begin, const char* end);
+  void CleanStaged();
   void Flush(Stream& stream);
 
   Stream out_;
+  // Uncoloured reply pieces, as they came, until the end of their chunk: the
+  // control-character rule then runs once over all of them.
+  std::vector<char> staged_;
+  size_t stagedUsed_ = 0;
   // Error texts go to a text stream: the C library writes its line ends.
   Stream errors_{nullptr, 4096, false};
   bool colour_;

@@ -160,6 +160,22 @@ TEST(ConsoleSink, QuietWritesTheRepliesAsSent) {
   }
 }
 
+// Reply pieces wait for the end of their chunk, progress lines do not: the
+// order stays, and so does a CR LF that spans the two.
+TEST(ConsoleSink, PiecesAndProgressKeepTheirOrder) {
+  std::FILE* f = std::tmpfile();
+  {
+    ConsoleSink sink(f, false, "");
+    sink.SetCrLfLineEnds(false);
+    sink.AppendOutput(Plain, "reply\r");
+    sink.AppendOutput(Error, "\n>>Error<<\r");
+    sink.AppendOutput(MailLink, "mailto:a@b\x9b");
+    sink.ReplyChunk("", 0);
+    sink.AppendOutput(Plain, "\n");
+  }
+  EXPECT_EQ(ReadAll(f), "reply\r\n>>Error<<?mailto:a@b?\n");
+}
+
 off_t WrittenSize(std::FILE* f) {
   struct stat st;
   return fstat(fileno(f), &st) == 0 ? st.st_size : -1;
