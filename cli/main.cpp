@@ -9,6 +9,8 @@
 #include "cli/proxy_url.h"
 #include "engine/classify.h"
 #include "engine/lookup_worker.h"
+#include "engine/rdap_bootstrap.h"
+#include "engine/rdap_exchange.h"
 #include "net/connection.h"
 #include "platform/console.h"
 #include "platform/sockets.h"
@@ -42,6 +44,9 @@ const char Usage[] =
     "                            socks4a://, socks5:// or socks5h://, with\n"
     "                            user:pass@ if needed\n"
     "  --proxy-debug             show the proxy exchange\n"
+    "  --rdap                    ask the registries' RDAP services first for every\n"
+    "                            step\n"
+    "  --json                    show each RDAP answer as its raw JSON\n"
     "  --color=WHEN              colour the output: auto (default), always, never;\n"
     "                            auto means on a terminal, unless NO_COLOR is set\n"
     "                            or TERM is dumb\n"
@@ -105,7 +110,7 @@ bool ColourWanted() {
 int main(int argc, char** argv) {
   std::string settingsPath = ConsoleSettingsFilePath();
   std::string query;
-  int resolve = -1, reverse = -1, abuse = -1, proxyDebug = 0;
+  int resolve = -1, reverse = -1, abuse = -1, proxyDebug = 0, rdap = 0, json = 0;
   bool haveProxy = false;
   ProxyChoice proxy;
   std::string colour = "auto";
@@ -165,6 +170,8 @@ int main(int argc, char** argv) {
     else if (arg == "--abuse") abuse = 1;
     else if (arg == "--no-abuse") abuse = 0;
     else if (arg == "--proxy-debug") proxyDebug = 1;
+    else if (arg == "--rdap") rdap = 1;
+    else if (arg == "--json") json = 1;
     else if (option("--color") || option("--colour")) {
       if (got < 0) return BadOption("--color needs a value: auto, always or never");
       if (text != "auto" && text != "always" && text != "never")
@@ -230,6 +237,12 @@ int main(int argc, char** argv) {
   }
   if (proxyDebug) Settings.Debug = 1;
   Settings.IdleTimeout = static_cast<int>(timeout);
+  if (rdap) Settings.PreferRDAP = 1;
+  RdapShowJson = json;
+  // Fresh RDAP bootstrap copies are cached beside the settings file in use.
+  const size_t slash = settingsPath.find_last_of("/\\");
+  if (!settingsPath.empty())
+    SetRdapCacheFolder(slash == std::string::npos ? std::string(".") : settingsPath.substr(0, slash + 1));
 
   const bool terminal = platform::IsTerminal(stdout);
   bool useColour = !quiet && (colour == "always" || (colour == "auto" && terminal && ColourWanted()));

@@ -5,6 +5,7 @@
 
 #include "engine/classify.h"
 #include "engine/directory.h"
+#include "engine/rdap_exchange.h"
 #include "engine/whois_exchange.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
@@ -93,26 +94,65 @@ int RunLookup(const LookupOptions& options) {
     if (sent) ++exchanges;
     return sent;
   };
+  // RDAP steps: when asked to prefer RDAP, and instead of a whois server that
+  // cannot be reached. A registry's RDAP answer names the registrar's record,
+  // which the referral step then asks.
+  std::string rdapReferral;
+  auto rdap = [&](const std::string& object, std::string* related) {
+    const bool answered = RunRdapQuery(object, related);
+    if (answered) ++exchanges;
+    return answered;
+  };
+  auto rdapRecord = [&](const std::string& url) {
+    if (RunRdapExchange(url, nullptr)) ++exchanges;
+  };
   int step = DomainRegistryStep;
   while (step != 0 && !StopRequested() && !(options.FirstServerOnly && asked)) {
     switch (step) {
-      case DomainRegistryStep:
-        step = target.Host[0] && exchange(true, server, target.Domain) ? DomainReferralStep
-                                                                        : AddressRegistryStep;
-        break;
-      case DomainReferralStep:
+      case DomainRegistryStep: {
+        bool answered = false;
         if (target.Host[0]) {
+          if (Settings.PreferRDAP) {
+            target.Host[0] = '\0';  // no whois referral from this step
+            answered = rdap(target.Domain, &rdapReferral);
+          } else {
+            answered = exchange(true, server, target.Domain);
+            if (!answered && !StopRequested()) answered = rdap(target.Domain, &rdapReferral);
+          }
+        }
+        step = answered ? DomainReferralStep : AddressRegistryStep;
+        break;
+      }
+      case DomainReferralStep:
+        if (!rdapReferral.empty()) {
           domainReferralQueried = true;
-          exchange(false, target.Host, target.Domain);
+          rdapRecord(rdapReferral);
+        } else if (target.Host[0]) {
+          domainReferralQueried = true;
+          if (!exchange(false, target.Host, target.Domain) && !StopRequested()) {
+            std::string related;
+            if (rdap(target.Domain, &related) && !related.empty() && !StopRequested()) rdapRecord(related);
+          }
         }
         step = AddressRegistryStep;
         break;
-      case AddressRegistryStep:
-        if (target.IP[0] && exchange(true, AddressRegistryServer, target.IP))
+      case AddressRegistryStep: {
+        bool answered = false;
+        if (target.IP[0]) {
+          if (Settings.PreferRDAP) {
+            target.Host[0] = '\0';  // the registry the bootstrap names answers itself
+            answered = rdap(target.IP, nullptr);
+          } else {
+            answered = exchange(true, AddressRegistryServer, target.IP);
+            if (!answered && !StopRequested()) answered = rdap(target.IP, nullptr);
+          }
+        }
+        if (answered)
           step = AddressReferralStep;
         else
           step = domainReferralQueried ? AbuseContactStep : 0;
         break;
+      }
       case AddressReferralStep:
         if (target.Host[0]) exchange(false, target.Host, target.IP);
         step = domainReferralQueried ? AbuseContactStep : 0;

@@ -20,6 +20,7 @@ void ResetSettings() {
   Settings.ResolveDomain = 0;
   Settings.ReverseIP = 0;
   Settings.GetAbuseInfo = 0;
+  Settings.PreferRDAP = 0;
   Settings.Enabled = 0;
   Settings.Debug = 0;
   Settings.Type = HTTP;

@@ -41,6 +41,7 @@ struct SettingsRecord {
   std::atomic<int> ResolveDomain{0};
   std::atomic<int> ReverseIP{0};
   std::atomic<int> GetAbuseInfo{0};
+  std::atomic<int> PreferRDAP{0};
   std::atomic<int> Enabled{0};
   std::atomic<int> Debug{0};
   std::atomic<int> Type{HTTP};

@@ -47,6 +47,7 @@ void LoadSettingsRecord(const char* path) {
   Settings.ResolveDomain = ReadIniInt("Config", "ResolveDomain", 1, path);
   Settings.ReverseIP = ReadIniInt("Config", "ReverseIP", 1, path);
   Settings.GetAbuseInfo = ReadIniInt("Config", "GetAbuseInfo", 0, path);
+  Settings.PreferRDAP = ReadIniInt("Config", "PreferRDAP", 0, path);
   Settings.Enabled = ReadIniInt("Proxy", "Enabled", 0, path);
   Settings.Debug = ReadIniInt("Proxy", "Debug", 0, path);
   Settings.Type = ReadIniInt("Proxy", "Type", 0, path);
@@ -73,6 +74,7 @@ void SaveSettingsRecord(const char* path) {
   WriteIntSetting(path, "Config", "ResolveDomain", Settings.ResolveDomain);
   WriteIntSetting(path, "Config", "ReverseIP", Settings.ReverseIP);
   WriteIntSetting(path, "Config", "GetAbuseInfo", Settings.GetAbuseInfo);
+  WriteIntSetting(path, "Config", "PreferRDAP", Settings.PreferRDAP);
 
   WriteIntSetting(path, "Proxy", "Enabled", Settings.Enabled);
   WriteIntSetting(path, "Proxy", "Debug", Settings.Debug);

@@ -51,7 +51,7 @@ TEST_F(SettingsFileTest, FirstCloseWritesEveryKeyInOrder) {
   SaveSettingsRecord(path.c_str());
   EXPECT_EQ(ReadFile(path),
             "[Config]\r\nFont=Fixedsys\r\ndwEffects=0\r\nCharSet=0\r\nFontSize=180\r\nResolveDomain=1\r\n"
-            "ReverseIP=1\r\nGetAbuseInfo=0\r\n[Proxy]\r\nEnabled=0\r\nDebug=0\r\nType=0\r\nServer=\r\n"
+            "ReverseIP=1\r\nGetAbuseInfo=0\r\nPreferRDAP=0\r\n[Proxy]\r\nEnabled=0\r\nDebug=0\r\nType=0\r\nServer=\r\n"
             "Port=80\r\nLogin=\r\nPass=\r\nUseAuth=0\r\nResolve=0\r\n");
 }
 
@@ -109,7 +109,7 @@ TEST_F(SettingsFileTest, ExistingFileKeepsItsOrderAndGetsMissingKeysAppended) {
   EXPECT_EQ(ReadFile(path),
             "; my settings\r\n[Proxy]\r\nPort=3128\r\nEnabled=0\r\nDebug=0\r\nType=0\r\nServer=\r\nLogin=\r\n"
             "Pass=\r\nUseAuth=0\r\nResolve=0\r\n[Config]\r\nGetAbuseInfo=1\r\nFont=Fixedsys\r\ndwEffects=0\r\n"
-            "CharSet=0\r\nFontSize=180\r\nResolveDomain=1\r\nReverseIP=1\r\n");
+            "CharSet=0\r\nFontSize=180\r\nResolveDomain=1\r\nReverseIP=1\r\nPreferRDAP=0\r\n");
 }
 
 TEST_F(SettingsFileTest, NoPathMeansDefaultsAndNoWrites) {

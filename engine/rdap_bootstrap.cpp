@@ -1,0 +1,365 @@
+// IANA publishes one JSON file per kind of registry object (RFC 9224):
+//   {"publication": "...", "services": [ [ [keys...], [urls...] ], ... ]}
+// Keys are DNS labels (matched as the longest suffix of a name), address
+// prefixes (longest match) or AS number ranges "first-last". The files are
+// read into small tables once; the cached fresh copy wins when it is newer.
+#include "engine/rdap_bootstrap.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "engine/rdap_json.h"
+#include "settings/settings.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// The first https URL of a service entry, else its first URL; a base URL
+// always ends in "/" so that paths can be appended.
+std::string PickUrl(const json& urls) {
+  std::string chosen;
+  for (const json& u : urls) {
+    if (!u.is_string()) continue;
+    const std::string text = u.get<std::string>();
+    if (text.rfind("https://", 0) == 0) {
+      chosen = text;
+      break;
+    }
+    if (chosen.empty() && text.rfind("http://", 0) == 0) chosen = text;
+  }
+  if (!chosen.empty() && chosen.back() != '/') chosen += '/';
+  return chosen;
+}
+
+bool ParseUint32(const std::string& text, std::uint32_t& value) {
+  if (text.empty() || text.size() > 10) return false;
+  unsigned long long v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (v > 0xFFFFFFFFull) return false;
+  value = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+bool ParsePrefix(const std::string& key, bool v6, RdapServiceTable::Prefix& prefix) {
+  const size_t slash = key.find('/');
+  const std::string address = key.substr(0, slash);
+  std::memset(prefix.Bytes, 0, sizeof prefix.Bytes);
+  const int maxBits = v6 ? 128 : 32;
+  if (!(v6 ? ParseIPv6Text(address, prefix.Bytes) : ParseIPv4Text(address, prefix.Bytes))) return false;
+  std::uint32_t length = static_cast<std::uint32_t>(maxBits);
+  if (slash != std::string::npos && (!ParseUint32(key.substr(slash + 1), length) || length > 128)) return false;
+  if (static_cast<int>(length) > maxBits) return false;
+  prefix.Length = static_cast<int>(length);
+  return true;
+}
+
+bool PrefixCovers(const std::uint8_t* prefix, int length, const std::uint8_t* bytes) {
+  const int whole = length / 8, rest = length % 8;
+  if (std::memcmp(prefix, bytes, static_cast<size_t>(whole)) != 0) return false;
+  if (rest == 0) return true;
+  const std::uint8_t mask = static_cast<std::uint8_t>(0xFF << (8 - rest));
+  return (prefix[whole] & mask) == (bytes[whole] & mask);
+}
+
+}  // namespace
+
+const char* RdapRegistryName(RdapRegistry registry) {
+  switch (registry) {
+    case RdapRegistry::Dns: return "dns";
+    case RdapRegistry::Ipv4: return "ipv4";
+    case RdapRegistry::Ipv6: return "ipv6";
+    case RdapRegistry::Asn: return "asn";
+  }
+  return "dns";
+}
+
+bool ParseIPv4Text(const std::string& text, std::uint8_t bytes[4]) {
+  int part = 0;
+  size_t i = 0;
+  for (; part < 4; ++part) {
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+    unsigned value = 0;
+    size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
+      value = value * 10 + static_cast<unsigned>(text[i++] - '0');
+      ++digits;
+    }
+    if (value > 255 || digits > 3) return false;
+    bytes[part] = static_cast<std::uint8_t>(value);
+    if (part < 3) {
+      if (i >= text.size() || text[i] != '.') return false;
+      ++i;
+    }
+  }
+  return i == text.size();
+}
+
+// RFC 4291 text forms: eight groups of up to four hex digits, one "::" for a
+// run of zero groups, and an optional dotted IPv4 address as the last 32 bits.
+bool ParseIPv6Text(const std::string& text, std::uint8_t bytes[16]) {
+  std::uint16_t head[8], tail[8];
+  int heads = 0, tails = 0;
+  bool gap = false;
+  size_t i = 0;
+  if (text.size() > 45) return false;
+  if (text.compare(0, 2, "::") == 0) {
+    gap = true;
+    i = 2;
+  }
+  while (i < text.size()) {
+    std::uint16_t* groups = gap ? tail : head;
+    int& count = gap ? tails : heads;
+    if (heads + tails >= 8) return false;
+    // A dotted IPv4 tail takes two groups.
+    const size_t nextColon = text.find(':', i);
+    if (nextColon == std::string::npos && text.find('.', i) != std::string::npos) {
+      std::uint8_t v4[4];
+      if (heads + tails > 6 || !ParseIPv4Text(text.substr(i), v4)) return false;
+      groups[count++] = static_cast<std::uint16_t>(v4[0] << 8 | v4[1]);
+      groups[count++] = static_cast<std::uint16_t>(v4[2] << 8 | v4[3]);
+      i = text.size();
+      break;
+    }
+    unsigned value = 0;
+    int digits = 0;
+    while (i < text.size() && digits < 5) {
+      const char c = text[i];
+      int d;
+      if (c >= '0' && c <= '9') d = c - '0';
+      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+      else break;
+      value = value * 16 + static_cast<unsigned>(d);
+      ++digits;
+      ++i;
+    }
+    if (digits == 0 || digits > 4) return false;
+    groups[count++] = static_cast<std::uint16_t>(value);
+    if (i == text.size()) break;
+    if (text[i] != ':') return false;
+    ++i;
+    if (i < text.size() && text[i] == ':') {
+      if (gap) return false;
+      gap = true;
+      ++i;
+    } else if (i == text.size()) {
+      return false;  // a lone trailing ":"
+    }
+  }
+  if (gap ? heads + tails > 7 : heads != 8) return false;
+  std::uint16_t all[8] = {};
+  for (int k = 0; k < heads; ++k) all[k] = head[k];
+  for (int k = 0; k < tails; ++k) all[8 - tails + k] = tail[k];
+  for (int k = 0; k < 8; ++k) {
+    bytes[2 * k] = static_cast<std::uint8_t>(all[k] >> 8);
+    bytes[2 * k + 1] = static_cast<std::uint8_t>(all[k] & 0xFF);
+  }
+  return true;
+}
+
+long long ParseRdapTimestamp(const std::string& text) {
+  int y, mo, d, h, mi, s;
+  char t, z;
+  if (text.size() < 20 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%c", &y, &mo, &d, &t, &h, &mi, &s, &z) != 8)
+    return -1;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60 || (t != 'T' && t != 't')) return -1;
+  // Days from the civil date (proleptic Gregorian), then seconds.
+  const int yy = y - (mo <= 2);
+  const int era = (yy >= 0 ? yy : yy - 399) / 400;
+  const int yoe = yy - era * 400;
+  const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const long long days = static_cast<long long>(era) * 146097 + doe - 719468;
+  return days * 86400 + h * 3600 + mi * 60 + s;
+}
+
+bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServiceTable& out) {
+  json doc;
+  if (ParseBoundedJson(text, doc) != JsonVerdict::Parsed || !doc.is_object()) return false;
+  out = RdapServiceTable{};
+  const auto publication = doc.find("publication");
+  if (publication != doc.end() && publication->is_string()) out.Publication = publication->get<std::string>();
+  const auto services = doc.find("services");
+  if (services == doc.end() || !services->is_array()) return false;
+  for (const json& service : *services) {
+    if (!service.is_array() || service.size() < 2 || !service[0].is_array() || !service[1].is_array()) continue;
+    const std::string url = PickUrl(service[1]);
+    if (url.empty()) continue;
+    for (const json& k : service[0]) {
+      if (!k.is_string()) continue;
+      std::string key = Lower(k.get<std::string>());
+      switch (registry) {
+        case RdapRegistry::Dns:
+          while (!key.empty() && key.back() == '.') key.pop_back();
+          if (!key.empty()) out.Names.push_back({key, url});
+          break;
+        case RdapRegistry::Ipv4:
+        case RdapRegistry::Ipv6: {
+          RdapServiceTable::Prefix prefix;
+          if (ParsePrefix(key, registry == RdapRegistry::Ipv6, prefix)) {
+            prefix.Url = url;
+            out.Prefixes.push_back(prefix);
+          }
+          break;
+        }
+        case RdapRegistry::Asn: {
+          const size_t dash = key.find('-');
+          std::uint32_t first, last;
+          if (!ParseUint32(key.substr(0, dash), first)) break;
+          last = first;
+          if (dash != std::string::npos && !ParseUint32(key.substr(dash + 1), last)) break;
+          if (last >= first) out.Ranges.push_back({first, last, url});
+          break;
+        }
+      }
+    }
+  }
+  return !out.Names.empty() || !out.Prefixes.empty() || !out.Ranges.empty();
+}
+
+std::string FindDomainService(const RdapServiceTable& table, const std::string& name) {
+  std::string key = Lower(name);
+  while (!key.empty() && key.back() == '.') key.pop_back();
+  // Longest match: the whole name first, then without its first label, ...
+  for (size_t start = 0; start < key.size();) {
+    const std::string suffix = key.substr(start);
+    for (const auto& entry : table.Names)
+      if (entry.Key == suffix) return entry.Url;
+    const size_t dot = key.find('.', start);
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  return {};
+}
+
+std::string FindAddressService(const RdapServiceTable& table, const std::uint8_t* bytes, int bits) {
+  const RdapServiceTable::Prefix* best = nullptr;
+  for (const auto& prefix : table.Prefixes)
+    if (prefix.Length <= bits && PrefixCovers(prefix.Bytes, prefix.Length, bytes) &&
+        (!best || prefix.Length > best->Length))
+      best = &prefix;
+  return best ? best->Url : std::string();
+}
+
+std::string FindAsnService(const RdapServiceTable& table, std::uint32_t number) {
+  for (const auto& range : table.Ranges)
+    if (number >= range.First && number <= range.Last) return range.Url;
+  return {};
+}
+
+std::string RdapQueryUrl(const std::string& object) {
+  if (object.empty() || object.size() > 255) return {};
+  // "AS15169" or "as15169"
+  std::uint32_t asn;
+  if (object.size() > 2 && (object[0] == 'A' || object[0] == 'a') && (object[1] == 'S' || object[1] == 's') &&
+      ParseUint32(object.substr(2), asn)) {
+    const std::string base = FindAsnService(RdapTable(RdapRegistry::Asn), asn);
+    return base.empty() ? base : base + "autnum/" + std::to_string(asn);
+  }
+  const size_t slash = object.find('/');
+  const std::string address = object.substr(0, slash);
+  std::uint8_t bytes[16] = {};
+  std::uint32_t length = 0;
+  const bool hasLength = slash != std::string::npos;
+  if (hasLength && !ParseUint32(object.substr(slash + 1), length)) return {};
+  if (ParseIPv4Text(address, bytes)) {
+    if (hasLength && length > 32) return {};
+    const std::string base = FindAddressService(RdapTable(RdapRegistry::Ipv4), bytes, hasLength ? static_cast<int>(length) : 32);
+    return base.empty() ? base : base + "ip/" + object;
+  }
+  if (ParseIPv6Text(address, bytes)) {
+    if (hasLength && length > 128) return {};
+    const std::string base = FindAddressService(RdapTable(RdapRegistry::Ipv6), bytes, hasLength ? static_cast<int>(length) : 128);
+    return base.empty() ? base : base + "ip/" + object;
+  }
+  if (hasLength) return {};
+  std::string name = Lower(object);
+  while (!name.empty() && name.back() == '.') name.pop_back();
+  // Only host-name characters reach a URL path.
+  for (const char c : name)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_')) return {};
+  const std::string base = FindDomainService(RdapTable(RdapRegistry::Dns), name);
+  return base.empty() ? base : base + "domain/" + name;
+}
+
+namespace {
+
+std::string cacheFolder;
+bool loaded[RdapRegistryCount] = {};
+RdapServiceTable tables[RdapRegistryCount];
+
+const char* BuiltIn(RdapRegistry registry) {
+  switch (registry) {
+    case RdapRegistry::Dns: return RdapBuiltIn_dns;
+    case RdapRegistry::Ipv4: return RdapBuiltIn_ipv4;
+    case RdapRegistry::Ipv6: return RdapBuiltIn_ipv6;
+    case RdapRegistry::Asn: return RdapBuiltIn_asn;
+  }
+  return RdapBuiltIn_dns;
+}
+
+bool ReadCacheFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+}  // namespace
+
+void SetRdapCacheFolder(const std::string& folder) { cacheFolder = folder; }
+
+std::string RdapCachePath(RdapRegistry registry) {
+  std::string folder = cacheFolder;
+  if (folder.empty()) {
+    folder = SettingsFilePath();
+    const size_t slash = folder.find_last_of("/\\");
+    folder.erase(slash == std::string::npos ? 0 : slash + 1);
+    if (folder.empty()) return {};
+  } else if (folder.back() != '/' && folder.back() != '\\') {
+    folder += '/';
+  }
+  return folder + "merrowgate-rdap-" + RdapRegistryName(registry) + ".json";
+}
+
+const RdapServiceTable& RdapTable(RdapRegistry registry) {
+  const int i = static_cast<int>(registry);
+  if (!loaded[i]) {
+    loaded[i] = true;
+    ParseRdapBootstrap(BuiltIn(registry), registry, tables[i]);
+    std::string text;
+    RdapServiceTable cached;
+    const std::string path = RdapCachePath(registry);
+    if (!path.empty() && ReadCacheFile(path, text) && ParseRdapBootstrap(text, registry, cached) &&
+        ParseRdapTimestamp(cached.Publication) > ParseRdapTimestamp(tables[i].Publication))
+      tables[i] = std::move(cached);
+  }
+  return tables[i];
+}
+
+void UseRdapTable(RdapRegistry registry, RdapServiceTable table) {
+  const int i = static_cast<int>(registry);
+  loaded[i] = true;
+  tables[i] = std::move(table);
+}
+
+void ResetRdapBootstrap() {
+  for (int i = 0; i < RdapRegistryCount; ++i) {
+    loaded[i] = false;
+    tables[i] = RdapServiceTable{};
+  }
+}

@@ -1,0 +1,31 @@
+// One HTTPS GET of an RDAP URL: libcurl on POSIX, WinHTTP on Windows.
+#pragma once
+#include <cstddef>
+#include <string>
+
+// An answer larger than this is refused.
+constexpr std::size_t RdapAnswerLimit = 4u * 1024u * 1024u;
+
+// A request gives up after this long, answer or not.
+constexpr int RdapTimeoutSeconds = 30;
+constexpr long RdapRedirectLimit = 5;
+
+struct RdapFetch {
+  long Status = 0;      // HTTP status of the final answer; 0 when none came
+  std::string Body;     // the answer's body, at most RdapAnswerLimit bytes
+  std::string Server;   // the host that gave the final answer (or was asked)
+  std::string Error;    // why no answer came, a whole line; empty otherwise
+  bool Cancelled = false;  // Escape, Ctrl-C or shutdown ended the request
+  bool TooLarge = false;   // the answer passed the size limit and was dropped
+};
+
+// Fetches `url` (following redirects) through the configured proxy where the
+// transport can use it. Watches CancelFlag and QuitFlag about once a second.
+void FetchRdap(const std::string& url, RdapFetch& result);
+
+// The host part of an http(s) URL, for messages.
+std::string UrlHost(const std::string& url);
+
+// The one environment variable the program reads: a CA file that the tests'
+// fake RDAP service is signed with. Unset in normal use.
+constexpr const char* TestCaFileVariable = "MERROWGATE_TEST_CA_FILE";

@@ -1,0 +1,212 @@
+// RDAP: address texts, the bootstrap's lookup rules and its cache, and the
+// readable lines of recorded registry answers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "engine/rdap_bootstrap.h"
+#include "engine/rdap_render.h"
+#include "tests/support/recording_sink.h"
+#include "tests/support/temp_files.h"
+
+namespace {
+
+TEST(RdapAddressText, Table) {
+  struct Case {
+    const char* text;
+    bool v4, v6;
+    std::uint8_t last;  // the last byte, when it parses
+  } cases[] = {
+      {"86.54.11.1", true, false, 1},     {"255.255.255.255", true, false, 255},
+      {"256.1.1.1", false, false, 0},     {"1.2.3", false, false, 0},
+      {"1.2.3.4.", false, false, 0},      {"::", false, true, 0},
+      {"::1", false, true, 1},            {"2001:db8::7", false, true, 7},
+      {"2001:DB8:0:0:0:0:0:ff", false, true, 0xff},  {"::ffff:192.0.2.9", false, true, 9},
+      {"1::", false, true, 0},            {"1:2:3:4:5:6:7:8", false, true, 8},
+      {"1:2:3:4:5:6:7:8:9", false, false, 0}, {"1::2::3", false, false, 0},
+      {":1", false, false, 0},            {"1:", false, false, 0},
+      {"12345::", false, false, 0},       {"g::", false, false, 0},
+      {"1:2:3:4:5:6:7::8", false, false, 0},
+  };
+  for (const Case& c : cases) {
+    std::uint8_t four[4] = {}, sixteen[16] = {};
+    EXPECT_EQ(ParseIPv4Text(c.text, four), c.v4) << c.text;
+    EXPECT_EQ(ParseIPv6Text(c.text, sixteen), c.v6) << c.text;
+    if (c.v4) {
+      EXPECT_EQ(four[3], c.last) << c.text;
+    }
+    if (c.v6) {
+      EXPECT_EQ(sixteen[15], c.last) << c.text;
+    }
+  }
+}
+
+TEST(RdapTimestamp, Table) {
+  EXPECT_EQ(ParseRdapTimestamp("1970-01-01T00:00:00Z"), 0);
+  EXPECT_EQ(ParseRdapTimestamp("2019-06-07T19:00:02Z"), 1559934002);
+  EXPECT_EQ(ParseRdapTimestamp("2000-03-01T00:00:00Z"), 951868800);  // after a leap day
+  for (const char* bad : {"", "2019-06-07", "2019-13-07T19:00:02Z", "yesterday at noon!!"})
+    EXPECT_EQ(ParseRdapTimestamp(bad), -1) << bad;
+}
+
+// The built-in copies of data/rdap/, and the URL each query goes to.
+TEST(RdapQueryUrl, BuiltInBootstrap) {
+  SetRdapCacheFolder((std::filesystem::temp_directory_path() / "merrowgate-no-cache").string());
+  ResetRdapBootstrap();
+  struct Case {
+    const char* object;
+    const char* url;
+  } cases[] = {
+      {"google.com", "https://rdap.verisign.com/com/v1/domain/google.com"},
+      {"Example.INFO.", "https://rdap.identitydigital.services/rdap/domain/example.info"},
+      {"www.example.co.uk", "https://rdap.nominet.uk/uk/domain/www.example.co.uk"},
+      {"86.54.11.1", "https://rdap.db.ripe.net/ip/86.54.11.1"},
+      {"192.198.0.0/22", "https://rdap.arin.net/registry/ip/192.198.0.0/22"},
+      {"2600::1", "https://rdap.arin.net/registry/ip/2600::1"},
+      {"2a00:1450::1", "https://rdap.db.ripe.net/ip/2a00:1450::1"},
+      {"AS16509", "https://rdap.arin.net/registry/autnum/16509"},
+      {"as36864", "https://rdap.afrinic.net/rdap/autnum/36864"},
+      {"10.0.0.1", ""},          // no registry holds it
+      {"1.2.3.4/33", ""},        // no such prefix
+      {"x.nosuchtld", ""},       //
+      {"a/b.com", ""},           // never a path of our making
+      {"evil.com?x=1#", ""},     //
+      {"AS4294967296", ""},      // past 32 bits: neither a number nor a name
+  };
+  for (const Case& c : cases) EXPECT_EQ(RdapQueryUrl(c.object), c.url) << c.object;
+  ResetRdapBootstrap();
+}
+
+TEST(RdapBootstrap, LongestMatchAndHttpsFirst) {
+  RdapServiceTable dns, v4, asn;
+  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["uk"],["https://uk/"]],[["co.uk"],["http://plain/","https://co/"]]]})",
+                                 RdapRegistry::Dns, dns));
+  EXPECT_EQ(FindDomainService(dns, "a.b.CO.UK"), "https://co/");
+  EXPECT_EQ(FindDomainService(dns, "a.org.uk"), "https://uk/");
+  EXPECT_EQ(FindDomainService(dns, "uk.com"), "");
+  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["10.0.0.0/8"],["https://broad"]],[["10.1.0.0/16"],["https://narrow/"]]]})",
+                                 RdapRegistry::Ipv4, v4));
+  const std::uint8_t inNarrow[4] = {10, 1, 2, 3}, inBroad[4] = {10, 2, 0, 0};
+  EXPECT_EQ(FindAddressService(v4, inNarrow, 32), "https://narrow/");
+  EXPECT_EQ(FindAddressService(v4, inBroad, 32), "https://broad/");  // a base URL ends in "/"
+  EXPECT_EQ(FindAddressService(v4, inNarrow, 12), "https://broad/");  // a /12 is not inside the /16
+  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["1-10","64512"],["https://a/"]]]})", RdapRegistry::Asn, asn));
+  EXPECT_EQ(FindAsnService(asn, 10), "https://a/");
+  EXPECT_EQ(FindAsnService(asn, 64512), "https://a/");
+  EXPECT_EQ(FindAsnService(asn, 11), "");
+
+  RdapServiceTable t;
+  for (const char* bad : {"", "[]", "{}", R"({"services":{}})", R"({"services":[[["com"],[]]]})",
+                          R"({"services":[[["com"],["ftp://x/"]]]})", R"({"services":[["com","https://x/"]]})"})
+    EXPECT_FALSE(ParseRdapBootstrap(bad, RdapRegistry::Dns, t)) << bad;
+  EXPECT_FALSE(ParseRdapBootstrap(R"({"services":[[["1.2.3.0/40","x"],["https://x/"]]]})", RdapRegistry::Ipv4, t));
+}
+
+// A cached copy beside the settings file is used when it is newer than the
+// built-in one; an older or broken one is not.
+TEST(RdapBootstrap, CachedCopy) {
+  const auto folder = std::filesystem::temp_directory_path() / "merrowgate-rdap-cache";
+  std::filesystem::create_directories(folder);
+  SetRdapCacheFolder(folder.string());
+  EXPECT_EQ(RdapCachePath(RdapRegistry::Dns), (folder / "merrowgate-rdap-dns.json").string());
+  struct Case {
+    RdapRegistry registry;
+    std::string text;
+    const char* query;
+    const char* url;
+  } cases[] = {
+      {RdapRegistry::Dns, R"({"publication":"2099-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", "a.com",
+       "https://new/domain/a.com"},
+      {RdapRegistry::Ipv4, R"({"publication":"2001-01-01T00:00:00Z","services":[[["86.0.0.0/8"],["https://old/"]]]})",
+       "86.1.1.1", "https://rdap.db.ripe.net/ip/86.1.1.1"},  // older than the built-in copy
+      {RdapRegistry::Dns, R"({"publication":"2099-01-01T00:00:00Z",)", "a.com",
+       "https://rdap.verisign.com/com/v1/domain/a.com"},  // cut short
+  };
+  for (const Case& c : cases) {
+    WriteFile(RdapCachePath(c.registry), c.text);
+    ResetRdapBootstrap();
+    EXPECT_EQ(RdapQueryUrl(c.query), c.url) << c.text;
+    std::filesystem::remove(RdapCachePath(c.registry));
+  }
+  std::filesystem::remove_all(folder);
+  ResetRdapBootstrap();
+  SetRdapCacheFolder({});
+}
+
+std::string Recorded(const char* name) {
+  return ReadFile(std::string(MERROWGATE_SOURCE_DIR) + "/tests/data/rdap/" + name);
+}
+
+// Every recorded answer shows its name, status, dates, entities and notices.
+TEST(RdapRender, RecordedAnswers) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"com-registry.json",
+       {"Domain:\t\tGOOGLE.COM\n", "Status:\t\tclient delete prohibited\n", "Registered:\t1997-09-15 04:00:00 UTC\n",
+        "Registrar:\t292\n", "\t\tmailto:abusecomplaints@markmonitor.com\n", "Notice:\t\tTerms of Use\n"}},
+      {"com-registrar.json",
+       {"Domain:\t\texample.com\n", "Last changed:\t2020-05-28 01:35:00 UTC\n", "Registrant:\tXXXX\n",
+        "\tName:\t\t(empty)\n", "Redacted:\tRegistrant Name (emptyValue: Server policy)\n",
+        "Redacted:\tTechnical Fax (Client request)\n"}},
+      {"info-domain.json",
+       {"Domain:\t\texample.info\n", "Expires:\t2026-07-31 23:57:50 UTC\n", "\t\tDS key tag 370, algorithm 13, digest type 2\n",
+        "\tName:\t\tREDACTED FOR PRIVACY\n", "Redacted:\tRegistrant Email (removal: Server policy)\n"}},
+      {"network-arin.json",
+       {"Network:\t192.198.0.0 - 192.198.3.255 (RADIOLINK-ARIN-1)\n", "Type:\t\tDIRECT ALLOCATION\n",
+        "Status:\t\tactive\n", "Registered:\t2013-01-31 18:11:17 -05:00\n", "\tAddress:\t8162 SW 81st St\n",
+        "\t\tTelephone:\t+1-507-417-4176\n", "\tRemark:\t\tRegistration Comments\n", "Notice:\t\tCopyright Notice\n"}},
+      {"network-ripe.json",
+       {"Network:\t86.54.11.0 - 86.54.11.255 (CZ-WHALEBONEDNS-20050512)\n", "Last changed:\t2025-06-10 22:44:59 UTC\n",
+        "Administrative, technical:\tTS40827-RIPE\n", "Notice:\t\tFiltered\n"}},
+      {"autnum-arin.json",
+       {"AS number:\tAS16509 (AMAZON-02)\n", "Handle:\t\tAS16509\n", "Registered:\t2000-05-04 00:00:00 -04:00\n",
+        "Registrant:\tAMAZON-4\n", "\tAbuse:\t\tAEA8-ARIN\n", "Notice:\t\tTerms of Service\n"}},
+  };
+  for (const Case& c : cases) {
+    RecordingSink sink;
+    SinkScope scope(&sink);
+    ShowRdapAnswer(200, "rdap.test", Recorded(c.file));
+    const std::string text = sink.Text();
+    for (const std::string& line : c.lines) EXPECT_NE(text.find(line), std::string::npos) << c.file << ": " << line;
+    EXPECT_EQ(sink.TextOf(Error), "") << c.file;
+    for (const auto& piece : sink.Pieces())  // e-mail addresses are links, and only they
+      EXPECT_EQ(piece.Kind == MailLink, piece.Text.rfind("mailto:", 0) == 0) << c.file << ": " << piece.Text;
+  }
+}
+
+TEST(RdapRender, ErrorsAndLinks) {
+  struct Case {
+    long status;
+    std::string body;
+    const char* error;
+  } cases[] = {
+      {501, Recorded("error-ripe.json"), "RDAP error 501 from rdap.test: 501 Not Implemented\nNameserver not supported\n"},
+      {200, R"({"errorCode":404,"title":"Not Found"})", "RDAP error 404 from rdap.test: Not Found\n"},
+      {503, "<html>", "RDAP error 503 from rdap.test\n"},
+      {200, "<html>", "RDAP answer from rdap.test (status 200) is not JSON\n"},
+      {200, "[1,2]", "RDAP answer from rdap.test (status 200) is not an RDAP object\n"},
+      {200, std::string(100, '[') + std::string(100, ']'), "RDAP answer from rdap.test is nested too deeply: refused\n"},
+      {200, R"({"objectClassName":"domain","ldhName":"\u001b]2;x\u0007","notices":[{"title":"a\r\nb"}]})", ""},
+  };
+  for (const Case& c : cases) {
+    RecordingSink sink;
+    SinkScope scope(&sink);
+    EXPECT_EQ(ShowRdapAnswer(c.status, "rdap.test", c.body), "");
+    EXPECT_EQ(sink.TextOf(Error), c.error) << c.body.substr(0, 40);
+    EXPECT_EQ(sink.Text().find('\x1b'), std::string::npos);
+    EXPECT_EQ(sink.Text().find("a\r"), std::string::npos);
+  }
+  RecordingSink sink;
+  SinkScope scope(&sink);
+  EXPECT_EQ(ShowRdapAnswer(200, "rdap.verisign.com", Recorded("com-registry.json")),
+            "https://rdap.markmonitor.com/rdap/domain/GOOGLE.COM");
+  EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"http://x/"},)"
+                                                  R"({"rel":"related","type":"text/html","href":"https://y/"}]})")),
+            "");
+}
+
+}  // namespace
