@@ -94,7 +94,8 @@ int RunLookup(const LookupOptions& options) {
     if (sent) ++exchanges;
     return sent;
   };
-  // RDAP steps: when asked to prefer RDAP, and instead of a whois server that
+  // RDAP steps: when asked to prefer RDAP, for a top-level domain whose
+  // registry runs no port-43 server, and instead of a whois server that
   // cannot be reached. A registry's RDAP answer names the registrar's record,
   // which the referral step then asks.
   std::string rdapReferral;
@@ -112,7 +113,8 @@ int RunLookup(const LookupOptions& options) {
       case DomainRegistryStep: {
         bool answered = false;
         if (target.Host[0]) {
-          if (Settings.PreferRDAP) {
+          const TldKind kind = FindTldKind(target.Domain, nullptr);
+          if (Settings.PreferRDAP || kind == TldKind::None || kind == TldKind::Web) {
             target.Host[0] = '\0';  // no whois referral from this step
             answered = rdap(target.Domain, &rdapReferral);
           } else {

@@ -13,15 +13,15 @@
 #include <sstream>
 
 #include "engine/rdap_json.h"
+#include "platform/text.h"
 #include "settings/settings.h"
 
 using nlohmann::json;
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+std::string LowerText(std::string text) {
+  for (char& c : text) c = Lower(c);
   return text;
 }
 
@@ -201,7 +201,7 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
     if (url.empty()) continue;
     for (const json& k : service[0]) {
       if (!k.is_string()) continue;
-      std::string key = Lower(k.get<std::string>());
+      std::string key = LowerText(k.get<std::string>());
       switch (registry) {
         case RdapRegistry::Dns:
           while (!key.empty() && key.back() == '.') key.pop_back();
@@ -232,7 +232,7 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
 }
 
 std::string FindDomainService(const RdapServiceTable& table, const std::string& name) {
-  std::string key = Lower(name);
+  std::string key = LowerText(name);
   while (!key.empty() && key.back() == '.') key.pop_back();
   // Longest match: the whole name first, then without its first label, ...
   for (size_t start = 0; start < key.size();) {
@@ -265,8 +265,7 @@ std::string RdapQueryUrl(const std::string& object) {
   if (object.empty() || object.size() > 255) return {};
   // "AS15169" or "as15169"
   std::uint32_t asn;
-  if (object.size() > 2 && (object[0] == 'A' || object[0] == 'a') && (object[1] == 'S' || object[1] == 's') &&
-      ParseUint32(object.substr(2), asn)) {
+  if (StartsWithIgnoringCase(object, "AS") && ParseUint32(object.substr(2), asn)) {
     const std::string base = FindAsnService(RdapTable(RdapRegistry::Asn), asn);
     return base.empty() ? base : base + "autnum/" + std::to_string(asn);
   }
@@ -287,7 +286,7 @@ std::string RdapQueryUrl(const std::string& object) {
     return base.empty() ? base : base + "ip/" + object;
   }
   if (hasLength) return {};
-  std::string name = Lower(object);
+  std::string name = LowerText(object);
   while (!name.empty() && name.back() == '.') name.pop_back();
   // Only host-name characters reach a URL path.
   for (const char c : name)

@@ -113,6 +113,14 @@ check "RIPE network shown" all $'Network:\t86.54.11.0 - 86.54.11.255 (CZ-WHALEBO
   $'Abuse:\t\tAR62896-RIPE' $'\t\tmailto:abuse@whalebone.io' $'Redacted:\tPersonal e-mail information (removal: Personal data)' \
   $'Notice:\t\tSource'
 
+# IPv6 addresses and AS numbers go to the registry the bootstrap names.
+run 2a00:1450::1
+check "IPv6 address from the RIPE NCC's RDAP" bash -c "grep -qxF 'rdap.db.ripe.net /ip/2a00:1450::1' '$work/rdap.log' && grep -qF 'Querying https://rdap.db.ripe.net/ip/2a00:1450::1...' '$work/out.lf' && [ $rc = 0 ]"
+run AS16509
+check "AS number from ARIN's RDAP" bash -c "grep -qxF 'rdap.arin.net /registry/autnum/16509' '$work/rdap.log' && [ $rc = 0 ]"
+check "AS number shown" all $'AS number:\tAS16509 (AMAZON-02)' $'Registrant:\tAMAZON-4' $'\t\tE-mail:\t\tmailto:abuse@amazonaws.com' \
+  $'Registered:\t2000-05-04 00:00:00 -04:00' $'Notice:\t\tCopyright Notice'
+
 for case in "missing.com|RDAP error 404 from rdap.verisign.com: Not Found" \
             "html.com|RDAP answer from rdap.verisign.com (status 200) is not JSON" \
             "deep.com|RDAP answer from rdap.verisign.com is nested too deeply: refused" \
