@@ -1,14 +1,17 @@
-// RDAP over WinHTTP (Windows), a system DLL. Calls are synchronous; a
-// watcher thread looks at CancelFlag and QuitFlag every tenth of a second
-// and at the 30-second deadline, and ends a request in progress by closing
-// its handle, which makes the blocked call return. Certificates are checked
-// against the system's store. WinHTTP can use an HTTP proxy only: a SOCKS
-// proxy is reported, never silently bypassed.
+// RDAP over WinHTTP (Windows), a system DLL. Its calls are synchronous and
+// closing a handle does not reliably end a call blocked on a silent server,
+// so each request runs on a thread of its own while the lookup worker waits
+// in tenths of a second, watching CancelFlag, QuitFlag and the 30-second
+// deadline. A request given up on is left to finish on its thread (bounded by
+// WinHTTP's own timeouts); it owns everything it touches. Certificates are
+// checked against the system's store. WinHTTP can use an HTTP proxy only: a
+// SOCKS proxy is reported, never silently bypassed.
 #include <windows.h>
 #include <winhttp.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -30,66 +33,6 @@ std::string Narrow(const wchar_t* text) {
   return narrow;
 }
 
-// Ends the request from the watcher thread, or lets the caller close it.
-class Watch {
- public:
-  explicit Watch(HINTERNET request) : request_(request), thread_([this] { Run(); }) {}
-  ~Watch() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  bool Cancelled() const { return cancelled_; }
-  bool TimedOut() const { return timedOut_; }
-
- private:
-  void Run() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(RdapTimeoutSeconds);
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!done_) {
-      wake_.wait_for(lock, std::chrono::milliseconds(100));
-      if (done_) break;
-      const bool cancel = CancelFlag == 1 || QuitFlag == 1;
-      const bool late = std::chrono::steady_clock::now() >= deadline;
-      if (cancel || late) {
-        cancelled_ = cancel;
-        timedOut_ = !cancel;
-        WinHttpCloseHandle(request_);  // the blocked call returns with an error
-        request_ = nullptr;
-        break;
-      }
-    }
-  }
-
- public:
-  // The handle if the watcher has not closed it.
-  HINTERNET Request() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return request_;
-  }
-  // Stops the watcher and hands the handle back for closing (or null).
-  HINTERNET Finish() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
-    wake_.notify_all();
-    HINTERNET h = request_;
-    request_ = nullptr;
-    return h;
-  }
-
- private:
-  HINTERNET request_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool done_ = false;
-  bool cancelled_ = false;
-  bool timedOut_ = false;
-  std::thread thread_;
-};
-
 std::string FailureText(DWORD code, const std::string& host) {
   switch (code) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "Can not resolve host '" + host + "'\n";
@@ -106,18 +49,18 @@ std::string FailureText(DWORD code, const std::string& host) {
   }
 }
 
-}  // namespace
 
-void FetchRdap(const std::string& url, RdapFetch& result) {
-  result = RdapFetch{};
-  result.Server = UrlHost(url);
-  const bool viaProxy = Settings.Enabled != 0;
-  if (viaProxy && Settings.Type != HTTP) {
-    result.Error = Settings.Type == Socks4 || Settings.Type == Socks5
-                       ? "RDAP cannot go through a SOCKS proxy in the Windows program: use an HTTP proxy or none\n"
-                       : "Proxy Type not supported yet!\n";
-    return;
-  }
+// The proxy settings, copied for the request's thread.
+struct ProxyChoice {
+  bool Use = false;
+  std::string Server;
+  int Port = 0;
+  bool UseAuth = false;
+  std::string Login, Pass;
+};
+
+void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result) {
+  const bool viaProxy = proxy.Use;
 
   std::wstring wideUrl = Wide(url);
   URL_COMPONENTS parts = {};
@@ -132,11 +75,7 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
   std::wstring proxyName;
-  if (viaProxy) {
-    char server[ProxyTextCapacity];
-    CopyText(server, sizeof server, Settings.Server);
-    proxyName = Wide(std::string(server) + ":" + std::to_string(Settings.Port & 0xFFFF));
-  }
+  if (viaProxy) proxyName = Wide(proxy.Server + ":" + std::to_string(proxy.Port & 0xFFFF));
   HINTERNET session = WinHttpOpen(L"merrowgate/0.9.3.0",
                                   viaProxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
                                   viaProxy ? proxyName.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
@@ -160,11 +99,8 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   }
   DWORD redirects = static_cast<DWORD>(RdapRedirectLimit);
   WinHttpSetOption(request, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects, sizeof redirects);
-  if (viaProxy && Settings.UseAuth) {
-    char login[ProxyTextCapacity], pass[ProxyTextCapacity];
-    CopyText(login, sizeof login, Settings.Login);
-    CopyText(pass, sizeof pass, Settings.Pass);
-    const std::wstring wideLogin = Wide(login), widePass = Wide(pass);
+  if (viaProxy && proxy.UseAuth) {
+    const std::wstring wideLogin = Wide(proxy.Login), widePass = Wide(proxy.Pass);
     WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(wideLogin.c_str()),
                      static_cast<DWORD>(wideLogin.size()));
     WinHttpSetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(widePass.c_str()),
@@ -172,47 +108,97 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   }
 
   DWORD failure = 0;
-  {
-    Watch watch(request);
-    const wchar_t headers[] = L"Accept: application/rdap+json, application/json";
-    bool ok = WinHttpSendRequest(request, headers, static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-              WinHttpReceiveResponse(request, nullptr);
-    if (ok) {
-      DWORD status = 0, size = sizeof status;
-      WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                          &status, &size, WINHTTP_NO_HEADER_INDEX);
-      wchar_t finalUrl[2048];
-      DWORD urlSize = sizeof finalUrl;
-      if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, finalUrl, &urlSize)) result.Server = UrlHost(Narrow(finalUrl));
-      char buffer[16384];
-      for (;;) {
-        DWORD got = 0;
-        if (!WinHttpReadData(request, buffer, sizeof buffer, &got)) {
-          ok = false;
-          break;
-        }
-        if (got == 0) break;
-        if (result.Body.size() + got > RdapAnswerLimit) {
-          result.TooLarge = true;
-          break;
-        }
-        result.Body.append(buffer, got);
+  const wchar_t headers[] = L"Accept: application/rdap+json, application/json";
+  bool ok = WinHttpSendRequest(request, headers, static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+            WinHttpReceiveResponse(request, nullptr);
+  if (ok) {
+    DWORD status = 0, size = sizeof status;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                        &status, &size, WINHTTP_NO_HEADER_INDEX);
+    wchar_t finalUrl[2048];
+    DWORD urlSize = sizeof finalUrl;
+    if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, finalUrl, &urlSize)) result.Server = UrlHost(Narrow(finalUrl));
+    char buffer[16384];
+    for (;;) {
+      DWORD got = 0;
+      if (!WinHttpReadData(request, buffer, sizeof buffer, &got)) {
+        ok = false;
+        break;
       }
-      if (ok) result.Status = static_cast<long>(status);
+      if (got == 0) break;
+      if (result.Body.size() + got > RdapAnswerLimit) {
+        result.TooLarge = true;
+        result.Body.clear();
+        break;
+      }
+      result.Body.append(buffer, got);
     }
-    if (!ok) failure = GetLastError();
-    HINTERNET still = watch.Finish();
-    if (still) WinHttpCloseHandle(still);
-    if (watch.Cancelled()) result.Cancelled = true;
-    else if (watch.TimedOut()) failure = ERROR_WINHTTP_TIMEOUT;
+    if (ok && !result.TooLarge) result.Status = static_cast<long>(status);
   }
+  if (!ok) failure = GetLastError();
+  WinHttpCloseHandle(request);
   WinHttpCloseHandle(connection);
   WinHttpCloseHandle(session);
+  if (result.Status == 0 && !result.TooLarge) result.Error = FailureText(failure ? failure : ERROR_WINHTTP_TIMEOUT, result.Server);
+}
 
-  if (result.Cancelled || result.TooLarge) {
-    result.Status = 0;
-    result.Body.clear();
-  } else if (result.Status == 0) {
-    result.Error = FailureText(failure ? failure : ERROR_WINHTTP_TIMEOUT, result.Server);
+// What the request's thread and the waiting worker share.
+struct Job {
+  std::mutex Mutex;
+  std::condition_variable Done;
+  bool Finished = false;
+  RdapFetch Result;
+};
+
+}  // namespace
+
+void FetchRdap(const std::string& url, RdapFetch& result) {
+  result = RdapFetch{};
+  result.Server = UrlHost(url);
+  ProxyChoice proxy;
+  if (Settings.Enabled) {
+    if (Settings.Type != HTTP) {
+      result.Error = Settings.Type == Socks4 || Settings.Type == Socks5
+                         ? "RDAP cannot go through a SOCKS proxy in the Windows program: use an HTTP proxy or none\n"
+                         : "Proxy Type not supported yet!\n";
+      return;
+    }
+    char text[ProxyTextCapacity];
+    proxy.Use = true;
+    CopyText(text, sizeof text, Settings.Server);
+    proxy.Server = text;
+    proxy.Port = Settings.Port;
+    proxy.UseAuth = Settings.UseAuth != 0;
+    CopyText(text, sizeof text, Settings.Login);
+    proxy.Login = text;
+    CopyText(text, sizeof text, Settings.Pass);
+    proxy.Pass = text;
   }
+
+  auto job = std::make_shared<Job>();
+  job->Result.Server = result.Server;
+  std::thread([job, url, proxy] {
+    RdapFetch fetched = job->Result;
+    Perform(url, proxy, fetched);
+    std::lock_guard<std::mutex> lock(job->Mutex);
+    job->Result = std::move(fetched);
+    job->Finished = true;
+    job->Done.notify_all();
+  }).detach();
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(RdapTimeoutSeconds);
+  std::unique_lock<std::mutex> lock(job->Mutex);
+  while (!job->Finished) {
+    job->Done.wait_for(lock, std::chrono::milliseconds(100));
+    if (job->Finished) break;
+    if (CancelFlag == 1 || QuitFlag == 1) {
+      result.Cancelled = true;
+      return;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      result.Error = FailureText(ERROR_WINHTTP_TIMEOUT, result.Server);
+      return;
+    }
+  }
+  result = std::move(job->Result);
 }

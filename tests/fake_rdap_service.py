@@ -23,7 +23,9 @@ def fresh_bootstrap(name):
         "dns": [[["com"], ["https://rdap.verisign.com/com/v1/"]],
                 [["info"], ["https://rdap.identitydigital.services/rdap/"]],
                 [["org"], ["https://rdap.publicinterestregistry.org/rdap/"]],
-                [["refreshed"], ["https://rdap.verisign.com/refreshed/"]]],
+                [["refreshed"], ["https://rdap.verisign.com/refreshed/"]],
+                # a host that the service's certificate does not name
+                [["badcert"], ["https://rdap.badcert.test/"]]],
         # 86/8 is the RIPE NCC's; it is sent to ARIN here so that ARIN's
         # redirect to the registry that holds it is exercised.
         "ipv4": [[["86.0.0.0/8", "192.0.0.0/8"], ["https://rdap.arin.net/registry/"]]],
