@@ -94,12 +94,13 @@ int RunLookup(const LookupOptions& options) {
     if (sent) ++exchanges;
     return sent;
   };
-  // RDAP steps: when asked to prefer RDAP, for a top-level domain whose
-  // registry runs no port-43 server, and instead of a whois server that
-  // cannot be reached. A registry's RDAP answer names the registrar's record,
+  // RDAP steps: first when asked to prefer RDAP or for a top-level domain
+  // whose registry runs no port-43 server (whois where the bootstrap knows no
+  // RDAP service), and instead of a whois server that cannot be reached. A registry's RDAP answer names the registrar's record,
   // which the referral step then asks.
   std::string rdapReferral;
   auto rdap = [&](const std::string& object, std::string* related) {
+    asked = true;
     const bool answered = RunRdapQuery(object, related);
     if (answered) ++exchanges;
     return answered;
@@ -114,7 +115,8 @@ int RunLookup(const LookupOptions& options) {
         bool answered = false;
         if (target.Host[0]) {
           const TldKind kind = FindTldKind(target.Domain, nullptr);
-          if (Settings.PreferRDAP || kind == TldKind::None || kind == TldKind::Web) {
+          const bool rdapFirst = Settings.PreferRDAP || kind == TldKind::None || kind == TldKind::Web;
+          if (rdapFirst && RdapServiceKnown(target.Domain)) {
             target.Host[0] = '\0';  // no whois referral from this step
             answered = rdap(target.Domain, &rdapReferral);
           } else {
@@ -141,7 +143,7 @@ int RunLookup(const LookupOptions& options) {
       case AddressRegistryStep: {
         bool answered = false;
         if (target.IP[0]) {
-          if (Settings.PreferRDAP) {
+          if (Settings.PreferRDAP && RdapServiceKnown(target.IP)) {
             target.Host[0] = '\0';  // the registry the bootstrap names answers itself
             answered = rdap(target.IP, nullptr);
           } else {

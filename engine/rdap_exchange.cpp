@@ -46,6 +46,11 @@ bool RunRdapExchange(const std::string& url, std::string* related) {
   return true;
 }
 
+bool RdapServiceKnown(const std::string& object) {
+  RefreshRdapBootstrapWhenOld();
+  return !RdapQueryUrl(object).empty();
+}
+
 bool RunRdapQuery(const std::string& object, std::string* related) {
   if (related) related->clear();
   AppendFormatted(Info, "\nSending request for domain: %s...\n", object.c_str());

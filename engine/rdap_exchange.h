@@ -12,6 +12,10 @@ extern std::atomic<int> RdapShowJson;
 // registrar's RDAP record that a registry answer links to, or empty.
 bool RunRdapExchange(const std::string& url, std::string* related);
 
+// True when the bootstrap (refreshed first if old) names an RDAP service for
+// `object`.
+bool RdapServiceKnown(const std::string& object);
+
 // Asks the RDAP service that the bootstrap names for `object` (a domain, an
 // address or prefix, or "AS" and a number). False with an Error line when no
 // service is known.
