@@ -330,7 +330,11 @@ std::string RdapCachePath(RdapRegistry registry) {
     folder.erase(slash == std::string::npos ? 0 : slash + 1);
     if (folder.empty()) return {};
   } else if (folder.back() != '/' && folder.back() != '\\') {
+#ifdef _WIN32
+    folder += '\\';
+#else
     folder += '/';
+#endif
   }
   return folder + "merrowgate-rdap-" + RdapRegistryName(registry) + ".json";
 }
