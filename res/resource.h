@@ -22,6 +22,7 @@
 #define IDM_PROXY 304
 #define IDM_ABUSEINFO 305
 #define IDM_FONT 306
+#define IDM_PREFERRDAP 307
 #define IDM_ABOUT 601
 
 // Main window children

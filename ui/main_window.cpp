@@ -111,6 +111,7 @@ void OnCommand(HWND window, WPARAM wParam) {
     case IDM_RESOLVEDOMAINS: ToggleOption(Settings.ResolveDomain, IDM_RESOLVEDOMAINS); break;
     case IDM_REVERSEIP: ToggleOption(Settings.ReverseIP, IDM_REVERSEIP); break;
     case IDM_ABUSEINFO: ToggleOption(Settings.GetAbuseInfo, IDM_ABUSEINFO); break;
+    case IDM_PREFERRDAP: ToggleOption(Settings.PreferRDAP, IDM_PREFERRDAP); break;
     case IDM_PROXY:
       if (!ShowProxyPreferences(window)) ShowMessage(nullptr, Messages::ProxyDialogFailed);
       break;

@@ -19,6 +19,7 @@ void LoadSettings() {
   if (Settings.ResolveDomain) CheckMenuItem(menu, IDM_RESOLVEDOMAINS, MF_BYCOMMAND | MF_CHECKED);
   if (Settings.ReverseIP) CheckMenuItem(menu, IDM_REVERSEIP, MF_BYCOMMAND | MF_CHECKED);
   if (Settings.GetAbuseInfo) CheckMenuItem(menu, IDM_ABUSEINFO, MF_BYCOMMAND | MF_CHECKED);
+  if (Settings.PreferRDAP) CheckMenuItem(menu, IDM_PREFERRDAP, MF_BYCOMMAND | MF_CHECKED);
   LoadRecentQueries();
   if (!SendMessageA(Ui.Pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&Settings.OutputFormat)))
     ShowMessage(Ui.Main, Messages::FormatRefused);

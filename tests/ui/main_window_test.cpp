@@ -149,7 +149,8 @@ TEST(MainWindow, MenuHasItsItemsStatesAndDefaultCheckMarks) {
       {204, "&Copy\tCtrl+C", true, false},       {207, "&Select All\tCtrl+A", false, false},
       {306, "&Font...", false, false},           {301, "Resolve &Domains", false, true},
       {303, "&IP Reverse Lookup", false, true},  {304, "&Proxy", false, false},
-      {305, "Get &Abuse Info", false, false},    {601, "&About...", false, false},
+      {305, "Get &Abuse Info", false, false},    {307, "Prefer &RDAP", false, false},
+      {601, "&About...", false, false},
       {106, "&Look Up Again\tF5", false, false},  {208, "&Find...\tCtrl+F", false, false},
       {209, "Find &Next\tF3", false, false},      {210, "&Go to Query Box\tCtrl+L", false, false},
   };
@@ -174,7 +175,8 @@ TEST(MainWindow, OptionTogglesFlipTheFlagAndItsCheckMark) {
   const struct {
     UINT Id;
     std::atomic<int>* Flag;
-  } rows[] = {{301, &Settings.ResolveDomain}, {303, &Settings.ReverseIP}, {305, &Settings.GetAbuseInfo}};
+  } rows[] = {{301, &Settings.ResolveDomain}, {303, &Settings.ReverseIP}, {305, &Settings.GetAbuseInfo},
+              {307, &Settings.PreferRDAP}};
   for (const auto& row : rows) {
     for (int round = 0; round < 2; ++round) {
       const int before = *row.Flag;
@@ -293,13 +295,14 @@ TEST(MainWindow, GoButtonReachesTheMainWindowThroughTheToolbar) {
 
 TEST(MainWindow, StartUpAppliesTheStoredOptionsAndFont) {
   DestroyWindow(Ui.Main);
-  WriteSettingsFile("[Config]\r\nResolveDomain=0\r\nReverseIP=7\r\nGetAbuseInfo=1\r\nFontSize=240\r\n"
+  WriteSettingsFile("[Config]\r\nResolveDomain=0\r\nReverseIP=7\r\nGetAbuseInfo=1\r\nPreferRDAP=1\r\nFontSize=240\r\n"
                     "Font=Courier New\r\ndwEffects=1\r\n[Recent]\r\nREC0=b.example\r\nREC1=a.example\r\n");
   RecreateMainWindows();
   HMENU menu = GetMenu(Ui.Main);
   EXPECT_FALSE(GetMenuState(menu, IDM_RESOLVEDOMAINS, MF_BYCOMMAND) & MF_CHECKED);
   EXPECT_TRUE(GetMenuState(menu, IDM_REVERSEIP, MF_BYCOMMAND) & MF_CHECKED);
   EXPECT_TRUE(GetMenuState(menu, IDM_ABUSEINFO, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_TRUE(GetMenuState(menu, IDM_PREFERRDAP, MF_BYCOMMAND) & MF_CHECKED);
   EXPECT_EQ(Settings.ReverseIP, 7);
   CHARFORMATA format{};
   format.cbSize = sizeof format;
