@@ -234,6 +234,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_APPEND:
       AppendToPane(Ui.Pane, static_cast<int>(wParam), reinterpret_cast<const char*>(lParam));
       return 0;
+    case WM_APP_CLEAR:
+      Ui.Pane = ClearPane(Ui.Pane);
+      EnableMenuItem(GetMenu(window), IDM_COPY, MF_BYCOMMAND | MF_GRAYED);  // nothing left to copy
+      return 0;
     case WM_APP_ENABLE_SAVEAS:
       OnEnableSaveAs();
       return 0;

@@ -71,6 +71,25 @@ bool PaneAnsiText(HWND pane, std::string& text) {
   return true;
 }
 
+// While text streams in, the pane is drawn at most this often: drawing it
+// after every piece costs more than the piece itself (a whole repaint each
+// time under Wine). The timer belongs to the pane and has a procedure of its
+// own, so the control never sees it; a property of the pane marks a drawing
+// that is due.
+constexpr UINT PaneDrawIntervalMs = 50;
+constexpr UINT_PTR PaneDrawTimer = 0x4D47;
+constexpr char DrawDue[] = "merrowgate.DrawDue";
+// Clearing a pane that holds more characters than this gives it a fresh
+// control instead: emptying a rich edit control takes time that grows faster
+// than its text (minutes for a megabyte under Wine), making one milliseconds.
+constexpr int RenewPaneAbove = 4096;
+
+void CALLBACK DrawPane(HWND pane, UINT, UINT_PTR, DWORD) {
+  KillTimer(pane, PaneDrawTimer);
+  RemovePropA(pane, DrawDue);
+  RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+}
+
 }  // namespace
 
 COLORREF TextKindColour(int kind) {
@@ -95,8 +114,12 @@ void ConfigureOutputPane(HWND pane) {
 
 // Only the colour is set per piece; face, size and effects are the pane's
 // default format. The insertion point goes to the end first, dropping any
-// selection the user made, so the text never lands inside the reply.
+// selection the user made, so the text never lands inside the reply. The
+// control takes the piece without drawing (it is hidden from drawing only for
+// the call, so clicks and scrolling still reach it); the timer draws it.
 void AppendToPane(HWND pane, int kind, const char* text) {
+  const bool shown = IsWindowVisible(pane) != FALSE;
+  if (shown) SendMessageA(pane, WM_SETREDRAW, FALSE, 0);
   SendMessageA(pane, EM_SETSEL, static_cast<WPARAM>(-1), -1);
   CHARFORMATA format{};
   format.cbSize = sizeof format;
@@ -104,6 +127,48 @@ void AppendToPane(HWND pane, int kind, const char* text) {
   format.crTextColor = TextKindColour(kind);
   SendMessageA(pane, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
   SendMessageA(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+  if (!shown) return;
+  SendMessageA(pane, WM_SETREDRAW, TRUE, 0);
+  if (GetPropA(pane, DrawDue)) return;
+  if (SetTimer(pane, PaneDrawTimer, PaneDrawIntervalMs, DrawPane))
+    SetPropA(pane, DrawDue, reinterpret_cast<HANDLE>(1));
+  else
+    DrawPane(pane, WM_TIMER, PaneDrawTimer, 0);
+}
+
+HWND ClearPane(HWND pane) {
+  KillTimer(pane, PaneDrawTimer);  // the pane is drawn anew either way
+  RemovePropA(pane, DrawDue);
+  if (GetWindowTextLengthA(pane) <= RenewPaneAbove) {
+    SendMessageA(pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    return pane;
+  }
+  HWND parent = GetParent(pane);
+  char className[64] = "";
+  GetClassNameA(pane, className, sizeof className);
+  RECT place;
+  GetWindowRect(pane, &place);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+  HWND fresh = CreateWindowExA(static_cast<DWORD>(GetWindowLongA(pane, GWL_EXSTYLE)), className, "",
+                               static_cast<DWORD>(GetWindowLongA(pane, GWL_STYLE)), place.left, place.top,
+                               place.right - place.left, place.bottom - place.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(GetDlgCtrlID(pane))),
+                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(pane, GWLP_HINSTANCE)), nullptr);
+  if (!fresh) {  // no window to spare: the slow way
+    SendMessageA(pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    return pane;
+  }
+  ConfigureOutputPane(fresh);
+  CHARFORMATA format{};
+  format.cbSize = sizeof format;
+  SendMessageA(pane, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  SendMessageA(fresh, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  // In the old one's place in the tab order and the focus.
+  SetWindowPos(fresh, pane, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  const bool focused = GetFocus() == pane;
+  DestroyWindow(pane);
+  if (focused) SetFocus(fresh);
+  return fresh;
 }
 
 bool SaveOutputAs(HWND owner, HWND pane) {

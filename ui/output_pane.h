@@ -12,8 +12,12 @@ COLORREF TextKindColour(int kind);
 
 // Once, right after the pane is created.
 void ConfigureOutputPane(HWND pane);
-// On the UI thread: the text goes to the very end in the kind's colour.
+// On the UI thread: the text goes to the very end in the kind's colour. The
+// pane is drawn within 50 ms, once for all the pieces that came meanwhile.
 void AppendToPane(HWND pane, int kind, const char* text);
+// On the UI thread: empties the pane and returns the pane to use from now on
+// (a long text is dropped with the control: a new one takes its place).
+HWND ClearPane(HWND pane);
 
 // File, Save As: true when the file was written.
 bool SaveOutputAs(HWND owner, HWND pane);

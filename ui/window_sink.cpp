@@ -10,7 +10,7 @@ WindowSink TheWindowSink;
 // A message to a window that has been destroyed fails at once; the flag keeps
 // a finishing worker from even trying once the close has begun.
 void WindowSink::ClearOutput() {
-  if (WindowsAlive) SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  if (WindowsAlive) SendMessageA(Ui.Main, WM_APP_CLEAR, 0, 0);
 }
 
 void WindowSink::AppendOutput(TextKind kind, const char* text) {

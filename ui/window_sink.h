@@ -9,6 +9,7 @@
 // one unit on the UI thread.
 constexpr UINT WM_APP_APPEND = WM_APP + 1;         // wParam kind, lParam text
 constexpr UINT WM_APP_ENABLE_SAVEAS = WM_APP + 2;  // no parameters
+constexpr UINT WM_APP_CLEAR = WM_APP + 3;          // no parameters
 
 class WindowSink final : public OutputSink {
  public:

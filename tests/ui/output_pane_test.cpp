@@ -263,4 +263,67 @@ TEST(OutputPane, LinksTooLongForWinesShellAreNotHandedToIt) {
   EXPECT_FALSE(OpenLink(Ui.Main, "file:///C:/windows/notepad.exe"));
 }
 
+// Clearing a long reply is quick however long it was, and the pane that
+// follows shows colours, links and text as before.
+TEST(OutputPane, ClearAfterALongReplyIsQuickAndThePaneWorksAsBefore) {
+  // About 300 KB in reply-sized pieces, e-mail words and links among them.
+  std::string piece;
+  for (int i = 0; piece.size() < 4000; ++i)
+    piece += i % 8 ? "Name Server: NS" + std::to_string(i) + ".EXAMPLE.ORG\n" : "Registrant Email: owner@example.org\n";
+  ASSERT_TRUE(RunAsWorker([&] {
+    TheWindowSink.ClearOutput();
+    for (int i = 0; i < 75; ++i) TheWindowSink.AppendOutput(i % 2 ? MailLink : Plain, piece.c_str());
+  }, 120000));
+  RECT before;
+  GetWindowRect(Ui.Pane, &before);
+  SetFocus(Ui.Pane);
+
+  DWORD took = 0;
+  ASSERT_TRUE(RunAsWorker([&] {
+    const DWORD start = GetTickCount();
+    TheWindowSink.ClearOutput();
+    took = GetTickCount() - start;
+    TheWindowSink.AppendOutput(Info, "Querying whois.pir.org:43...\n");
+    TheWindowSink.AppendOutput(Error, "Error\n");
+    TheWindowSink.AppendOutput(Highlight, "Domain: example.org\n");
+    TheWindowSink.AppendOutput(Plain, "see http://www.example.org/ and ");
+    TheWindowSink.AppendOutput(MailLink, "mailto:owner@example.org\n");
+  }, 30000));
+  EXPECT_LT(took, 1000u);
+  Pump(200);  // the drawing timer's turn: everything appended has been drawn
+  EXPECT_FALSE(GetUpdateRect(Ui.Pane, nullptr, FALSE));
+
+  EXPECT_EQ(PaneText(), "Querying whois.pir.org:43...\r\nError\r\nDomain: example.org\r\n"
+                        "see http://www.example.org/ and mailto:owner@example.org\r\n");
+  const struct {
+    LONG First, Last;
+    COLORREF Colour;
+  } rows[] = {{0, 28, 0x007F00}, {29, 34, 0x0000FF}, {35, 54, 0xFF0000}, {55, 110, 0x000000}};
+  for (const auto& row : rows) EXPECT_EQ(FormatOf(row.First, row.Last).crTextColor, row.Colour) << row.First;
+
+  // The same place, options and font; the focus stayed in the pane.
+  RECT after;
+  GetWindowRect(Ui.Pane, &after);
+  EXPECT_TRUE(EqualRect(&before, &after));
+  EXPECT_EQ(GetParent(Ui.Pane), Ui.Main);
+  EXPECT_EQ(GetFocus(), Ui.Pane);
+  EXPECT_TRUE(IsWindowVisible(Ui.Pane));
+  EXPECT_TRUE(GetWindowLongA(Ui.Pane, GWL_STYLE) & ES_READONLY);
+  EXPECT_EQ(SendMessageA(Ui.Pane, EM_GETEVENTMASK, 0, 0),
+            ENM_KEYEVENTS | ENM_MOUSEEVENTS | ENM_SELCHANGE | ENM_LINK);
+  EXPECT_TRUE(SendMessageA(Ui.Pane, EM_GETAUTOURLDETECT, 0, 0));
+  CHARFORMATA font{};
+  font.cbSize = sizeof font;
+  SendMessageA(Ui.Pane, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&font));
+  EXPECT_STREQ(font.szFaceName, Settings.OutputFormat.Font);
+  // The link is found in the new pane as in the old one.
+  SendMessageA(Ui.Pane, EM_SETSEL, 60, 61);
+  CHARFORMAT2A link{};
+  link.cbSize = sizeof link;
+  link.dwMask = CFM_LINK;
+  SendMessageA(Ui.Pane, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&link));
+  EXPECT_TRUE(link.dwEffects & CFE_LINK);
+  SendMessageA(Ui.Pane, EM_SETSEL, 0, 0);
+}
+
 }  // namespace
