@@ -21,13 +21,6 @@ build_cli "$build"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# Replies of the five steps: the registry refers to the registrar, the address
-# registry to RIPE.
-printf '   Domain Name: EXAMPLE.COM\r\n   Registry Domain ID: 1_DOMAIN_COM-VRSN\r\n   Registrar WHOIS Server: whois.registrar.test\r\n   Registrar URL: http://www.registrar.test\r\n' >"$work/r2"
-printf 'NetRange:       127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n' >"$work/r3"
-printf 'abuse@example.com\n' >"$work/r4"
-printf 'inetnum:        127.0.0.0 - 127.0.0.255\nabuse-mailbox:  abuse@example.net\n' >"$work/r6"
-printf 'Domain Name: example.com\r\nRegistrant Email: owner@example.com\r\nAdmin Email: admin@example.com\r\n' >"$work/r7"
 printf '[Config]\nResolveDomain=1\nReverseIP=1\nGetAbuseInfo=1\n' >"$work/five.ini"
 printf '[Config]\nResolveDomain=0\nReverseIP=0\nGetAbuseInfo=0\n' >"$work/one.ini"
 line='Registrant Email: owner@example.com   Registrar URL: http://www.example.com/'
@@ -37,9 +30,7 @@ set -euo pipefail
 work=$1 cli=$2 runs=$3 mib=$4 line=$5
 . "$6/scripts/lib/fake-servers.sh"
 trap stop_fake_servers EXIT
-fake_whois_server 127.0.0.2 "cat $work/r2"
-registry=$fake_server_pid
-for a in 3 4 6 7; do fake_whois_server 127.0.0.$a "cat $work/r$a"; done
+fake_five_steps
 
 peak() { /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1; cat "$work/rss"; }
 
@@ -50,8 +41,8 @@ hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/fiv
 { echo "merrowgate-cli $(eval peak $five_cli)"; echo "whois $(peak sh -c "$five_whois")"; } >"$work/five.rss"
 
 # The same registry address now streams a long reply.
-kill $registry
-wait $registry 2>/dev/null || true
+kill $fake_registry_pid
+wait $fake_registry_pid 2>/dev/null || true
 fake_whois_server 127.0.0.2 "yes \"$line\" | head -c ${mib}M"
 stream_cli="$cli --settings $work/one.ini --color=never example.com"
 stream_whois="whois -h whois.verisign-grs.com example.com"

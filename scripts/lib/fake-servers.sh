@@ -4,6 +4,10 @@
 #                                       the query line (in $query) and answers
 #                                       with what the shell COMMAND writes
 #   fake_whois_reply ADDRESS TEXT       answers with TEXT (printf %b escapes)
+#   fake_five_steps                     the servers of a five-step lookup of
+#                                       example.com (registry, registrar,
+#                                       address registry, its referral, abuse
+#                                       contact); fake_registry_pid is the first
 #   wait_port ADDRESS PORT              waits until the port takes connections
 #   stop_fake_servers                   ends them all
 #   build_cli BUILD_DIR                 builds merrowgate-cli there (configured
@@ -50,6 +54,15 @@ fake_whois_reply() {
   local reply=$fake_servers_dir/reply${#fake_server_pids[@]}
   printf '%b' "$2" >"$reply"
   fake_whois_server "$1" "cat '$reply'"
+}
+
+fake_five_steps() {
+  fake_whois_reply 127.0.0.2 '   Domain Name: EXAMPLE.COM\r\n   Registry Domain ID: 1_DOMAIN_COM-VRSN\r\n   Registrar WHOIS Server: whois.registrar.test\r\n   Registrar URL: http://www.registrar.test\r\n' &&
+    fake_registry_pid=$fake_server_pid &&
+    fake_whois_reply 127.0.0.7 'Domain Name: example.com\r\nRegistrant Email: owner@example.com\r\nAdmin Email: admin@example.com\r\n' &&
+    fake_whois_reply 127.0.0.3 'NetRange:       127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n' &&
+    fake_whois_reply 127.0.0.6 'inetnum:        127.0.0.0 - 127.0.0.255\nabuse-mailbox:  abuse@example.net\n' &&
+    fake_whois_reply 127.0.0.4 'abuse@example.com\n'
 }
 
 stop_fake_servers() {
