@@ -105,6 +105,13 @@ int RunLookup(const LookupOptions& options) {
     if (answered) ++exchanges;
     return answered;
   };
+  // Only a whois server that could not be resolved or connected to directly
+  // is replaced by RDAP: through a proxy those failures concern the proxy,
+  // and RDAP would go through the same proxy.
+  auto unreachable = [] {
+    const ConnectOutcome outcome = LastConnectOutcome();
+    return !Settings.Enabled && (outcome == ConnectOutcome::ResolveFailed || outcome == ConnectOutcome::ConnectFailed);
+  };
   auto rdapRecord = [&](const std::string& url) {
     if (RunRdapExchange(url, nullptr)) ++exchanges;
   };
@@ -121,7 +128,7 @@ int RunLookup(const LookupOptions& options) {
             answered = rdap(target.Domain, &rdapReferral);
           } else {
             answered = exchange(true, server, target.Domain);
-            if (!answered && !StopRequested()) answered = rdap(target.Domain, &rdapReferral);
+            if (!answered && unreachable()) answered = rdap(target.Domain, &rdapReferral);
           }
         }
         step = answered ? DomainReferralStep : AddressRegistryStep;
@@ -133,7 +140,7 @@ int RunLookup(const LookupOptions& options) {
           rdapRecord(rdapReferral);
         } else if (target.Host[0]) {
           domainReferralQueried = true;
-          if (!exchange(false, target.Host, target.Domain) && !StopRequested()) {
+          if (!exchange(false, target.Host, target.Domain) && unreachable()) {
             std::string related;
             if (rdap(target.Domain, &related) && !related.empty() && !StopRequested()) rdapRecord(related);
           }
@@ -148,7 +155,7 @@ int RunLookup(const LookupOptions& options) {
             answered = rdap(target.IP, nullptr);
           } else {
             answered = exchange(true, AddressRegistryServer, target.IP);
-            if (!answered && !StopRequested()) answered = rdap(target.IP, nullptr);
+            if (!answered && unreachable()) answered = rdap(target.IP, nullptr);
           }
         }
         if (answered)

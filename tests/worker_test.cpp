@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "engine/lookup_worker.h"
+#include "engine/rdap_bootstrap.h"
+#include "engine/rdap_refresh.h"
 #include "net/connection.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -178,6 +181,38 @@ TEST_F(WorkerTest, EscapeDuringASilentReplyAbortsTheSequence) {
   EXPECT_LT(Clock::now() - pressed, std::chrono::milliseconds(1600));
   EXPECT_EQ(sink.TextOf(Error), "< Aborted by user >\n");
   EXPECT_EQ(sink.Status().back().second, "Ready...");
+}
+
+// With Prefer RDAP, a silent RDAP server: Escape ends the request within
+// about a second, as it ends a silent whois reply.
+TEST_F(WorkerTest, EscapeDuringASilentRdapRequestEndsIt) {
+  REQUIRE_FAKE_INTERNET();
+  LoopbackServer silent({[](LoopbackConnection& c) { c.Pause(3000); }});
+  const auto folder = std::filesystem::temp_directory_path() / "merrowgate-worker-rdap";
+  std::filesystem::create_directories(folder);
+  SetRdapCacheFolder(folder.string());
+  const std::string fresh = R"({"publication":"2099-01-01T00:00:00Z","services":[[["test","1.0.0.0/8","::/0","1-9"],)"
+                            R"(["https://127.0.0.1:)" + std::to_string(silent.Port()) + R"(/"]]]})";
+  for (int r = 0; r < RdapRegistryCount; ++r) WriteFile(RdapCachePath(static_cast<RdapRegistry>(r)), fresh);
+  ResetRdapBootstrap();
+  ResetRdapRefresh();
+  Settings.ResolveDomain = 0;
+  Settings.PreferRDAP = 1;
+  StartLookupWorker();
+  sink.SetQuery("example.test");
+  RequestLookup();
+  ASSERT_TRUE(WaitFor([&] { return silent.Accepted() == 1; }, 3000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto pressed = Clock::now();
+  RequestAbort();
+  ASSERT_TRUE(WaitFor([&] { return Lookups() == 1; }, 2500));
+  EXPECT_LT(Clock::now() - pressed, std::chrono::milliseconds(1600));
+  const std::string errors = sink.TextOf(Error);
+  EXPECT_EQ(errors.substr(errors.size() - 20), "< Aborted by user >\n");
+  EXPECT_NE(sink.Text().find("Querying https://127.0.0.1:"), std::string::npos);
+  std::filesystem::remove_all(folder);
+  SetRdapCacheFolder({});
+  ResetRdapBootstrap();
 }
 
 TEST_F(WorkerTest, RequestsDuringALookupCollapseIntoOneMore) {
