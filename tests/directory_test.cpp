@@ -117,6 +117,7 @@ TEST(Directory, FindWhoisServer) {
 }
 
 TEST(Directory, FindTldKindAfterTheOwnTables) {
+  const std::string long_name = "x." + std::string(80, 'a');  // outlives the table
   struct Case {
     const char* name;
     TldKind kind;
@@ -142,7 +143,7 @@ TEST(Directory, FindTldKindAfterTheOwnTables) {
       {"example.i", TldKind::Unknown, nullptr},
       {"example.ioo", TldKind::Unknown, nullptr},
       {"example.invalid", TldKind::Unknown, nullptr},
-      {("x." + std::string(80, 'a')).c_str(), TldKind::Unknown, nullptr},
+      {long_name.c_str(), TldKind::Unknown, nullptr},
   };
   for (const Case& c : cases) {
     const char* server = "unset";
