@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -108,6 +109,9 @@ bool ColourWanted() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments are in the locale's encoding, which names typed with
+  // non-ASCII letters are converted from.
+  std::setlocale(LC_CTYPE, "");
   std::string settingsPath = ConsoleSettingsFilePath();
   std::string query;
   int resolve = -1, reverse = -1, abuse = -1, proxyDebug = 0, rdap = 0, json = 0;

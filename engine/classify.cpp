@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/address_form.h"
 #include "engine/directory.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
+#include "platform/idn.h"
 #include "platform/sockets.h"
 #include "platform/text.h"
 #include "settings/settings.h"
@@ -74,7 +76,40 @@ void PrintHostEntry(const platform::HostEntry& entry) {
   }
 }
 
+bool HasNonAscii(const char* text) {
+  for (; *text; ++text)
+    if (static_cast<unsigned char>(*text) > 0x7F) return true;
+  return false;
+}
+
 }  // namespace
+
+bool ConvertQueryToAscii(char* query, int capacity) {
+  // The window's box is Unicode while its 8-bit text is in the ANSI code
+  // page, where a Japanese name on a Western system is only "??"; its UTF-8
+  // text is the one converted then. The 8-bit text is the one shown.
+  char unicode[QueryBufferSize];
+  const char* source = query;
+  platform::TextEncoding encoding = platform::TextEncoding::Native;
+  if (Output().ReadQueryTextUtf8(unicode, QueryBufferSize - 1) > 0) {
+    unicode[QueryBufferSize - 1] = '\0';
+    NormalizeQueryText(unicode);
+    if (HasNonAscii(unicode)) {
+      source = unicode;
+      encoding = platform::TextEncoding::Utf8;
+    }
+  }
+  if (!HasNonAscii(source)) return true;
+
+  std::string ascii, error;
+  if (!platform::NameToAscii(source, encoding, ascii, error)) {
+    AppendFormatted(Error, "IDN: %s has no ASCII form: %s.\n", query, error.c_str());
+    return false;
+  }
+  AppendFormatted(Info, "IDN: %s -> %s\n", query, ascii.c_str());
+  CopyText(query, capacity, ascii.c_str());
+  return true;
+}
 
 const char* ClassifyQuery(LookupTarget& target) {
   OutputSink& out = Output();
@@ -134,6 +169,7 @@ const char* ClassifyQuery(LookupTarget& target) {
     }
     target.Kind = IpAddress;
   } else {
+    if (!ConvertQueryToAscii(query, QueryBufferSize)) return nullptr;
     CopyText(target.Host, HostCapacity, query);
     if (Settings.ResolveDomain) {
       AppendFormatted(Info, "Resolving Host: %s...\n", target.Host);

@@ -18,6 +18,12 @@ struct LookupTarget {
 // Leading spaces and tabs go; a pasted URL is cut to its host; trailing spaces go.
 void NormalizeQueryText(char* text);
 
+// Puts a name typed with non-ASCII letters into its ASCII (IDNA) form in
+// place, with an Info line that shows both; false after an Error line when it
+// cannot be converted. The query box's UTF-8 text is used where the sink has
+// one. Names of ASCII letters only are left as they are.
+bool ConvertQueryToAscii(char* query, int capacity);
+
 // Reads the query box, fills `target`, prints the host information and
 // returns the whois server for target.Domain, or nullptr (see the worker for
 // what each outcome means).

@@ -25,6 +25,14 @@ class OutputSink {
   virtual void SetInputLocked(bool locked) = 0;
   // Copies at most capacity - 1 characters and a terminator; returns the count.
   virtual int ReadQueryText(char* buffer, int capacity) = 0;
+  // The same text as UTF-8, for a query box that holds characters the 8-bit
+  // text of ReadQueryText cannot (a Unicode box in an ANSI program); -1 where
+  // ReadQueryText is the whole text.
+  virtual int ReadQueryTextUtf8(char* buffer, int capacity) {
+    (void)buffer;
+    (void)capacity;
+    return -1;
+  }
   virtual void SelectQueryText() = 0;
   virtual void SetMainTitle(const char* text) = 0;
   virtual void EnableSaveAs() = 0;

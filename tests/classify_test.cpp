@@ -157,6 +157,75 @@ TEST_F(ClassifyTest, AddressFormsAreAddressQueries) {
   }
 }
 
+// "ü" and "Ü" as the 8-bit text of each platform: the ANSI code page 1252
+// under Wine; on POSIX the C locale of the tests, whose bytes count as UTF-8.
+#ifdef _WIN32
+#define SMALL_U_UMLAUT "\xfc"
+#define CAPITAL_U_UMLAUT "\xdc"
+#else
+#define SMALL_U_UMLAUT "\xc3\xbc"
+#define CAPITAL_U_UMLAUT "\xc3\x9c"
+#endif
+
+TEST_F(ClassifyTest, InternationalisedNamesAreLookedUpInTheirAsciiForm) {
+  struct Case {
+    const char* typed;    // the 8-bit text of the box
+    const char* unicode;  // its UTF-8 text where the box has one
+    const char* host;
+    const char* server;
+    const char* firstLine;
+  } cases[] = {
+      {"b" SMALL_U_UMLAUT "cher.de", nullptr, "xn--bcher-kva.de", "whois.denic.de",
+       "IDN: b" SMALL_U_UMLAUT "cher.de -> xn--bcher-kva.de\n"},
+      {"www.B" CAPITAL_U_UMLAUT "CHER.de", nullptr, "www.xn--bcher-kva.de", "whois.denic.de",
+       "IDN: www.B" CAPITAL_U_UMLAUT "CHER.de -> www.xn--bcher-kva.de\n"},
+      // A Western window: the 8-bit text has lost the Japanese letters.
+      {"??.jp", "\xe4\xbe\x8b\xe3\x81\x88.jp", "xn--r8jz45g.jp", JpServer, "IDN: ??.jp -> xn--r8jz45g.jp\n"},
+      {"  http://??.jp/x", "  http://\xe4\xbe\x8b\xe3\x81\x88.jp/x", "xn--r8jz45g.jp", JpServer,
+       "IDN: ??.jp -> xn--r8jz45g.jp\n"},
+      {"xn--bcher-kva.de", nullptr, "xn--bcher-kva.de", "whois.denic.de", "Hostname:\txn--bcher-kva.de\n"},
+      {"Example.COM", "Example.COM", "Example.COM", ComNetServer, "Hostname:\tExample.COM\n"},
+  };
+  for (const Case& c : cases) {
+    target = LookupTarget{};
+    sink.SetUtf8Query(c.unicode ? std::optional<std::string>(c.unicode) : std::nullopt);
+    EXPECT_STREQ(Classify(c.typed), c.server) << c.typed;
+    EXPECT_STREQ(target.Host, c.host) << c.typed;
+    EXPECT_EQ(target.Kind, HostName) << c.typed;
+    const std::string text = sink.Text();
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), c.firstLine) << text;
+    EXPECT_NE(text.find(std::string("Domain:\t") + (strncmp(c.host, "www.", 4) ? c.host : c.host + 4) + "\n"),
+              std::string::npos) << text;
+  }
+  sink.SetUtf8Query(std::nullopt);
+}
+
+TEST_F(ClassifyTest, NamesWithoutAsciiFormAreNotLookedUp) {
+  const std::string longLabel = "b" SMALL_U_UMLAUT + std::string(70, 'a') + ".de";
+  struct Case {
+    std::string typed;
+    const char* unicode;
+  } cases[] = {
+      {longLabel, nullptr},                     // a label of more than 63 characters
+      {"x?.de", "x\xcd\xb8.de"},                // U+0378 is unassigned
+#ifndef _WIN32
+      {"b\xfc" "cher.de", nullptr},             // not UTF-8
+#endif
+  };
+  for (const Case& c : cases) {
+    target = LookupTarget{};
+    sink.SetUtf8Query(c.unicode ? std::optional<std::string>(c.unicode) : std::nullopt);
+    EXPECT_EQ(Classify(c.typed), nullptr) << c.typed;
+    EXPECT_STREQ(target.Host, "");
+    EXPECT_STREQ(target.Domain, "");
+    ASSERT_FALSE(sink.Pieces().empty());
+    EXPECT_EQ(sink.Pieces().back().Kind, Error) << c.typed;
+    EXPECT_EQ(sink.Pieces().back().Text.rfind("IDN: " + c.typed + " has no ASCII form: ", 0), 0u)
+        << sink.Pieces().back().Text;
+  }
+  sink.SetUtf8Query(std::nullopt);
+}
+
 TEST_F(ClassifyTest, KindsOfTheMessages) {
   Classify("1.2.3.4");
   for (const auto& p : sink.Pieces()) EXPECT_EQ(p.Kind, p.Text.rfind("Checking", 0) == 0 ? Info : Plain);

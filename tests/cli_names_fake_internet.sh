@@ -40,6 +40,8 @@ SH
 }
 serve 127.0.0.5 iana 'domain: example\n'
 serve 127.0.12.1 nicio 'Domain Name: example.io\n'
+serve 127.0.12.2 denic 'Domain: xn--bcher-kva.de\n'
+serve 127.0.0.9 jprs 'Domain Name: xn--r8jz45g.jp\n'
 serve 127.0.0.3 arin 'NetRange: 2001:db8:: - 2001:db8:ffff::\nReferralServer: whois://whois.ripe.net\n'
 serve 127.0.0.6 ripe 'inet6num: 2001:db8::/32\n'
 rm -f "$work"/*.log
@@ -62,7 +64,12 @@ run() {  # run ARGS...: output to $work/out (LF line ends), exit code to $rc
   rm -f "$work"/*.log
   timeout 30 "${cli[@]}" --settings "$work/empty.ini" --color=never "$@" >"$work/raw" 2>&1 </dev/null
   rc=$?
-  tr -d '\r' <"$work/raw" >"$work/out"
+  # The Windows program writes in its ANSI code page, 1252 under this Wine.
+  if [ "${cli[0]##*/}" = merrowgate-cli ]; then
+    tr -d '\r' <"$work/raw" >"$work/out"
+  else
+    tr -d '\r' <"$work/raw" | iconv -f CP1252 -t UTF-8 >"$work/out"
+  fi
 }
 has() { grep -qF -- "$1" "$work/out"; }
 lacks() { ! grep -qF -- "$1" "$work/out"; }
@@ -76,6 +83,19 @@ check ".io: no fallback message" lacks "$fallback"
 run --no-resolve example.bs
 check ".bs (no port-43 server): the default server is asked" logged iana "example.bs"
 check ".bs: one line says why, no fallback message" bash -c "grep -qF 'The registry of .bs runs no whois server on port 43' '$work/out' && ! grep -qF '$fallback' '$work/out'"
+
+# Internationalised names: converted from the locale's encoding (UTF-8;
+# under Wine the ANSI code page the arguments arrive in) before anything else.
+run --no-resolve "bücher.de"
+check "bücher.de: the .de registry asked for xn--bcher-kva.de" bash -c "[ $rc = 0 ] && [ \"\$(cat '$work/denic.log')\" = xn--bcher-kva.de ]"
+check "bücher.de: one line shows both forms" has "IDN: bücher.de -> xn--bcher-kva.de"
+check "bücher.de: the domain line shows the ASCII form" grep -qxF "Domain:	xn--bcher-kva.de" "$work/out"
+run --no-resolve "b$(printf 'a%.0s' $(seq 70))ü.de"
+check "a name without ASCII form: error, exit 1, nothing asked" bash -c "[ $rc = 1 ] && grep -qF 'has no ASCII form' '$work/out' && [ ! -e '$work/denic.log' ]"
+if [ "${cli[0]##*/}" = merrowgate-cli ]; then
+  run --no-resolve "例え.jp"
+  check "例え.jp: the .jp registry asked in ASCII form" logged jprs "xn--r8jz45g.jp/e"
+fi
 
 # Address forms: the address registry in its own request form, then the
 # registry it refers to with the text as typed; no directory, no fallback.

@@ -1,7 +1,9 @@
 // A test OutputSink that records every call, for assertions on the exact
 // pieces, kinds and status texts.
 #pragma once
+#include <algorithm>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +45,15 @@ class RecordingSink final : public OutputSink {
     buffer[n] = '\0';
     return static_cast<int>(n);
   }
+  // Like a Unicode query box: -1 until a test gives the UTF-8 text.
+  int ReadQueryTextUtf8(char* buffer, int capacity) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!utf8Query_ || capacity <= 0) return -1;
+    const size_t n = std::min(utf8Query_->size(), static_cast<size_t>(capacity - 1));
+    utf8Query_->copy(buffer, n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+  }
   void SelectQueryText() override {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back("select");
@@ -63,6 +74,10 @@ class RecordingSink final : public OutputSink {
   void SetQuery(std::string query) {
     std::lock_guard<std::mutex> lock(mutex_);
     query_ = std::move(query);
+  }
+  void SetUtf8Query(std::optional<std::string> query) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    utf8Query_ = std::move(query);
   }
   // The pane's whole text, as it would read.
   std::string Text() const {
@@ -103,6 +118,7 @@ class RecordingSink final : public OutputSink {
  private:
   mutable std::mutex mutex_;
   std::string query_;
+  std::optional<std::string> utf8Query_;
   std::vector<Piece> pieces_;
   std::vector<std::pair<int, std::string>> status_;
   std::vector<std::string> events_;
