@@ -74,5 +74,11 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
               $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
     set_tests_properties(ui_smoke PROPERTIES TIMEOUT 250 FIXTURES_REQUIRED merrowgate_xvfb
       RESOURCE_LOCK "merrowgate_display;fake_internet_port43" ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
+    # Names in other scripts typed into the query box (xdotool).
+    add_test(NAME ui_query_forms
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/ui_query_forms.sh ${ui_prefix}
+              $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
+    set_tests_properties(ui_query_forms PROPERTIES TIMEOUT 210 FIXTURES_REQUIRED merrowgate_xvfb
+      RESOURCE_LOCK "merrowgate_display;fake_internet_port43" ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
   endif()
 endif()

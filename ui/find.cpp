@@ -85,4 +85,4 @@ void OnFindMessage(HWND owner, LPARAM findReplace) {
   }
 }
 
-bool IsFindDialogMessage(MSG* message) { return Dialog && IsWindow(Dialog) && IsDialogMessageA(Dialog, message); }
+bool IsFindDialogMessage(MSG* message) { return Dialog && IsWindow(Dialog) && IsDialogMessageW(Dialog, message); }

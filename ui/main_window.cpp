@@ -43,8 +43,6 @@ constexpr DWORD PaneStyle = WS_CHILD | WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_
                             ES_AUTOVSCROLL | ES_AUTOHSCROLL;                         // 40B100C4
 // Every figure in pixels at 96 DPI; the windows scale them by their DPI.
 constexpr ChildWindow LabelWindow{"static", "Domain:", WS_CHILD | WS_VISIBLE, 5, 2, 60, 15};
-constexpr ChildWindow QueryWindow{"COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN,
-                                  50, 0, 150, 200};
 constexpr ChildWindow GoWindow{"BUTTON", "Go", WS_CHILD | WS_VISIBLE, 200, 2, 30, 20};
 
 // The main window's DPI: the program is system DPI aware, so it is the
@@ -175,7 +173,7 @@ int ScaleForDpi(int pixels) { return MulDiv(pixels, WindowDpi, BaseDpi); }
 bool TranslateMainWindowKeys(MSG* message) {
   if (IsFindDialogMessage(message)) return true;
   static HACCEL keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
-  return keys && IsWindow(Ui.Main) && TranslateAcceleratorA(Ui.Main, keys, message);
+  return keys && IsWindow(Ui.Main) && TranslateAcceleratorW(Ui.Main, keys, message);
 }
 
 void LayoutMainWindow() {
@@ -267,10 +265,7 @@ int CreateMainWindows(HINSTANCE instance) {
   if (!Ui.Pane) return Fail(Messages::PaneFailed), 1;
 
   Ui.Label = CreateChild(LabelWindow, Ui.Toolbar, 0, instance);
-  Ui.Query = CreateChild(QueryWindow, Ui.Toolbar, 0, instance);
-  Ui.QueryEdit = GetWindow(Ui.Query, GW_CHILD);
-  Ui.QueryEditProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(Ui.QueryEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QueryEditProc)));
+  CreateQueryBox(Ui.Toolbar, instance);
   Ui.Go = CreateChild(GoWindow, Ui.Toolbar, IDC_GO, instance);
 
   ConfigureOutputPane(Ui.Pane);

@@ -12,12 +12,15 @@
 
 namespace {
 
+// Messages are taken in their Unicode form: an ANSI loop would put every
+// character typed into the code page before the Unicode query box saw it.
+// The ANSI windows get theirs converted as before.
 void RunMessageLoop() {
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (TranslateMainWindowKeys(&message)) continue;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 

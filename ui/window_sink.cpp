@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/controls.h"
+#include "ui/query_box.h"
 #include "ui/recent_list.h"
 
 WindowSink TheWindowSink;
@@ -35,6 +36,11 @@ int WindowSink::ReadQueryText(char* buffer, int capacity) {
     return n > 0 ? capacity - 1 : 0;
   }
   return static_cast<int>(n);
+}
+
+int WindowSink::ReadQueryTextUtf8(char* buffer, int capacity) {
+  if (capacity > 0) buffer[0] = '\0';
+  return WindowsAlive ? ReadQueryBoxUtf8(buffer, capacity) : 0;
 }
 
 void WindowSink::SelectQueryText() {

@@ -18,6 +18,7 @@ class WindowSink final : public OutputSink {
   void SetStatus(int part, const char* text) override;
   void SetInputLocked(bool locked) override;
   int ReadQueryText(char* buffer, int capacity) override;
+  int ReadQueryTextUtf8(char* buffer, int capacity) override;
   void SelectQueryText() override;
   void SetMainTitle(const char* text) override;
   void EnableSaveAs() override;

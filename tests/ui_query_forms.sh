@@ -1,0 +1,107 @@
+#!/bin/bash
+# merrowgate.exe under Wine and Xvfb, in the fake internet: names typed into
+# the query box with the keyboard (xdotool) in any script reach their
+# registry in ASCII form. Wine runs in code page 1252, as a Western Windows.
+#   tests/ui_query_forms.sh WINEPREFIX merrowgate.exe ui_probe.exe
+# DISPLAY must name a running X server (scripts/with-xvfb). Bounded throughout.
+set -u
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
+  exec timeout -k 5 200 "$here/scripts/fake-internet" "$0" "$@"
+fi
+prefix=$(realpath -m "$1") exe=$(realpath "$2") probe=$(realpath "$3")
+[ -n "${DISPLAY:-}" ] || { echo "DISPLAY is not set"; exit 1; }
+for tool in socat xdotool iconv; do
+  command -v $tool >/dev/null || { echo "$tool is missing"; exit 1; }
+done
+
+work=$(mktemp -d)
+servers=()
+passed=0
+failed=0
+run() { "$here/scripts/wine-run" "$prefix" "$@"; }
+cleanup() {
+  for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done
+  WINEPREFIX=$(realpath -m "$prefix") timeout 10 wineserver -k 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() {  # check NAME CONDITION...
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok    $name"
+  else
+    failed=$((failed + 1))
+    echo "FAIL  $name"
+  fi
+}
+serve() {  # serve ADDRESS NAME REPLY: logs each request line to $work/NAME.log
+  printf '%b' "$3" >"$work/$2.reply"
+  printf '#!/bin/sh\nIFS= read -r line || exit 0\nprintf "%%s\\n" "$line" | tr -d "\\r" >>"%s"\ncat "%s"\n' \
+    "$work/$2.log" "$work/$2.reply" >"$work/$2.sh"
+  chmod +x "$work/$2.sh"
+  socat "TCP-LISTEN:43,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
+  servers+=($!)
+  for _ in $(seq 50); do (exec 3<>/dev/tcp/$1/43) 2>/dev/null && break; sleep 0.05; done
+}
+serve 127.0.12.2 denic 'Domain: xn--bcher-kva.de\n'
+serve 127.0.0.9 jprs 'Domain Name: xn--r8jz45g.jp\n'
+rm -f "$work"/*.log
+
+mkdir -p "$work/app"
+cp "$exe" "$work/app/merrowgate.exe"
+cp "$probe" "$work/ui_probe.exe"
+probe() { run "$work/ui_probe.exe" "$@"; }
+# Resolving is off: the fake internet knows no address for these names.
+printf '[Config]\r\nResolveDomain=0\r\n' >"$work/app/merrowgate.ini"
+
+(cd "$work/app" && LC_ALL=C.UTF-8 run ./merrowgate.exe; echo $? >"$work/rc") &
+check "the window shows" probe wait-count 1 30
+
+# Keys go to the window under the pointer (no window manager). Ctrl+L puts
+# the focus in the query box and selects its text, so that the typing
+# replaces it. Keys sent while Wine is still taking in a changed keyboard
+# map (xdotool maps letters missing from the keyboard on the fly) can be
+# lost, so a name is typed again, a bounded number of times, until the
+# lookup it starts shows its title.
+type_query() {  # type_query TEXT TITLE
+  local wid attempt
+  for attempt in 1 2 3; do
+    wid=$(xdotool search --name 'merrowgate$' 2>/dev/null | head -n 1)
+    [ -n "$wid" ] || return 1
+    xdotool mousemove --window "$wid" 300 200 && sleep 0.3 && xdotool key ctrl+l && sleep 0.2 &&
+      xdotool type --delay 80 "$1" && sleep 0.3 && xdotool key Return
+    probe wait-title "$2" 15 && return 0
+    echo "      (attempt $attempt: the box held \"$(probe dump "$(xdotool getwindowname "$wid")" | sed -n 's/^query=//p')\")"
+  done
+  return 1
+}
+
+title="Host: xn--bcher-kva.de - merrowgate"
+check "bücher.de: the title names the ASCII form" type_query "bücher.de" "$title"
+check "bücher.de: the lookup finishes" probe wait-status "$title" 0 "Ready..." 30
+check "bücher.de: the .de registry asked for xn--bcher-kva.de" grep -qxF xn--bcher-kva.de "$work/denic.log"
+probe dump "$title" | tr -d '\r' | iconv -f CP1252 -t UTF-8 >"$work/de.txt"
+check "bücher.de: the pane says what was typed, in code page 1252" grep -qF "IDN: bücher.de -> xn--bcher-kva.de" "$work/de.txt"
+check "bücher.de: the status bar shows the ASCII form" grep -qxF "status1=Domain: xn--bcher-kva.de" "$work/de.txt"
+check "bücher.de: the recent list holds the ASCII form" grep -qxF "recent0=xn--bcher-kva.de" "$work/de.txt"
+
+title="Host: xn--r8jz45g.jp - merrowgate"
+check "例え.jp: the title names the ASCII form" type_query "例え.jp" "$title"
+check "例え.jp: the lookup finishes" probe wait-status "$title" 0 "Ready..." 30
+check "例え.jp: the .jp registry asked in ASCII form" grep -qxF "xn--r8jz45g.jp/e" "$work/jprs.log"
+
+check "closing the window" probe close "$title" 20
+for _ in $(seq 100); do [ -s "$work/rc" ] && break; sleep 0.1; done
+check "exit code 0" test "$(cat "$work/rc" 2>/dev/null)" = 0
+if [ "$failed" != 0 ]; then
+  echo "--- what the probe read"
+  cat "$work/de.txt" 2>/dev/null
+  cat "$work"/*.log 2>/dev/null
+fi
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
