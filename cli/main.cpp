@@ -211,6 +211,7 @@ int main(int argc, char** argv) {
     // taken for a lookup that found nothing.
     char cleaned[QueryBufferSize];
     CopyText(cleaned, QueryBufferSize, query.c_str());
+    BlankControlCharacters(cleaned);
     NormalizeQueryText(cleaned);
     if (!cleaned[0]) return BadOption("'" + query + "' holds no domain, host or address to look up");
   }

@@ -9,6 +9,7 @@
 #include "engine/whois_exchange.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
+#include "platform/text.h"
 #include "platform/thread.h"
 #include "settings/settings.h"
 
@@ -40,6 +41,7 @@ int RunDirectLookup(const LookupOptions& options) {
   query[0] = '\0';
   if (out.ReadQueryText(query, QueryBufferSize - 1) <= 0) return 0;
   query[QueryBufferSize - 1] = '\0';
+  BlankControlCharacters(query);  // one request line, whatever was typed
   NormalizeQueryText(query);
   if (!query[0]) return 0;
   out.ClearOutput();

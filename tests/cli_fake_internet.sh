@@ -183,6 +183,9 @@ for form in "-h 127.0.0.10:4343" "-h127.0.0.10 -p4343" "--host=127.0.0.10 --port
   check "$form: that server, then its referral" bash -c "[ $rc = 0 ] && [ \"\$(cat '$work/odd.log')\" = 127.0.0.20 ] && [ \"\$(cat '$work/ripe.log')\" = 127.0.0.20 ] && [ ! -e '$work/arin.log' ] && [ ! -e '$work/abuse.log' ]"
   rm -f "$work"/*.log
 done
+run --no-referral -h 127.0.0.10:4343 $'a.example\r\nb.example'
+check "-h: a query is sent as one line" bash -c "[ $rc = 0 ] && [ \"\$(cat '$work/odd.log')\" = 'a.example  b.example' ]"
+rm -f "$work"/*.log
 run --no-referral -h 127.0.0.10:4343 example.com
 check "--no-referral with -h: that server only" bash -c "[ $rc = 0 ] && [ -e '$work/odd.log' ] && [ ! -e '$work/ripe.log' ]"
 rm -f "$work"/*.log
