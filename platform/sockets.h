@@ -69,7 +69,8 @@ int WaitConnected(Socket s, int seconds);
 // send/recv with flags 0: the count, or -1 (see LastSocketError).
 int SendBytes(Socket s, const void* data, int length);
 int ReceiveBytes(Socket s, void* buffer, int capacity);
-// select for readability: 1 readable, 0 timed out (or interrupted), -1 failed.
+// Waits for readability: 1 readable (data, a close or an error), 0 timed out
+// (or interrupted), -1 failed.
 int WaitReadable(Socket s, int seconds);
 void CloseSocket(Socket s);
 int LastSocketError();

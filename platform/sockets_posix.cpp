@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -153,19 +152,23 @@ int ReceiveBytes(Socket s, void* buffer, int capacity) {
   return n < 0 ? Fail() : static_cast<int>(n);
 }
 
+// poll, not select: a process with many files open may get a socket number
+// beyond what select can watch.
 int WaitReadable(Socket s, int seconds) {
   const int fd = static_cast<int>(s);
-  if (fd < 0 || fd >= FD_SETSIZE) {
+  if (fd < 0) {
     lastError = ErrNotSocket;
     return -1;
   }
-  fd_set readSet;
-  FD_ZERO(&readSet);
-  FD_SET(fd, &readSet);
-  timeval timeout{seconds, 0};
-  int r = select(fd + 1, &readSet, nullptr, nullptr, &timeout);
+  pollfd p{fd, POLLIN, 0};
+  const int r = poll(&p, 1, seconds * 1000);
   if (r < 0 && errno == EINTR) return 0;  // a signal (Ctrl-C) counts as a quiet second
-  return r < 0 ? Fail() : (r > 0 ? 1 : 0);
+  if (r < 0) return Fail();
+  if (r > 0 && (p.revents & POLLNVAL)) {
+    lastError = ErrNotSocket;
+    return -1;
+  }
+  return r > 0 ? 1 : 0;  // a close or an error reads as readable: the receive tells
 }
 
 void CloseSocket(Socket s) {

@@ -6,6 +6,12 @@
 #include <chrono>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/select.h>
+#include <unistd.h>
+#endif
+
 #include "platform/sockets.h"
 #include "platform/text.h"
 #include "platform/thread.h"
@@ -62,6 +68,30 @@ TEST(Sockets, RefusedConnectIsReportedAsWsaConnRefused) {
   EXPECT_EQ(platform::LastSocketError(), platform::ErrConnRefused);
   platform::CloseSocket(s);
 }
+
+#ifndef _WIN32
+// A socket numbered beyond what select can watch is waited on all the same.
+TEST(Sockets, HighSocketNumbersAreWaitedOn) {
+  rlimit limit;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const int high = FD_SETSIZE + 100;
+  if (limit.rlim_max <= static_cast<rlim_t>(high)) GTEST_SKIP() << "too few files allowed";
+  const rlimit saved = limit;
+  limit.rlim_cur = static_cast<rlim_t>(high) + 1;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+  LoopbackServer server({ReplyWith("x")});
+  const platform::Socket s = platform::OpenTcpSocket();
+  int state = platform::StartConnectIPv4(s, platform::ParseIPv4("127.0.0.1"), server.Port());
+  for (int i = 0; i < 5 && state == 0; ++i) state = platform::WaitConnected(s, 1);
+  ASSERT_EQ(state, 1);
+  ASSERT_EQ(dup2(static_cast<int>(s), high), high);
+  platform::CloseSocket(s);
+  ASSERT_EQ(platform::SendBytes(high, "q\r\n", 3), 3);
+  EXPECT_EQ(platform::WaitReadable(high, 2), 1);
+  platform::CloseSocket(high);
+  setrlimit(RLIMIT_NOFILE, &saved);
+}
+#endif
 
 TEST(Sockets, AddressTexts) {
   struct Case {
