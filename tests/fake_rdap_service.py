@@ -76,6 +76,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         host = (self.headers.get("Host") or "").split(":")[0].lower()
+        # The absolute form (RFC 9112, 3.2.2), which servers must accept:
+        # Wine's WinHTTP sends it inside a proxy's tunnel.
+        if self.path.startswith("https://"):
+            self.path = "/" + self.path.split("/", 3)[3] if self.path.count("/") >= 3 else "/"
         with open(os.path.join(work, "rdap.log"), "a") as log:
             log.write("%s %s\n" % (host, self.path))
         status, body, headers = answer(host, self.path)

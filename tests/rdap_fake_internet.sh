@@ -129,6 +129,28 @@ for case in "missing.com|RDAP error 404 from rdap.verisign.com: Not Found" \
   check "error line: ${case#*|}" has "${case#*|}"
 done
 
+# The proxy settings apply: HTTP CONNECT (ncat) on both systems, SOCKS5
+# (microsocks) through libcurl; WinHTTP cannot use SOCKS and says so.
+proxies=()
+if command -v ncat >/dev/null && command -v microsocks >/dev/null; then
+  ncat -l -k 127.0.0.1 18080 --proxy-type http 2>/dev/null &
+  proxies+=($!)
+  microsocks -i 127.0.0.1 -p 18081 >/dev/null 2>&1 &
+  proxies+=($!)
+  for p in 18080 18081; do
+    for i in $(seq 100); do (exec 3<>/dev/tcp/127.0.0.1/$p) 2>/dev/null && break; sleep 0.05; done
+  done
+  run --rdap --proxy http://127.0.0.1:18080 google.com
+  check "through an HTTP CONNECT proxy" bash -c "[ $rc = 0 ] && grep -qF 'MarkMonitor Inc.' '$work/out.lf'"
+  run --rdap --proxy socks5h://127.0.0.1:18081 google.com
+  if [ $wine = 1 ]; then
+    check "a SOCKS proxy is reported as unusable" has "RDAP cannot go through a SOCKS proxy"
+  else
+    check "through a SOCKS5 proxy" bash -c "[ $rc = 0 ] && grep -qF 'MarkMonitor Inc.' '$work/out.lf'"
+  fi
+  kill "${proxies[@]}" 2>/dev/null
+fi
+
 # A certificate that does not name the host is refused.
 run --rdap example.badcert
 check "certificates are checked: the name" bash -c "grep -qF 'HTTPS request to rdap.badcert.test failed' '$work/out.lf' && ! grep -qF 'Notice:' '$work/out.lf'"
