@@ -116,7 +116,8 @@ std::string PaneText(HWND pane) {
   query.cb = static_cast<DWORD>(text.size());
   query.flags = GT_USECRLF;
   query.codepage = CP_ACP;
-  const LRESULT m = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(&text[0]));
+  const LRESULT m =
+      SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(static_cast<size_t>(m > 0 ? m : 0));
   return text;
 }

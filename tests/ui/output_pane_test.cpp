@@ -326,4 +326,22 @@ TEST(OutputPane, ClearAfterALongReplyIsQuickAndThePaneWorksAsBefore) {
   SendMessageA(Ui.Pane, EM_SETSEL, 0, 0);
 }
 
+// Drawing waits for the timer, but the view still follows the end of the text
+// as it comes in.
+TEST(OutputPane, TheViewFollowsTheTextAsItComes) {
+  ASSERT_TRUE(RunAsWorker([] {
+    TheWindowSink.ClearOutput();
+    for (int i = 0; i < 300; ++i)
+      TheWindowSink.AppendOutput(i % 2 ? Plain : Info, ("line " + std::to_string(i) + "\n").c_str());
+  }, 30000));
+  Pump(200);
+  EXPECT_GT(SendMessageA(Ui.Pane, EM_GETFIRSTVISIBLELINE, 0, 0), 200);
+  RECT client;
+  GetClientRect(Ui.Pane, &client);
+  POINTL end{};
+  SendMessageA(Ui.Pane, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&end), GetWindowTextLengthA(Ui.Pane) - 1);
+  EXPECT_GE(end.y, client.top);
+  EXPECT_LT(end.y, client.bottom);
+}
+
 }  // namespace
