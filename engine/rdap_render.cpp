@@ -248,7 +248,8 @@ std::string RelatedRdapLink(const json& object) {
     if (Text(link, "rel") != "related") continue;
     const std::string type = Text(link, "type");
     const std::string href = Text(link, "href");
-    if (href.compare(0, 8, "https://") != 0) continue;
+    // Only an https URL of a sane length, and never one with a blank.
+    if (href.compare(0, 8, "https://") != 0 || href.size() > 2048 || href.find(' ') != std::string::npos) continue;
     if (type.empty() || type == "application/rdap+json" || type == "application/json") return href;
   }
   return {};
