@@ -1,5 +1,6 @@
 #include "engine/lookup_worker.h"
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,9 @@ int RunDirectLookup(const LookupOptions& options) {
   NormalizeQueryText(query);
   if (!query[0]) return 0;
   out.ClearOutput();
+  // A single word is a name, sent in its ASCII form like any other; a query
+  // with blanks may carry the server's own flags and goes as typed.
+  if (!std::strpbrk(query, " \t") && !ConvertQueryToAscii(query, QueryBufferSize)) return 0;
   out.SetInputLocked(true);
   out.ShareRecentQuery(query);
   char referral[HostCapacity] = "";

@@ -92,6 +92,10 @@ check "bücher.de: one line shows both forms" has "IDN: bücher.de -> xn--bcher-
 check "bücher.de: the domain line shows the ASCII form" grep -qxF "Domain:	xn--bcher-kva.de" "$work/out"
 run --no-resolve "b$(printf 'a%.0s' $(seq 70))ü.de"
 check "a name without ASCII form: error, exit 1, nothing asked" bash -c "[ $rc = 1 ] && grep -qF 'has no ASCII form' '$work/out' && [ ! -e '$work/denic.log' ]"
+run -h whois.denic.de "bücher.de"
+check "-h with a name: sent in ASCII form too" logged denic "xn--bcher-kva.de"
+run -h whois.denic.de -- "-T dn bücher.de"
+check "-h with the server's flags: sent as typed" bash -c "LC_ALL=C grep -q '^-T dn b.*cher\.de\$' '$work/denic.log' && ! grep -qF xn-- '$work/denic.log'"
 if [ "${cli[0]##*/}" = merrowgate-cli ]; then
   run --no-resolve "例え.jp"
   check "例え.jp: the .jp registry asked in ASCII form" logged jprs "xn--r8jz45g.jp/e"
