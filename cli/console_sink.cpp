@@ -83,6 +83,25 @@ struct Vectors {
     return static_cast<unsigned>(_mm_movemask_epi8(m));
   }
 };
+
+// Skips 64 bytes at a time while they are printable ASCII or (unless `crlf`)
+// LF, the common text of a reply that is written as it is.
+const char* SkipOrdinary(const char* p, const char* end, bool crlf) {
+  // Printable ASCII, 0x20 to 0x7E, moved to 0x80 to 0xDE: below 0xDF as signed bytes.
+  const __m128i shift = _mm_set1_epi8(0x60), limit = _mm_set1_epi8(static_cast<char>(0xDF));
+  const __m128i lf = _mm_set1_epi8(crlf ? ' ' : '\n');  // a space adds nothing
+  auto ordinary = [&](const char* at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return _mm_or_si128(_mm_cmplt_epi8(_mm_add_epi8(v, shift), limit), _mm_cmpeq_epi8(v, lf));
+  };
+  while (end - p >= 64) {
+    const __m128i all = _mm_and_si128(_mm_and_si128(ordinary(p), ordinary(p + 16)),
+                                      _mm_and_si128(ordinary(p + 32), ordinary(p + 48)));
+    if (_mm_movemask_epi8(all) != 0xFFFF) break;
+    p += 64;
+  }
+  return p;
+}
 #endif
 
 // Whole blocks, then one last block that overlaps the one before it (its
@@ -118,7 +137,7 @@ const char* FindConsoleByteWordwise(const char* begin, const char* end, bool crl
 
 const char* FindConsoleByte(const char* begin, const char* end, bool crlf) {
 #if defined(__SSE2__)
-  return FindWith(begin, end, Vectors{crlf},
+  return FindWith(SkipOrdinary(begin, end, crlf), end, Vectors{crlf},
                   [crlf](const char* p, const char* e) { return FindConsoleByteWordwise(p, e, crlf); });
 #else
   return FindConsoleByteWordwise(begin, end, crlf);
@@ -211,36 +230,60 @@ void ConsoleSink::Flush(Stream& stream) {
   }
 }
 
-void ConsoleSink::AppendOutput(TextKind kind, const char* text) {
+void ConsoleSink::AppendOutput(TextKind kind, const char* text) { Append(kind, "", 0, text, std::strlen(text)); }
+
+// The pieces of a long reply come here by the hundred thousand, most of them
+// a few dozen bytes: without colour they go straight into the staging buffer.
+void ConsoleSink::AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text,
+                              size_t length) {
+  const size_t room = staged_.size() - stagedUsed_;
+  if (quiet_ || failed_ || colour_ || (kind != Plain && kind != MailLink) || length > room ||
+      prefixLength > room - length)
+    return Append(kind, prefix, prefixLength, text, length);
+  char* const to = staged_.data() + stagedUsed_;
+  if (prefixLength) std::memcpy(to, prefix, prefixLength);
+  std::memcpy(to + prefixLength, text, length);
+  stagedUsed_ += prefixLength + length;
+}
+
+// `prefix` and `text` as one text.
+void ConsoleSink::Append(TextKind kind, const char* prefix, size_t prefixLength, const char* text, size_t length) {
+  const size_t n = prefixLength + length;
   if (quiet_) {
-    if (kind != Error || !errors_.file) return;
-    const size_t n = std::strlen(text);
-    if (n == 0) return;
-    Clean(errors_, text, text + n);
-    errorLineOpen_ = text[n - 1] != '\n';
+    if (kind != Error || !errors_.file || n == 0) return;
+    Clean(errors_, prefix, prefix + prefixLength);
+    Clean(errors_, text, text + length);
+    errorLineOpen_ = (length ? text[length - 1] : prefix[prefixLength - 1]) != '\n';
     Flush(errors_);
     return;
   }
   if (failed_) return;
-  const size_t n = std::strlen(text);
   if (!colour_ && (kind == Plain || kind == MailLink)) {
-    if (n > staged_.size() - stagedUsed_) CleanStaged();
-    if (n > staged_.size()) {
-      Clean(out_, text, text + n);
-    } else {
-      std::memcpy(staged_.data() + stagedUsed_, text, n);
-      stagedUsed_ += n;
-    }
+    if (prefixLength) Stage(prefix, prefixLength);
+    Stage(text, length);
     return;
   }
   CleanStaged();
   const char* escape = colour_ ? Escape(kind) : nullptr;
   if (escape) Put(out_, escape, std::strlen(escape));
-  Clean(out_, text, text + n);
+  Clean(out_, prefix, prefix + prefixLength);
+  Clean(out_, text, text + length);
   if (escape) Put(out_, "\x1b[0m", 4);
   // Progress, banners and errors are shown at once; the pieces of a reply
   // wait for the end of their chunk.
   if (kind != Plain && kind != MailLink) Flush(out_);
+}
+
+// Clean goes on where it stopped, so a text may come in parts: a CR or 0xC2
+// at the end of one is decided by the first byte of the next.
+void ConsoleSink::Stage(const char* bytes, size_t count) {
+  if (count > staged_.size() - stagedUsed_) CleanStaged();
+  if (count > staged_.size()) {
+    Clean(out_, bytes, bytes + count);
+  } else {
+    std::memcpy(staged_.data() + stagedUsed_, bytes, count);
+    stagedUsed_ += count;
+  }
 }
 
 void ConsoleSink::CleanStaged() {

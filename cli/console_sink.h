@@ -24,6 +24,7 @@ class ConsoleSink final : public QuietSink {
   void SetCrLfLineEnds(bool on) { crlf_ = on; }
 
   void AppendOutput(TextKind kind, const char* text) override;
+  void AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text, size_t length) override;
   void SetStatus(int part, const char* text) override;
   void ReplyChunk(const char* bytes, int count) override;
   bool ShowsReplyPieces() const override { return !quiet_; }
@@ -49,6 +50,8 @@ class ConsoleSink final : public QuietSink {
   void Put(Stream& stream, char c) { Put(stream, &c, 1); }
   void Write(Stream& stream, const char* bytes, size_t count);
   void Clean(Stream& stream, const char* begin, const char* end);
+  void Append(TextKind kind, const char* prefix, size_t prefixLength, const char* text, size_t length);
+  void Stage(const char* bytes, size_t count);
   void CleanStaged();
   void Flush(Stream& stream);
 

@@ -23,6 +23,11 @@ class TeeSink final : public QuietSink {
     Pieces += text;
     next_.AppendOutput(kind, text);
   }
+  void AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text, size_t length) override {
+    Pieces.append(prefix, prefixLength);
+    Pieces.append(text, length);
+    next_.AppendPiece(kind, prefix, prefixLength, text, length);
+  }
 
  private:
   OutputSink& next_;

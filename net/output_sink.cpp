@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -16,6 +17,17 @@ constexpr int MessageCapacity = 1024;
 
 void SetOutputSink(OutputSink* sink) { currentSink = sink ? sink : &nullSink; }
 OutputSink& Output() { return *currentSink; }
+
+// One buffer serves every piece, so that a long reply full of e-mail words
+// does not cost an allocation per word; only the worker thread runs exchanges.
+void OutputSink::AppendPiece(TextKind kind, const char* prefix, std::size_t prefixLength, const char* text,
+                             std::size_t length) {
+  static std::string joined;
+  joined.clear();  // (assign and the iterator append go the slow, overlap-safe way)
+  joined.append(prefix, prefixLength);
+  joined.append(text, length);
+  AppendOutput(kind, joined.c_str());
+}
 
 void AppendFormatted(TextKind kind, const char* format, ...) {
   char text[MessageCapacity];

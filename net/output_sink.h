@@ -2,6 +2,7 @@
 // user interface. The windowed program, the console front end and the tests
 // each implement it; the engine reaches the user through nothing else.
 #pragma once
+#include <cstddef>
 
 // The colour class of appended text. Values outside the list are written black.
 enum TextKind : int {
@@ -21,6 +22,12 @@ class OutputSink {
   virtual ~OutputSink() = default;
   virtual void ClearOutput() = 0;
   virtual void AppendOutput(TextKind kind, const char* text) = 0;
+  // A piece of a reply: the `prefixLength` bytes at `prefix`, then the
+  // `length` bytes at `text`, none of them zero, shown as AppendOutput shows
+  // the two joined. By default they are joined for AppendOutput; a front end
+  // that can take the bytes where they lie saves the copy.
+  virtual void AppendPiece(TextKind kind, const char* prefix, std::size_t prefixLength, const char* text,
+                           std::size_t length);
   virtual void SetStatus(int part, const char* text) = 0;
   virtual void SetInputLocked(bool locked) = 0;
   // Copies at most capacity - 1 characters and a terminator; returns the count.
