@@ -122,17 +122,69 @@ TEST(ConsoleSink, FindConsoleByteMatchesTheRule) {
     auto stops = [crlf](unsigned char c) {
       return ((c & 0x7F) < 0x20 && c != '\t' && (crlf || c != '\n')) || c == 0x7F || c == 0xC2;
     };
-    for (int value = 0; value < 256; ++value) {
-      for (size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 31u, 40u}) {
-        for (size_t at = 0; at < length; ++at) {
-          std::string text(length, 'a');
-          text[at] = static_cast<char>(value);
-          const char* expected = text.data() + (stops(static_cast<unsigned char>(value)) ? at : length);
-          const char* end = text.data() + length;
-          ASSERT_EQ(FindConsoleByte(text.data(), end, crlf), expected) << value << " at " << at;
-          ASSERT_EQ(FindConsoleByteWordwise(text.data(), end, crlf), expected) << value << " at " << at;
+    // Lines of letters, ending in LF every ninth byte.
+    for (bool lines : {false, true}) {
+      for (int value = 0; value < 256; ++value) {
+        for (size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 31u, 40u, 64u, 65u, 100u, 130u}) {
+          for (size_t at = 0; at < length; ++at) {
+            std::string text(length, 'a');
+            if (lines)
+              for (size_t i = 8; i < length; i += 9) text[i] = '\n';
+            text[at] = static_cast<char>(value);
+            size_t first = 0;
+            while (first < length && !stops(static_cast<unsigned char>(text[first]))) ++first;
+            const char* expected = text.data() + first;
+            const char* end = text.data() + length;
+            ASSERT_EQ(FindConsoleByte(text.data(), end, crlf), expected) << value << " at " << at << " " << lines;
+            ASSERT_EQ(FindConsoleByteWordwise(text.data(), end, crlf), expected) << value << " at " << at;
+          }
         }
       }
+    }
+  }
+}
+
+// A reply piece handed over as prefix and bytes is written exactly as the
+// same text joined and appended: every mode, pieces cut anywhere, a CR or
+// 0xC2 at a piece's end, staging full.
+TEST(ConsoleSink, PiecesAsAppendedText) {
+  struct Piece {
+    TextKind kind;
+    std::string prefix, text;
+  };
+  const std::string big(70000, 'b');
+  const std::vector<std::vector<Piece>> cases = {
+      {{Plain, "", "Email: "}, {MailLink, "mailto:", "a@b\r\n"}, {Plain, "", "next\r"}, {Plain, "", "\nend"}},
+      {{MailLink, "mailto:", "x@y\xc2"}, {Plain, "", "\x85 \x1b[2J\x9b\x7f"}, {Info, "", "\nprogress\n"}},
+      {{Plain, "", "\xc2"}, {MailLink, "mailto:", "\x85@z"}, {Plain, "", "l\ti\nn\re"}},
+      {{Plain, "", big}, {MailLink, "mailto:", "a@" + big}, {Plain, "", "\r"}, {Error, "", "\nfailed\r"}},
+      {{MailLink, "longer prefix than most: ", "a@b"}, {Detail, "detail ", "text"}, {Plain, "", ""}},
+      {{Error, "", "Invalid\x1b]0;x"}, {Error, "pre", ""}, {Plain, "", "reply\n"}},
+  };
+  for (const std::vector<Piece>& pieces : cases) {
+    for (int mode = 0; mode < 6; ++mode) {
+      const bool colour = mode & 1, crlf = mode & 2, quiet = mode & 4;
+      std::string written[2], errors[2];
+      for (int way = 0; way < 2; ++way) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        {
+          ConsoleSink sink(out, colour, "");
+          sink.SetCrLfLineEnds(crlf);
+          if (quiet) sink.SetQuiet(err, true);
+          for (const Piece& p : pieces) {
+            if (way == 0)
+              sink.AppendOutput(p.kind, (p.prefix + p.text).c_str());
+            else
+              sink.AppendPiece(p.kind, p.prefix.data(), p.prefix.size(), p.text.data(), p.text.size());
+          }
+          sink.ReplyChunk("", 0);
+        }
+        written[way] = ReadAll(out);
+        errors[way] = ReadAll(err);
+      }
+      EXPECT_EQ(written[1], written[0]) << "mode " << mode << ", first piece " << pieces[0].text.substr(0, 20);
+      EXPECT_EQ(errors[1], errors[0]) << "mode " << mode;
     }
   }
 }

@@ -65,6 +65,26 @@ TEST(ScanForReferral, Table) {
   }
 }
 
+// The scan passes over long stretches many bytes at a time: a referral is
+// found at every place of a long text, among spaces and "w"s too; pairs of
+// a space and "w" that begin no referral are passed over.
+TEST(ScanForReferral, AtEveryPlaceOfALongText) {
+  for (size_t at = 0; at < 150; ++at) {
+    for (char filler : {'x', ' ', 'w'}) {
+      std::string chunk(at, filler);
+      chunk += " Whois.Far.Example\n" + std::string(70, 'y');
+      char referral[HostCapacity] = "";
+      ScanForReferral(&chunk[0], static_cast<int>(chunk.size()), referral);
+      EXPECT_STREQ(referral, "whois.far.example") << at << filler;
+    }
+  }
+  std::string pairs;
+  for (int i = 0; i < 40; ++i) pairs += " w w.whoi ";
+  char referral[HostCapacity] = "";
+  ScanForReferral(&pairs[0], static_cast<int>(pairs.size()), referral);
+  EXPECT_STREQ(referral, "");
+}
+
 TEST(ScanForReferral, StopsAtZeroByteAndCutsOverlongNames) {
   std::string chunk("x\0 whois.hidden.example\n", 24);
   char referral[HostCapacity] = "";
@@ -132,6 +152,18 @@ TEST(EmitReplyChunk, Pieces) {
       {"@", {{MailLink, "mailto:@"}}},
       {"trailing \n", {{Plain, "trailing \n"}}},
       {"", {}},
+      // Long words are looked at eight bytes at a time; a control character
+      // other than a blank belongs to the word.
+      {"Registrant Contact Email: first.last-name@registrar-example.com\r\nNext",
+       {{Plain, "Registrant Contact Email: "},
+        {MailLink, "mailto:first.last-name@registrar-example.com\r\n"},
+        {Plain, "Next"}}},
+      {"abcdefgh\x01ijklmnopq@rstuvwxyz0123\x02" "456789 tail",
+       {{MailLink, "mailto:abcdefgh\x01ijklmnopq@rstuvwxyz0123\x02" "456789"}, {Plain, " "}, {Plain, "tail"}}},
+      {"0123456789\t0123456789 ab@cd\x7f\x85\xc3\xa9xxxxxxxxxxx\tz",
+       {{Plain, "0123456789\t0123456789 "}, {MailLink, "mailto:ab@cd\x7f\x85\xc3\xa9xxxxxxxxxxx"}, {Plain, "\t"},
+        {Plain, "z"}}},
+      {"12345678 12345678 last-word-longer-than-eight", {{Plain, "12345678 12345678 "}, {Plain, "last-word-longer-than-eight"}}},
   };
   for (const Case& c : cases) {
     RecordingSink sink;
