@@ -255,8 +255,12 @@ int main(int argc, char** argv) {
   // The sink writes its own line ends and flushes at the end of each piece
   // of a reply; the C library must not write byte by byte meanwhile (it
   // does on Windows when stdout is a pipe or a console).
+  // The buffer is given, not only its size: glibc keeps its own 4 KiB for a
+  // null one, and a reply chunk with its "mailto:"s, a little more than that,
+  // then went out in two writes.
+  static char outputBuffer[64 * 1024];
   platform::UseBinaryOutput(stdout);
-  std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
+  std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   ConsoleSink sink(stdout, useColour, query, settingsPath);
   if (quiet) sink.SetQuiet(stderr, !terminal);
   SetOutputSink(&sink);
