@@ -13,31 +13,7 @@ fi
 cli=("$@")
 command -v socat >/dev/null || { echo "socat is missing"; echo "0 passed, 1 failed"; exit 1; }
 
-work=$(mktemp -d)
-servers=()
-passed=0
-failed=0
-cleanup() {
-  for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# serve ADDRESS NAME REPLY [PORT]: answers every connection with REPLY and
-# logs the request line to $work/NAME.log.
-serve() {
-  printf '%b' "$3" >"$work/$2.reply"
-  cat >"$work/$2.sh" <<SH
-#!/bin/sh
-IFS= read -r line || exit 0  # a readiness probe sends nothing
-printf '%s\n' "\$line" | tr -d '\r' >>"$work/$2.log"
-cat "$work/$2.reply"
-SH
-  chmod +x "$work/$2.sh"
-  socat "TCP-LISTEN:${4:-43},bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
-  servers+=($!)
-}
+. "$here/tests/lib/end-to-end.sh"
 serve 127.0.0.2 verisign 'Domain Name: EXAMPLE.COM\r\n   Registrar WHOIS Server: whois.registrar.test\r\n'
 serve 127.0.0.7 registrar 'Registrant Email: owner@example.com\r\n'
 serve 127.0.0.3 arin 'NetRange: 127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n'
@@ -74,18 +50,6 @@ done
 : >"$work/empty.ini"
 rm -f "$work"/*.log
 
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok    $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL  $name"
-    sed 's/^/      | /' "$work/out" | head -40
-  fi
-}
 run() {  # run ARGS...: output to $work/out, exit code to $rc
   timeout 30 "${cli[@]}" --settings "$work/empty.ini" --color=never "$@" >"$work/out" 2>&1 </dev/null
   rc=$?
@@ -237,5 +201,4 @@ timeout 30 "${cli[@]}" --settings "$work/empty.ini" --no-resolve example.com >/d
 rc=$?
 check "stdout on /dev/full: exit 1 and a message" bash -c "[ $rc = 1 ] && grep -qF 'merrowgate-cli: cannot write the output' '$work/err'"
 
-echo "$passed passed, $failed failed"
-[ $failed = 0 ]
+finish

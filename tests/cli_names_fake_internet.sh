@@ -12,32 +12,7 @@ cli=("$@")
 command -v socat >/dev/null || { echo "socat is missing"; echo "0 passed, 1 failed"; exit 1; }
 export LC_ALL=C.UTF-8
 
-work=$(mktemp -d)
-servers=()
-passed=0
-failed=0
-cleanup() {
-  for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# serve ADDRESS NAME REPLY: answers every connection with REPLY and logs each
-# request line to $work/NAME.log.
-serve() {
-  printf '%b' "$3" >"$work/$2.reply"
-  cat >"$work/$2.sh" <<SH
-#!/bin/sh
-IFS= read -r line || exit 0
-printf '%s\n' "\$line" | tr -d '\r' >>"$work/$2.log"
-cat "$work/$2.reply"
-SH
-  chmod +x "$work/$2.sh"
-  socat "TCP-LISTEN:43,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
-  servers+=($!)
-  for i in $(seq 50); do (exec 3<>/dev/tcp/$1/43) 2>/dev/null && break; sleep 0.05; done
-}
+. "$here/tests/lib/end-to-end.sh"
 serve 127.0.0.5 iana 'domain: example\n'
 serve 127.0.12.1 nicio 'Domain Name: example.io\n'
 serve 127.0.12.2 denic 'Domain: xn--bcher-kva.de\n'
@@ -47,19 +22,6 @@ serve 127.0.0.6 ripe 'inet6num: 2001:db8::/32\n'
 rm -f "$work"/*.log
 : >"$work/empty.ini"
 
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok    $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL  $name"
-    sed 's/^/      | /' "$work/out" | head -40
-    for f in "$work"/*.log; do [ -e "$f" ] && sed "s|^|      ${f##*/}: |" "$f"; done
-  fi
-}
 run() {  # run ARGS...: output to $work/out (LF line ends), exit code to $rc
   rm -f "$work"/*.log
   timeout 30 "${cli[@]}" --settings "$work/empty.ini" --color=never "$@" >"$work/raw" 2>&1 </dev/null
@@ -112,5 +74,4 @@ for q in "2001:db8::1|n + 2001:db8::1" "AS3333|a + 3333" "as3333|a + 3333" "192.
   check "$typed: shown as IP, no domain step, no fallback" bash -c "grep -qxF 'IP:		$typed' '$work/out' && ! grep -qF -e '$fallback' -e 'Domain:' '$work/out' && [ ! -e '$work/iana.log' ]"
 done
 
-echo "$passed passed, $failed failed"
-[ $failed = 0 ]
+finish

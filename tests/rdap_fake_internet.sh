@@ -16,16 +16,7 @@ for tool in openssl /usr/bin/python3; do
   command -v $tool >/dev/null || { echo "$tool is missing"; echo "0 passed, 1 failed"; exit 1; }
 done
 
-work=$(mktemp -d)
-server=
-passed=0
-failed=0
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/tests/lib/end-to-end.sh"
 
 # The test CA and one certificate for every host of the fake service.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=merrowgate test CA" \
@@ -46,21 +37,9 @@ export MERROWGATE_TEST_CA_FILE="$work/ca.pem"
 
 /usr/bin/python3 "$here/tests/fake_rdap_service.py" 127.0.0.50 "$work/server.pem" "$work/server.key" \
   "$here/tests/data/rdap" "$work" 2>"$work/service.err" &
-server=$!
+servers+=($!)
 for i in $(seq 100); do (exec 3<>/dev/tcp/127.0.0.50/443) 2>/dev/null && break; sleep 0.05; done
 
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok    $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL  $name"
-    sed 's/^/      | /' "$work/out" | head -60
-  fi
-}
 run() {  # run ARGS...: output to $work/out.lf, exit code to $rc, requests to $work/rdap.log
   rm -f "$work/rdap.log"
   : >"$work/empty.ini"
@@ -186,5 +165,4 @@ if [ $wine = 0 ]; then
   check "Ctrl-C ends a silent RDAP request within about a second" bash -c "[ $elapsed -lt 2000 ] && grep -qxF '< Aborted by user >' '$work/out.lf'"
 fi
 
-echo "$passed passed, $failed failed"
-[ $failed = 0 ]
+finish

@@ -15,39 +15,10 @@ for tool in socat xdotool iconv; do
   command -v $tool >/dev/null || { echo "$tool is missing"; exit 1; }
 done
 
-work=$(mktemp -d)
-servers=()
-passed=0
-failed=0
+. "$here/tests/lib/end-to-end.sh"
 run() { "$here/scripts/wine-run" "$prefix" "$@"; }
-cleanup() {
-  for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done
-  WINEPREFIX=$(realpath -m "$prefix") timeout 10 wineserver -k 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+cleanup_more() { WINEPREFIX=$(realpath -m "$prefix") timeout 10 wineserver -k 2>/dev/null; }
 
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok    $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL  $name"
-  fi
-}
-serve() {  # serve ADDRESS NAME REPLY: logs each request line to $work/NAME.log
-  printf '%b' "$3" >"$work/$2.reply"
-  printf '#!/bin/sh\nIFS= read -r line || exit 0\nprintf "%%s\\n" "$line" | tr -d "\\r" >>"%s"\ncat "%s"\n' \
-    "$work/$2.log" "$work/$2.reply" >"$work/$2.sh"
-  chmod +x "$work/$2.sh"
-  socat "TCP-LISTEN:43,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
-  servers+=($!)
-  for _ in $(seq 50); do (exec 3<>/dev/tcp/$1/43) 2>/dev/null && break; sleep 0.05; done
-}
 serve 127.0.12.2 denic 'Domain: xn--bcher-kva.de\n'
 serve 127.0.0.9 jprs 'Domain Name: xn--r8jz45g.jp\n'
 rm -f "$work"/*.log
@@ -103,5 +74,4 @@ if [ "$failed" != 0 ]; then
   cat "$work/de.txt" 2>/dev/null
   cat "$work"/*.log 2>/dev/null
 fi
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish
