@@ -23,6 +23,14 @@ struct RdapFetch {
 // transport can use it. Watches CancelFlag and QuitFlag about once a second.
 void FetchRdap(const std::string& url, RdapFetch& result);
 
+#ifndef _WIN32
+// The libcurl that the first request loads (Debian's libcurl4 package).
+constexpr const char* LibcurlFile = "libcurl.so.4";
+// Loads `file` as libcurl and looks up the functions the transport calls:
+// empty when all are there, else the Error line a request would end with.
+std::string CheckLibcurl(const char* file);
+#endif
+
 // The host part of an http(s) URL, for messages.
 std::string UrlHost(const std::string& url);
 

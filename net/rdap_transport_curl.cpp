@@ -3,7 +3,12 @@
 // callback runs about once a second even while the server is silent, which is
 // where Escape, Ctrl-C and shutdown end the request. The body is collected up
 // to the answer limit; past it the transfer is stopped.
+//
+// libcurl is loaded when the first request is made, not when the program
+// starts: most lookups are whois over port 43, and binding libcurl and all
+// the libraries it needs would cost every start several milliseconds.
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -11,6 +16,72 @@
 #include "net/connection.h"
 #include "net/rdap_transport.h"
 #include "settings/settings.h"
+
+namespace {
+
+// The libcurl functions this transport calls, looked up once.
+struct CurlApi {
+  CURLcode (*global_init)(long);
+  CURL* (*easy_init)();
+  CURLcode (*easy_setopt)(CURL*, CURLoption, ...);
+  CURLcode (*easy_perform)(CURL*);
+  CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...);
+  const char* (*easy_strerror)(CURLcode);
+  void (*easy_cleanup)(CURL*);
+  curl_slist* (*slist_append)(curl_slist*, const char*);
+  void (*slist_free_all)(curl_slist*);
+};
+
+template <typename F>
+bool Find(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, name));
+  return function != nullptr;
+}
+
+// Loads `file` and looks its functions up into `api`: empty when done (the
+// library then stays loaded), else the Error line that says what failed.
+std::string LoadCurlApi(const char* file, CurlApi& api) {
+  void* library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+  if (!library) {
+    const char* why = dlerror();
+    return std::string("Cannot load libcurl, which HTTPS needs: ") + (why ? why : file) + "\n";
+  }
+  const char* missing = nullptr;
+  if (!Find(library, "curl_global_init", api.global_init)) missing = "curl_global_init";
+  else if (!Find(library, "curl_easy_init", api.easy_init)) missing = "curl_easy_init";
+  else if (!Find(library, "curl_easy_setopt", api.easy_setopt)) missing = "curl_easy_setopt";
+  else if (!Find(library, "curl_easy_perform", api.easy_perform)) missing = "curl_easy_perform";
+  else if (!Find(library, "curl_easy_getinfo", api.easy_getinfo)) missing = "curl_easy_getinfo";
+  else if (!Find(library, "curl_easy_strerror", api.easy_strerror)) missing = "curl_easy_strerror";
+  else if (!Find(library, "curl_easy_cleanup", api.easy_cleanup)) missing = "curl_easy_cleanup";
+  else if (!Find(library, "curl_slist_append", api.slist_append)) missing = "curl_slist_append";
+  else if (!Find(library, "curl_slist_free_all", api.slist_free_all)) missing = "curl_slist_free_all";
+  if (!missing) return {};
+  api = CurlApi{};
+  dlclose(library);
+  return std::string("Cannot use libcurl (") + file + "), which HTTPS needs: it has no " + missing + "\n";
+}
+
+// libcurl, loaded and set up by the first request; null (with the reason in
+// `error`) when it cannot be loaded. It stays loaded for the rest of the run.
+const CurlApi* Curl(std::string& error) {
+  static CurlApi api{};
+  static std::string loadError;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    loadError = LoadCurlApi(LibcurlFile, api);
+    if (loadError.empty()) api.global_init(CURL_GLOBAL_DEFAULT);
+  });
+  error = loadError;
+  return loadError.empty() ? &api : nullptr;
+}
+
+}  // namespace
+
+std::string CheckLibcurl(const char* file) {
+  CurlApi api{};
+  return LoadCurlApi(file, api);
+}
 
 namespace {
 
@@ -53,61 +124,61 @@ std::string ProxyUrl() {
 }  // namespace
 
 void FetchRdap(const std::string& url, RdapFetch& result) {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   result = RdapFetch{};
   result.Server = UrlHost(url);
+  const CurlApi* const lib = Curl(result.Error);
+  if (!lib) return;
 
   if (Settings.Enabled && (Settings.Type < HTTP || Settings.Type > Socks5)) {
     result.Error = "Proxy Type not supported yet!\n";
     return;
   }
-  CURL* curl = curl_easy_init();
+  CURL* curl = lib->easy_init();
   if (!curl) {
     result.Error = "Cannot start an HTTPS request\n";
     return;
   }
   Transfer transfer{&result};
-  curl_slist* headers = curl_slist_append(nullptr, "Accept: application/rdap+json, application/json");
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "merrowgate/0.9.3.0");
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, RdapRedirectLimit);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(RdapTimeoutSeconds));
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(RdapAnswerLimit));
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-  if (const char* ca = std::getenv(TestCaFileVariable)) curl_easy_setopt(curl, CURLOPT_CAINFO, ca);
+  curl_slist* headers = lib->slist_append(nullptr, "Accept: application/rdap+json, application/json");
+  lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
+  lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  lib->easy_setopt(curl, CURLOPT_USERAGENT, "merrowgate/0.9.3.0");
+  lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
+  lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+  lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  lib->easy_setopt(curl, CURLOPT_MAXREDIRS, RdapRedirectLimit);
+  lib->easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(RdapTimeoutSeconds));
+  lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  lib->easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(RdapAnswerLimit));
+  lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+  lib->easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  lib->easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  lib->easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  lib->easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+  if (const char* ca = std::getenv(TestCaFileVariable)) lib->easy_setopt(curl, CURLOPT_CAINFO, ca);
 
   std::string proxy, credentials;
   if (Settings.Enabled) {
     proxy = ProxyUrl();
-    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
-    if (Settings.Type == HTTP) curl_easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
+    lib->easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+    if (Settings.Type == HTTP) lib->easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
     if (Settings.UseAuth) {
       char login[ProxyTextCapacity], pass[ProxyTextCapacity];
       CopyText(login, sizeof login, Settings.Login);
       CopyText(pass, sizeof pass, Settings.Pass);
-      curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, login);
-      curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, pass);
+      lib->easy_setopt(curl, CURLOPT_PROXYUSERNAME, login);
+      lib->easy_setopt(curl, CURLOPT_PROXYPASSWORD, pass);
     }
   } else {
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");  // no proxy from the environment either
+    lib->easy_setopt(curl, CURLOPT_PROXY, "");  // no proxy from the environment either
   }
 
-  const CURLcode code = curl_easy_perform(curl);
+  const CURLcode code = lib->easy_perform(curl);
   char* effective = nullptr;
-  if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+  if (lib->easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
     result.Server = UrlHost(effective);
   if (code == CURLE_OK) {
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.Status);
+    lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.Status);
   } else if (result.Cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
     result.Cancelled = true;
   } else if (result.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
@@ -122,8 +193,8 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   } else if (code == CURLE_OPERATION_TIMEDOUT) {
     result.Error = "No answer from " + result.Server + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
   } else {
-    result.Error = std::string("HTTPS request to ") + result.Server + " failed: " + curl_easy_strerror(code) + "\n";
+    result.Error = std::string("HTTPS request to ") + result.Server + " failed: " + lib->easy_strerror(code) + "\n";
   }
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
+  lib->slist_free_all(headers);
+  lib->easy_cleanup(curl);
 }

@@ -63,4 +63,27 @@ TEST(RdapTransport, FailuresAreNamed) {
   EXPECT_EQ(UrlHost("https://[2001:db8::1]:443/ip/1"), "2001:db8::1");
 }
 
+#ifndef _WIN32
+// libcurl is loaded by the first request: a library that is missing, or that
+// is not libcurl, is an error line naming libcurl, not a crash.
+TEST(RdapTransport, LibcurlIsLoadedOnDemand) {
+  struct Case {
+    const char* file;
+    const char* error;  // start of the error line; empty when it loads
+  } cases[] = {
+      {LibcurlFile, ""},
+      {"libcurl-missing.so.4", "Cannot load libcurl, which HTTPS needs: "},
+      {"libdl.so.2", "Cannot use libcurl (libdl.so.2), which HTTPS needs: it has no curl_global_init\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string error = CheckLibcurl(c.file);
+    EXPECT_EQ(error.compare(0, std::string(c.error).size(), c.error), 0) << c.file << ": " << error;
+    EXPECT_EQ(error.empty(), *c.error == '\0') << c.file;
+    if (!error.empty()) {
+      EXPECT_EQ(error.back(), '\n');
+    }
+  }
+}
+#endif
+
 }  // namespace
