@@ -152,6 +152,15 @@ int ReceiveBytes(Socket s, void* buffer, int capacity) {
   return n < 0 ? Fail() : static_cast<int>(n);
 }
 
+int ReceiveWaitingBytes(Socket s, void* buffer, int capacity) {
+  ssize_t n;
+  do {
+    n = recv(static_cast<int>(s), buffer, static_cast<size_t>(capacity), MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return NothingWaiting;
+  return n < 0 ? Fail() : static_cast<int>(n);
+}
+
 // poll, not select: a process with many files open may get a socket number
 // beyond what select can watch.
 int WaitReadable(Socket s, int seconds) {

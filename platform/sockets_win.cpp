@@ -94,6 +94,8 @@ int ReceiveBytes(Socket s, void* buffer, int capacity) {
   return n == SOCKET_ERROR ? -1 : n;
 }
 
+int ReceiveWaitingBytes(Socket, void*, int) { return NothingWaiting; }
+
 int WaitReadable(Socket s, int seconds) {
   fd_set readSet;
   FD_ZERO(&readSet);
