@@ -231,6 +231,7 @@ class CountingSink final : public QuietSink {
  public:
   std::atomic<long long> Bytes{0};
   std::atomic<long long> Links{0};
+  std::string LastError;  // read once the exchange has ended
   void AppendOutput(TextKind kind, const char* text) override {
     long long n = static_cast<long long>(std::strlen(text));
     if (kind == MailLink) {
@@ -238,9 +239,33 @@ class CountingSink final : public QuietSink {
       ++Links;
     }
     if (kind == Plain || kind == MailLink) Bytes += n;
+    if (kind == Error) LastError = text;
   }
   void ShareRecentQuery(const char*) override {}
 };
+
+// A server that never stops filling the buffer: the receives that skip the
+// wait still see the cancel.
+TEST(HostileFlood, EndlessFloodEndsSoonAfterTheCancel) {
+  CountingSink sink;
+  SinkScope scope(&sink);
+  StopSignal done;
+  const std::string block(65536, 'x');
+  LoopbackServer server({[&](LoopbackConnection& c) {
+    c.ReadUntil("\r\n");
+    const auto start = Clock::now();
+    while (!done.stop && SecondsSince(start) < 8 && c.Send(block)) {
+    }
+  }});
+  char referral[HostCapacity] = {};
+  DelayedCancel cancel(500);
+  EXPECT_TRUE(RunWhoisExchange(true, server.ServerText().c_str(), "example.com", referral));
+  const double afterCancel = SecondsSince(cancel.At());
+  done.stop = true;
+  EXPECT_LT(afterCancel, 2.0);  // the grace second, and room for a loaded machine
+  EXPECT_EQ(sink.LastError, "< Aborted by user >\n");
+  EXPECT_GT(sink.Bytes.load(), 65536);
+}
 
 // The resident set size of this process in KiB, 0 where it cannot be read.
 long ResidentKiB() {
