@@ -9,6 +9,7 @@
 #endif
 
 #include "net/connection.h"
+#include "platform/text.h"
 #include "settings/recent_queries.h"
 
 namespace {
@@ -45,22 +46,11 @@ std::uint64_t ConsoleBytesOfWord(std::uint64_t x, bool crlf) {
   return m;
 }
 
-
-// 8 bytes from p, the first in the lowest bits.
-std::uint64_t LoadWord(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  word = __builtin_bswap64(word);
-#endif
-  return word;
-}
-
 // The 8-byte way: one flag bit in each byte of the mask (its high bit).
 struct Words {
   static constexpr std::ptrdiff_t Size = 8, BitsPerByte = 8;
   bool crlf;
-  std::uint64_t operator()(const char* p) const { return ConsoleBytesOfWord(LoadWord(p), crlf); }
+  std::uint64_t operator()(const char* p) const { return ConsoleBytesOfWord(LoadBytesLowFirst(p), crlf); }
 };
 
 #if defined(__SSE2__)

@@ -28,11 +28,7 @@ bool IsBlank(char c) {
 // that is at most ' ', where every blank is. Exact per byte: no carry
 // crosses from one byte into the next.
 std::uint64_t LowBytes(const char* p) {
-  std::uint64_t x;
-  std::memcpy(&x, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  x = __builtin_bswap64(x);
-#endif
+  const std::uint64_t x = LoadBytesLowFirst(p);
   constexpr std::uint64_t Ones = 0x0101010101010101ull, High = 0x8080808080808080ull;
   return ~(((x & ~High) + (0x7F - ' ') * Ones) | x) & High;
 }

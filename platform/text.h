@@ -2,9 +2,21 @@
 // into fixed fields. They never depend on the C locale.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+// The 8 bytes at p as one word, the first byte in the lowest bits, for
+// scanning text a word at a time.
+inline std::uint64_t LoadBytesLowFirst(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  return word;
+}
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
