@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lookup_worker.h"
+#include "ui/lookup_thread.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "ui/controls.h"

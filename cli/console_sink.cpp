@@ -8,7 +8,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "net/connection.h"
 #include "platform/text.h"
 #include "settings/recent_queries.h"
 
@@ -206,7 +205,7 @@ void ConsoleSink::Write(Stream& stream, const char* bytes, size_t count) {
     // Nobody would see the rest of the lookup: stop it.
     errno_ = errno;
     failed_ = true;
-    CancelFlag = 1;
+    if (cancel_) *cancel_ = 1;
   }
 }
 
@@ -216,7 +215,7 @@ void ConsoleSink::Flush(Stream& stream) {
   if (std::fflush(stream.file) != 0 && &stream == &out_ && !failed_) {
     errno_ = errno;
     failed_ = true;
-    CancelFlag = 1;
+    if (cancel_) *cancel_ = 1;
   }
 }
 

@@ -1,6 +1,7 @@
 // The console front end's OutputSink: the pane's text on stdout, coloured by
 // text kind with ANSI escapes when asked to; or, quiet, the replies alone.
 #pragma once
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ class ConsoleSink final : public QuietSink {
   // error texts go to `errors`. With `rawReplies` false (a terminal) the
   // replies keep the control-character rule of the pane's text.
   void SetQuiet(std::FILE* errors, bool rawReplies);
+  // A failed write of `out` raises this flag, so that the lookup stops.
+  void SetCancelFlag(std::atomic<int>* flag) { cancel_ = flag; }
   // Every LF of `out` that does not follow a CR is written as CR LF (Windows).
   void SetCrLfLineEnds(bool on) { crlf_ = on; }
 
@@ -73,6 +76,7 @@ class ConsoleSink final : public QuietSink {
   bool errorLineOpen_ = false;
   bool failed_ = false;
   int errno_ = 0;
+  std::atomic<int>* cancel_ = nullptr;
   std::string query_;
   std::string recentPath_;
 };

@@ -7,12 +7,12 @@
 
 #include "engine/address_form.h"
 #include "engine/directory.h"
-#include "net/connection.h"
+#include "engine/lookup_context.h"
 #include "net/output_sink.h"
+#include "platform/decimal.h"
 #include "platform/idn.h"
 #include "platform/sockets.h"
 #include "platform/text.h"
-#include "settings/settings.h"
 
 void NormalizeQueryText(char* text) {
   size_t skip = std::strspn(text, " \t");
@@ -34,12 +34,8 @@ namespace {
 // A packed address: all digits, read as a decimal number that must fit 32 bits
 // and be non-zero. Writes the dotted form into `ip`.
 bool UnpackAddress(const char* digits, char* ip) {
-  std::uint64_t value = 0;
-  for (const char* p = digits; *p; ++p) {
-    value = value * 10 + static_cast<unsigned>(*p - '0');
-    if (value > 0xFFFFFFFFull) return false;  // never wrapped into another address
-  }
-  if (value == 0) return false;
+  long long value = 0;  // never wrapped into another address
+  if (!platform::ParseDecimal(digits, std::strlen(digits), 1, 0xFFFFFFFFll, value)) return false;
   std::snprintf(ip, IPCapacity, "%u.%u.%u.%u", static_cast<unsigned>(value >> 24),
                 static_cast<unsigned>((value >> 16) & 0xFF), static_cast<unsigned>((value >> 8) & 0xFF),
                 static_cast<unsigned>(value & 0xFF));
@@ -47,8 +43,7 @@ bool UnpackAddress(const char* digits, char* ip) {
 }
 
 // Host information as the pane shows it, one append per piece.
-void PrintHostEntry(const platform::HostEntry& entry) {
-  OutputSink& out = Output();
+void PrintHostEntry(OutputSink& out, const platform::HostEntry& entry) {
   out.AppendOutput(Plain, "Name:\t\t");
   out.AppendOutput(Plain, entry.Name.c_str());
   out.AppendOutput(Plain, "\n");
@@ -84,14 +79,14 @@ bool HasNonAscii(const char* text) {
 
 }  // namespace
 
-bool ConvertQueryToAscii(char* query, int capacity) {
+bool ConvertQueryToAscii(OutputSink& out, char* query, int capacity) {
   // The window's box is Unicode while its 8-bit text is in the ANSI code
   // page, where a Japanese name on a Western system is only "??"; its UTF-8
   // text is the one converted then. The 8-bit text is the one shown.
   char unicode[QueryBufferSize];
   const char* source = query;
   platform::TextEncoding encoding = platform::TextEncoding::Native;
-  if (Output().ReadQueryTextUtf8(unicode, QueryBufferSize - 1) > 0) {
+  if (out.ReadQueryTextUtf8(unicode, QueryBufferSize - 1) > 0) {
     unicode[QueryBufferSize - 1] = '\0';
     NormalizeQueryText(unicode);
     if (HasNonAscii(unicode)) {
@@ -103,127 +98,154 @@ bool ConvertQueryToAscii(char* query, int capacity) {
 
   std::string ascii, error;
   if (!platform::NameToAscii(source, encoding, ascii, error)) {
-    AppendFormatted(Error, "IDN: %s has no ASCII form: %s.\n", query, error.c_str());
+    AppendFormatted(out, Error, "IDN: %s has no ASCII form: %s.\n", query, error.c_str());
     return false;
   }
-  AppendFormatted(Info, "IDN: %s -> %s\n", query, ascii.c_str());
+  AppendFormatted(out, Info, "IDN: %s -> %s\n", query, ascii.c_str());
   CopyText(query, capacity, ascii.c_str());
   return true;
 }
 
-const char* ClassifyQuery(LookupTarget& target) {
-  OutputSink& out = Output();
-  target.Host[0] = target.IP[0] = target.Domain[0] = '\0';
+namespace {
 
-  char query[QueryBufferSize];
+// The query box's text as one cleaned-up line; false when nothing is left.
+bool ReadQuery(OutputSink& out, char* query) {
   query[0] = '\0';
-  if (out.ReadQueryText(query, QueryBufferSize - 1) <= 0) return nullptr;
+  if (out.ReadQueryText(query, QueryBufferSize - 1) <= 0) return false;
   query[QueryBufferSize - 1] = '\0';
   BlankControlCharacters(query);  // a query is one line, wherever it came from
   NormalizeQueryText(query);
-  if (!query[0]) return nullptr;
+  return query[0] != '\0';
+}
 
-  out.ClearOutput();
-  target.Kind = Undecided;
-
+// Packed and dotted addresses, IPv6 addresses, prefixes and AS numbers go to
+// target.IP (the latter three asked about as typed, at the address registry
+// only). False after an Error line for a packed number that is no address.
+bool ReadAddressForm(OutputSink& out, const char* query, LookupTarget& target, AddressForm& form) {
   const char* p = query;
   while (IsDigit(*p)) ++p;
   if (*p == '\0') {
     if (!UnpackAddress(query, target.IP)) {
       out.AppendOutput(Error, "Invalid Packed IP address.");
-      return nullptr;
+      return false;
     }
-    AppendFormatted(Info, "Packed IP: %s\n", target.IP);
+    AppendFormatted(out, Info, "Packed IP: %s\n", target.IP);
   } else if (*p == '.') {
     while (IsDigit(*p) || *p == '.') ++p;
     if (*p == '\0') CopyText(target.IP, IPCapacity, query);
   }
-  // IPv6 addresses, prefixes and AS numbers are address queries too; they
-  // are asked about as typed, at the address registry only.
-  const AddressForm form = target.IP[0] ? AddressForm::NotAddress : ClassifyAddressForm(query);
+  form = target.IP[0] ? AddressForm::NotAddress : ClassifyAddressForm(query);
   if (form != AddressForm::NotAddress) CopyText(target.IP, IPCapacity, query);
+  return true;
+}
+
+// An address query: checked, then resolved to its name when asked to.
+bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form, LookupTarget& target,
+                         platform::HostEntry& entry, bool& haveEntry) {
+  OutputSink& out = ctx.Out;
+  AppendFormatted(out, Info, "Checking IP: %s...\n", target.IP);
+  const std::uint32_t address = form == AddressForm::NotAddress ? platform::ParseIPv4(target.IP) : platform::AddressNone;
+  if (form == AddressForm::Malformed || (form == AddressForm::NotAddress && address == platform::AddressNone)) {
+    out.AppendOutput(Error, StartsWithIgnoringCase(query, "as") ? "Invalid AS number." : "Invalid IP address.");
+    target.IP[0] = '\0';
+    return false;
+  }
+  // Reverse resolution knows IPv4 addresses only.
+  if (ctx.Options.ReverseIP && form == AddressForm::NotAddress) {
+    AppendFormatted(out, Info, "Resolving IP: %s...\n", target.IP);
+    SetStatusFormatted(out, AddressPart, "IP: %s", target.IP);
+    haveEntry = platform::ResolveAddress(address, entry);
+    if (haveEntry)
+      CopyText(target.Host, HostCapacity, entry.Name.c_str());
+    else
+      out.AppendOutput(Error, "Failed Domain Lookup.\n");
+  }
+  target.Kind = IpAddress;
+  return true;
+}
+
+// A name query: put into its ASCII form, then resolved when asked to.
+bool ResolveNameQuery(LookupContext& ctx, char* query, LookupTarget& target, platform::HostEntry& entry,
+                      bool& haveEntry) {
+  OutputSink& out = ctx.Out;
+  if (!ConvertQueryToAscii(out, query, QueryBufferSize)) return false;
+  CopyText(target.Host, HostCapacity, query);
+  if (ctx.Options.ResolveDomain) {
+    AppendFormatted(out, Info, "Resolving Host: %s...\n", target.Host);
+    haveEntry = platform::ResolveName(target.Host, entry);
+    if (haveEntry) {
+      CopyText(target.IP, IPCapacity, platform::FormatIPv4(entry.Addresses.front()).c_str());
+      if (std::strstr(target.Host, entry.Name.c_str())) CopyText(target.Domain, DomainCapacity, entry.Name.c_str());
+    } else {
+      out.AppendOutput(Error, "Failed Domain Lookup.\n");
+    }
+  }
+  target.Kind = HostName;
+  return true;
+}
+
+// The domain of a host query and its whois server from the directory.
+const char* PickDomainServer(OutputSink& out, LookupTarget& target) {
+  const char* server = nullptr;
+  if (!target.Domain[0]) CopyText(target.Domain, DomainCapacity, target.Host);
+  if (std::strlen(target.Host) > 5 && StartsWithIgnoringCase(target.Host, "www.") && std::strchr(target.Host + 4, '.'))
+    CopyText(target.Domain, DomainCapacity, target.Host + 4);
+  SetStatusFormatted(out, DomainPart, "Domain: %s", target.Domain);
+  AppendFormatted(out, Highlight, "Domain:\t%s\n", target.Domain);
+  switch (FindTldKind(target.Domain, &server)) {
+    case TldKind::Listed:
+    case TldKind::Whois:
+      break;
+    case TldKind::None:
+    case TldKind::Web:
+      // A known registry without a port-43 service: the default server
+      // still knows who runs it, so that is no fault to report.
+      AppendFormatted(out, Info, "The registry of .%s runs no whois server on port 43; asking %s.\n",
+                      std::strrchr(target.Domain, '.') + 1, DefaultWhoisServer);
+      server = DefaultWhoisServer;
+      break;
+    case TldKind::Unknown:
+      out.AppendOutput(Error,
+                       "Don't know which Top Level Domain this server belongs to!\n"
+                       "Please contact me with the domain name so I can fix this.\n"
+                       "Falling back to the default server.");
+      server = DefaultWhoisServer;
+      break;
+  }
+  return server;
+}
+
+}  // namespace
+
+const char* ClassifyQuery(LookupContext& ctx, LookupTarget& target) {
+  OutputSink& out = ctx.Out;
+  target.Host[0] = target.IP[0] = target.Domain[0] = '\0';
+  char query[QueryBufferSize];
+  if (!ReadQuery(out, query)) return nullptr;
+
+  out.ClearOutput();
+  target.Kind = Undecided;
+  AddressForm form = AddressForm::NotAddress;
+  if (!ReadAddressForm(out, query, target, form)) return nullptr;
 
   out.SetStatus(DomainPart, "Domain:");
   out.SetStatus(AddressPart, "IP:");
 
   platform::HostEntry entry;
   bool haveEntry = false;
-  if (target.IP[0]) {
-    AppendFormatted(Info, "Checking IP: %s...\n", target.IP);
-    const std::uint32_t address =
-        form == AddressForm::NotAddress ? platform::ParseIPv4(target.IP) : platform::AddressNone;
-    if (form == AddressForm::Malformed || (form == AddressForm::NotAddress && address == platform::AddressNone)) {
-      out.AppendOutput(Error, StartsWithIgnoringCase(query, "as") ? "Invalid AS number." : "Invalid IP address.");
-      target.IP[0] = '\0';
-      return nullptr;
-    }
-    // Reverse resolution knows IPv4 addresses only.
-    if (Settings.ReverseIP && form == AddressForm::NotAddress) {
-      AppendFormatted(Info, "Resolving IP: %s...\n", target.IP);
-      SetStatusFormatted(AddressPart, "IP: %s", target.IP);
-      haveEntry = platform::ResolveAddress(address, entry);
-      if (haveEntry)
-        CopyText(target.Host, HostCapacity, entry.Name.c_str());
-      else
-        out.AppendOutput(Error, "Failed Domain Lookup.\n");
-    }
-    target.Kind = IpAddress;
-  } else {
-    if (!ConvertQueryToAscii(query, QueryBufferSize)) return nullptr;
-    CopyText(target.Host, HostCapacity, query);
-    if (Settings.ResolveDomain) {
-      AppendFormatted(Info, "Resolving Host: %s...\n", target.Host);
-      haveEntry = platform::ResolveName(target.Host, entry);
-      if (haveEntry) {
-        CopyText(target.IP, IPCapacity, platform::FormatIPv4(entry.Addresses.front()).c_str());
-        if (std::strstr(target.Host, entry.Name.c_str()))
-          CopyText(target.Domain, DomainCapacity, entry.Name.c_str());
-      } else {
-        out.AppendOutput(Error, "Failed Domain Lookup.\n");
-      }
-    }
-    target.Kind = HostName;
-  }
+  const bool classified = target.IP[0] ? ResolveAddressQuery(ctx, query, form, target, entry, haveEntry)
+                                       : ResolveNameQuery(ctx, query, target, entry, haveEntry);
+  if (!classified) return nullptr;
 
   if (haveEntry) {
-    PrintHostEntry(entry);
+    PrintHostEntry(out, entry);
   } else {
-    if (target.Host[0]) AppendFormatted(Plain, "Hostname:\t%s\n", target.Host);
-    if (target.IP[0]) AppendFormatted(Plain, "IP:\t\t%s\n", target.IP);
+    if (target.Host[0]) AppendFormatted(out, Plain, "Hostname:\t%s\n", target.Host);
+    if (target.IP[0]) AppendFormatted(out, Plain, "IP:\t\t%s\n", target.IP);
   }
+  if (target.IP[0]) SetStatusFormatted(out, AddressPart, "IP: %s", target.IP);
 
-  if (target.IP[0]) SetStatusFormatted(AddressPart, "IP: %s", target.IP);
-
-  const char* server = nullptr;
-  if (target.Host[0]) {
-    if (!target.Domain[0]) CopyText(target.Domain, DomainCapacity, target.Host);
-    if (std::strlen(target.Host) > 5 && StartsWithIgnoringCase(target.Host, "www.") &&
-        std::strchr(target.Host + 4, '.'))
-      CopyText(target.Domain, DomainCapacity, target.Host + 4);
-    SetStatusFormatted(DomainPart, "Domain: %s", target.Domain);
-    AppendFormatted(Highlight, "Domain:\t%s\n", target.Domain);
-    switch (FindTldKind(target.Domain, &server)) {
-      case TldKind::Listed:
-      case TldKind::Whois:
-        break;
-      case TldKind::None:
-      case TldKind::Web:
-        // A known registry without a port-43 service: the default server
-        // still knows who runs it, so that is no fault to report.
-        AppendFormatted(Info, "The registry of .%s runs no whois server on port 43; asking %s.\n",
-                        std::strrchr(target.Domain, '.') + 1, DefaultWhoisServer);
-        server = DefaultWhoisServer;
-        break;
-      case TldKind::Unknown:
-        out.AppendOutput(Error,
-                         "Don't know which Top Level Domain this server belongs to!\n"
-                         "Please contact me with the domain name so I can fix this.\n"
-                         "Falling back to the default server.");
-        server = DefaultWhoisServer;
-        break;
-    }
-  }
-
-  if (CancelFlag == 1 || QuitFlag == 1) return nullptr;
+  const char* server = target.Host[0] ? PickDomainServer(out, target) : nullptr;
+  if (ctx.StopRequested()) return nullptr;
   return server;
 }

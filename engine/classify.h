@@ -1,6 +1,9 @@
 // Query classification: what a lookup is about, and which server to ask.
 #pragma once
 
+class LookupContext;
+class OutputSink;
+
 enum TargetKind : int { Undecided = -1, HostName = 0, IpAddress = 1 };
 
 constexpr int HostCapacity = 112;    // 111 characters and the terminator
@@ -22,9 +25,9 @@ void NormalizeQueryText(char* text);
 // place, with an Info line that shows both; false after an Error line when it
 // cannot be converted. The query box's UTF-8 text is used where the sink has
 // one. Names of ASCII letters only are left as they are.
-bool ConvertQueryToAscii(char* query, int capacity);
+bool ConvertQueryToAscii(OutputSink& out, char* query, int capacity);
 
 // Reads the query box, fills `target`, prints the host information and
 // returns the whois server for target.Domain, or nullptr (see the worker for
 // what each outcome means).
-const char* ClassifyQuery(LookupTarget& target);
+const char* ClassifyQuery(LookupContext& ctx, LookupTarget& target);

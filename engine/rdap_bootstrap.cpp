@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "engine/rdap_json.h"
@@ -266,7 +268,7 @@ std::string RdapQueryUrl(const std::string& object) {
   // "AS15169" or "as15169"
   std::uint32_t asn;
   if (StartsWithIgnoringCase(object, "AS") && ParseUint32(object.substr(2), asn)) {
-    const std::string base = FindAsnService(RdapTable(RdapRegistry::Asn), asn);
+    const std::string base = FindAsnService(*RdapTable(RdapRegistry::Asn), asn);
     return base.empty() ? base : base + "autnum/" + std::to_string(asn);
   }
   const size_t slash = object.find('/');
@@ -277,12 +279,12 @@ std::string RdapQueryUrl(const std::string& object) {
   if (hasLength && !ParseUint32(object.substr(slash + 1), length)) return {};
   if (ParseIPv4Text(address, bytes)) {
     if (hasLength && length > 32) return {};
-    const std::string base = FindAddressService(RdapTable(RdapRegistry::Ipv4), bytes, hasLength ? static_cast<int>(length) : 32);
+    const std::string base = FindAddressService(*RdapTable(RdapRegistry::Ipv4), bytes, hasLength ? static_cast<int>(length) : 32);
     return base.empty() ? base : base + "ip/" + object;
   }
   if (ParseIPv6Text(address, bytes)) {
     if (hasLength && length > 128) return {};
-    const std::string base = FindAddressService(RdapTable(RdapRegistry::Ipv6), bytes, hasLength ? static_cast<int>(length) : 128);
+    const std::string base = FindAddressService(*RdapTable(RdapRegistry::Ipv6), bytes, hasLength ? static_cast<int>(length) : 128);
     return base.empty() ? base : base + "ip/" + object;
   }
   if (hasLength) return {};
@@ -291,15 +293,24 @@ std::string RdapQueryUrl(const std::string& object) {
   // Only host-name characters reach a URL path.
   for (const char c : name)
     if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_')) return {};
-  const std::string base = FindDomainService(RdapTable(RdapRegistry::Dns), name);
+  const std::string base = FindDomainService(*RdapTable(RdapRegistry::Dns), name);
   return base.empty() ? base : base + "domain/" + name;
 }
 
 namespace {
 
-std::string cacheFolder;
-bool loaded[RdapRegistryCount] = {};
-RdapServiceTable tables[RdapRegistryCount];
+// The shared cache: every lookup reads the same tables, loaded at first use
+// and replaced whole by a refresh, all under one lock; a lookup keeps the copy
+// it was handed for as long as it uses it.
+struct BootstrapCache {
+  std::mutex Lock;
+  std::string Folder;
+  std::shared_ptr<const RdapServiceTable> Tables[RdapRegistryCount];
+};
+BootstrapCache& Cache() {
+  static BootstrapCache cache;
+  return cache;
+}
 
 const char* BuiltIn(RdapRegistry registry) {
   switch (registry) {
@@ -320,10 +331,17 @@ bool ReadCacheFile(const std::string& path, std::string& text) {
 
 }  // namespace
 
-void SetRdapCacheFolder(const std::string& folder) { cacheFolder = folder; }
+void SetRdapCacheFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(Cache().Lock);
+  Cache().Folder = folder;
+}
 
 std::string RdapCachePath(RdapRegistry registry) {
-  std::string folder = cacheFolder;
+  std::string folder;
+  {
+    std::lock_guard<std::mutex> lock(Cache().Lock);
+    folder = Cache().Folder;
+  }
   if (folder.empty()) {
     folder = SettingsFilePath();
     const size_t slash = folder.find_last_of("/\\");
@@ -339,30 +357,33 @@ std::string RdapCachePath(RdapRegistry registry) {
   return folder + "merrowgate-rdap-" + RdapRegistryName(registry) + ".json";
 }
 
-const RdapServiceTable& RdapTable(RdapRegistry registry) {
+std::shared_ptr<const RdapServiceTable> RdapTable(RdapRegistry registry) {
   const int i = static_cast<int>(registry);
-  if (!loaded[i]) {
-    loaded[i] = true;
-    ParseRdapBootstrap(BuiltIn(registry), registry, tables[i]);
-    std::string text;
-    RdapServiceTable cached;
-    const std::string path = RdapCachePath(registry);
-    if (!path.empty() && ReadCacheFile(path, text) && ParseRdapBootstrap(text, registry, cached) &&
-        ParseRdapTimestamp(cached.Publication) > ParseRdapTimestamp(tables[i].Publication))
-      tables[i] = std::move(cached);
+  {
+    std::lock_guard<std::mutex> lock(Cache().Lock);
+    if (Cache().Tables[i]) return Cache().Tables[i];
   }
-  return tables[i];
+  // Loaded outside the lock; two lookups that load at once keep the first.
+  auto table = std::make_shared<RdapServiceTable>();
+  ParseRdapBootstrap(BuiltIn(registry), registry, *table);
+  std::string text;
+  RdapServiceTable cached;
+  const std::string path = RdapCachePath(registry);
+  if (!path.empty() && ReadCacheFile(path, text) && ParseRdapBootstrap(text, registry, cached) &&
+      ParseRdapTimestamp(cached.Publication) > ParseRdapTimestamp(table->Publication))
+    *table = std::move(cached);
+  std::lock_guard<std::mutex> lock(Cache().Lock);
+  if (!Cache().Tables[i]) Cache().Tables[i] = std::move(table);
+  return Cache().Tables[i];
 }
 
 void UseRdapTable(RdapRegistry registry, RdapServiceTable table) {
-  const int i = static_cast<int>(registry);
-  loaded[i] = true;
-  tables[i] = std::move(table);
+  auto fresh = std::make_shared<const RdapServiceTable>(std::move(table));
+  std::lock_guard<std::mutex> lock(Cache().Lock);
+  Cache().Tables[static_cast<int>(registry)] = std::move(fresh);
 }
 
 void ResetRdapBootstrap() {
-  for (int i = 0; i < RdapRegistryCount; ++i) {
-    loaded[i] = false;
-    tables[i] = RdapServiceTable{};
-  }
+  std::lock_guard<std::mutex> lock(Cache().Lock);
+  for (auto& table : Cache().Tables) table.reset();
 }

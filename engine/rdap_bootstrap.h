@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,9 @@ long long ParseRdapTimestamp(const std::string& text);
 std::string RdapQueryUrl(const std::string& object);
 
 // The tables in use: the cached copy beside the settings file when it is newer
-// than the built-in one, else the built-in one. Loaded at first use.
-const RdapServiceTable& RdapTable(RdapRegistry registry);
+// than the built-in one, else the built-in one. Loaded at first use; shared by
+// every lookup of the process.
+std::shared_ptr<const RdapServiceTable> RdapTable(RdapRegistry registry);
 // Replaces a table in use (after a refresh); the text has been checked.
 void UseRdapTable(RdapRegistry registry, RdapServiceTable table);
 

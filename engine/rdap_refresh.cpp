@@ -6,6 +6,7 @@
 // sees half a file.
 #include "engine/rdap_refresh.h"
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -15,7 +16,8 @@
 
 namespace {
 
-bool tried = false;
+// Once per process, whichever lookup asks first.
+std::atomic<bool> tried{false};
 
 bool IsOld(const RdapServiceTable& table, long long now) {
   const long long published = ParseRdapTimestamp(table.Publication);
@@ -34,20 +36,19 @@ bool WriteCache(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-void RefreshRdapBootstrapWhenOld() {
-  if (tried) return;
-  tried = true;
+void RefreshRdapBootstrapWhenOld(const ProxyOptions& proxy, StopFlags stop) {
+  if (tried.exchange(true)) return;
   const long long now = static_cast<long long>(std::time(nullptr));
   for (int i = 0; i < RdapRegistryCount; ++i) {
     const auto registry = static_cast<RdapRegistry>(i);
-    if (!IsOld(RdapTable(registry), now)) continue;
+    if (!IsOld(*RdapTable(registry), now)) continue;
     RdapFetch fetch;
-    FetchRdap(std::string(RdapBootstrapSource) + RdapRegistryName(registry) + ".json", fetch);
+    FetchRdap(proxy, stop, std::string(RdapBootstrapSource) + RdapRegistryName(registry) + ".json", fetch);
     // No way to IANA (or a cancel): the other files would fail the same way.
     if (fetch.Cancelled || !fetch.Error.empty()) return;
     RdapServiceTable fresh;
     if (fetch.Status != 200 || !ParseRdapBootstrap(fetch.Body, registry, fresh)) continue;
-    if (ParseRdapTimestamp(fresh.Publication) < ParseRdapTimestamp(RdapTable(registry).Publication)) continue;
+    if (ParseRdapTimestamp(fresh.Publication) < ParseRdapTimestamp(RdapTable(registry)->Publication)) continue;
     const std::string path = RdapCachePath(registry);
     if (!path.empty()) WriteCache(path, fetch.Body);
     UseRdapTable(registry, std::move(fresh));

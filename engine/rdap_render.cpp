@@ -50,25 +50,25 @@ const json& Member(const json& object, const char* key) {
 std::string Indent(int level) { return std::string(static_cast<size_t>(level), '\t'); }
 
 // "Label:" and tabs up to the value column, as the host information block does.
-void Line(int level, const std::string& label, const std::string& value, TextKind kind = Plain) {
+void Line(OutputSink& out, int level, const std::string& label, const std::string& value, TextKind kind = Plain) {
   if (value.empty()) return;
   std::string line = Indent(level) + label + ":" + (label.size() + 1 < 8 ? "\t\t" : "\t");
-  Output().AppendOutput(Plain, line.c_str());
-  Output().AppendOutput(kind, (value + "\n").c_str());
+  out.AppendOutput(Plain, line.c_str());
+  out.AppendOutput(kind, (value + "\n").c_str());
 }
 
 // Further values of a list, under the first one.
-void MoreLine(int level, const std::string& value) {
+void MoreLine(OutputSink& out, int level, const std::string& value) {
   if (value.empty()) return;
-  Output().AppendOutput(Plain, (Indent(level) + "\t\t" + value + "\n").c_str());
+  out.AppendOutput(Plain, (Indent(level) + "\t\t" + value + "\n").c_str());
 }
 
-void ListLines(int level, const std::string& label, const std::vector<std::string>& values) {
+void ListLines(OutputSink& out, int level, const std::string& label, const std::vector<std::string>& values) {
   bool first = true;
   for (const std::string& v : values) {
     if (v.empty()) continue;
-    if (first) Line(level, label, v);
-    else MoreLine(level, v);
+    if (first) Line(out, level, label, v);
+    else MoreLine(out, level, v);
     first = false;
   }
 }
@@ -78,7 +78,7 @@ std::string Capitalised(std::string text) {
   return text;
 }
 
-void EventLines(int level, const json& object) {
+void EventLines(OutputSink& out, int level, const json& object) {
   const json& events = Member(object, "events");
   if (!events.is_array()) return;
   for (const json& event : events) {
@@ -89,20 +89,20 @@ void EventLines(int level, const json& object) {
                         : action == "expiration"   ? "Expires"
                         : action == "last changed" ? "Last changed"
                                                    : Capitalised(action);
-    Line(level, label, date);
+    Line(out, level, label, date);
   }
 }
 
-void StatusLines(int level, const json& object) {
+void StatusLines(OutputSink& out, int level, const json& object) {
   const json& status = Member(object, "status");
   if (!status.is_array()) return;
   std::vector<std::string> values;
   for (const json& s : status) values.push_back(Clean(s));
-  ListLines(level, "Status", values);
+  ListLines(out, level, "Status", values);
 }
 
 // jCard (RFC 7095): ["vcard", [[name, params, type, value...], ...]].
-void VCardLines(int level, const json& card) {
+void VCardLines(OutputSink& out, int level, const json& card) {
   if (!card.is_array() || card.size() < 2 || !card[1].is_array()) return;
   for (const json& property : card[1]) {
     if (!property.is_array() || property.size() < 4 || !property[0].is_string()) continue;
@@ -110,16 +110,16 @@ void VCardLines(int level, const json& card) {
     const json& value = property[3];
     if (name == "fn") {
       const std::string text = Clean(value);
-      Line(level, "Name", text.empty() ? "(empty)" : text);
+      Line(out, level, "Name", text.empty() ? "(empty)" : text);
     } else if (name == "org") {
-      Line(level, "Organisation", value.is_array() && !value.empty() ? Clean(value[0]) : Clean(value));
+      Line(out, level, "Organisation", value.is_array() && !value.empty() ? Clean(value[0]) : Clean(value));
     } else if (name == "email") {
       const std::string address = Clean(value);
-      if (!address.empty()) Line(level, "E-mail", "mailto:" + address, MailLink);
+      if (!address.empty()) Line(out, level, "E-mail", "mailto:" + address, MailLink);
     } else if (name == "tel") {
       std::string number = Clean(value);
       if (number.compare(0, 4, "tel:") == 0) number.erase(0, 4);
-      Line(level, "Telephone", number);
+      Line(out, level, "Telephone", number);
     } else if (name == "adr") {
       // The address is either a label parameter (lines) or seven components.
       std::vector<std::string> lines;
@@ -147,20 +147,20 @@ void VCardLines(int level, const json& card) {
         }
         lines.push_back(joined);
       }
-      ListLines(level, "Address", lines);
+      ListLines(out, level, "Address", lines);
     }
   }
 }
 
-void PublicIdLines(int level, const json& object) {
+void PublicIdLines(OutputSink& out, int level, const json& object) {
   const json& ids = Member(object, "publicIds");
   if (!ids.is_array()) return;
-  for (const json& id : ids) Line(level, Text(id, "type"), Text(id, "identifier"));
+  for (const json& id : ids) Line(out, level, Text(id, "type"), Text(id, "identifier"));
 }
 
-void NoticeLines(int level, const char* label, const json& notices);
+void NoticeLines(OutputSink& out, int level, const char* label, const json& notices);
 
-void EntityLines(int level, const json& entities) {
+void EntityLines(OutputSink& out, int level, const json& entities) {
   if (!entities.is_array() || level > MaxEntityDepth) return;
   for (const json& entity : entities) {
     if (!entity.is_object()) continue;
@@ -172,15 +172,15 @@ void EntityLines(int level, const json& entities) {
         if (!r.empty()) roles += (roles.empty() ? "" : ", ") + r;
       }
     const std::string handle = Text(entity, "handle");
-    Line(level, roles.empty() ? "Contact" : Capitalised(roles), handle.empty() ? "-" : handle);
-    PublicIdLines(level + 1, entity);
-    VCardLines(level + 1, Member(entity, "vcardArray"));
-    NoticeLines(level + 1, "Remark", Member(entity, "remarks"));
-    EntityLines(level + 1, Member(entity, "entities"));
+    Line(out, level, roles.empty() ? "Contact" : Capitalised(roles), handle.empty() ? "-" : handle);
+    PublicIdLines(out, level + 1, entity);
+    VCardLines(out, level + 1, Member(entity, "vcardArray"));
+    NoticeLines(out, level + 1, "Remark", Member(entity, "remarks"));
+    EntityLines(out, level + 1, Member(entity, "entities"));
   }
 }
 
-void RedactionLines(const json& object) {
+void RedactionLines(OutputSink& out, const json& object) {
   const json& redacted = Member(object, "redacted");
   if (!redacted.is_array()) return;
   for (const json& r : redacted) {
@@ -191,41 +191,41 @@ void RedactionLines(const json& object) {
     const std::string reason = Text(Member(r, "reason"), "description");
     std::string detail = method.empty() ? "" : method;
     if (!reason.empty()) detail += (detail.empty() ? "" : ": ") + reason;
-    Line(0, "Redacted", what + (detail.empty() ? "" : " (" + detail + ")"));
+    Line(out, 0, "Redacted", what + (detail.empty() ? "" : " (" + detail + ")"));
   }
 }
 
-void NoticeLines(int level, const char* label, const json& notices) {
+void NoticeLines(OutputSink& out, int level, const char* label, const json& notices) {
   if (!notices.is_array()) return;
   for (const json& notice : notices) {
     const std::string title = Text(notice, "title");
-    Line(level, label, title.empty() ? "-" : title);
+    Line(out, level, label, title.empty() ? "-" : title);
     const json& description = Member(notice, "description");
     if (description.is_array())
-      for (const json& line : description) MoreLine(level, Clean(line));
+      for (const json& line : description) MoreLine(out, level, Clean(line));
     const json& links = Member(notice, "links");
     if (links.is_array())
-      for (const json& link : links) MoreLine(level, Text(link, "href"));
+      for (const json& link : links) MoreLine(out, level, Text(link, "href"));
   }
 }
 
-void NameserverLines(const json& object) {
+void NameserverLines(OutputSink& out, const json& object) {
   const json& nameservers = Member(object, "nameservers");
   if (!nameservers.is_array()) return;
   std::vector<std::string> names;
   for (const json& ns : nameservers) names.push_back(Text(ns, "ldhName"));
-  ListLines(0, "Nameservers", names);
+  ListLines(out, 0, "Nameservers", names);
 }
 
-void SecureDnsLines(const json& object) {
+void SecureDnsLines(OutputSink& out, const json& object) {
   const json& secure = Member(object, "secureDNS");
   if (!secure.is_object()) return;
   const json& signedFlag = Member(secure, "delegationSigned");
-  if (signedFlag.is_boolean()) Line(0, "Secure DNS", signedFlag.get<bool>() ? "signed delegation" : "unsigned");
+  if (signedFlag.is_boolean()) Line(out, 0, "Secure DNS", signedFlag.get<bool>() ? "signed delegation" : "unsigned");
   const json& ds = Member(secure, "dsData");
   if (ds.is_array())
     for (const json& d : ds)
-      MoreLine(0, "DS key tag " + Text(d, "keyTag") + ", algorithm " + Text(d, "algorithm") + ", digest type " +
+      MoreLine(out, 0, "DS key tag " + Text(d, "keyTag") + ", algorithm " + Text(d, "algorithm") + ", digest type " +
                       Text(d, "digestType"));
 }
 
@@ -255,7 +255,7 @@ std::string RelatedRdapLink(const json& object) {
   return {};
 }
 
-void RenderRdapObject(const json& object) {
+void RenderRdapObject(OutputSink& out, const json& object) {
   const std::string kind = Text(object, "objectClassName");
   std::string name = Text(object, "ldhName");
   const std::string unicodeName = Text(object, "unicodeName");
@@ -276,23 +276,23 @@ void RenderRdapObject(const json& object) {
     const std::string first = Text(object, "startAddress"), last = Text(object, "endAddress");
     if (!first.empty()) title = first + " - " + last + (name.empty() ? "" : " (" + name + ")");
   }
-  Line(0, label, title.empty() ? "-" : title, Highlight);
-  Line(0, "Handle", Text(object, "handle"));
-  Line(0, "Type", Text(object, "type"));
-  Line(0, "Country", Text(object, "country"));
-  Line(0, "Parent", Text(object, "parentHandle"));
-  StatusLines(0, object);
-  EventLines(0, object);
-  NameserverLines(object);
-  SecureDnsLines(object);
-  if (kind == "entity") VCardLines(0, Member(object, "vcardArray"));
-  EntityLines(0, Member(object, "entities"));
-  RedactionLines(object);
-  NoticeLines(0, "Remark", Member(object, "remarks"));
-  NoticeLines(0, "Notice", Member(object, "notices"));
+  Line(out, 0, label, title.empty() ? "-" : title, Highlight);
+  Line(out, 0, "Handle", Text(object, "handle"));
+  Line(out, 0, "Type", Text(object, "type"));
+  Line(out, 0, "Country", Text(object, "country"));
+  Line(out, 0, "Parent", Text(object, "parentHandle"));
+  StatusLines(out, 0, object);
+  EventLines(out, 0, object);
+  NameserverLines(out, object);
+  SecureDnsLines(out, object);
+  if (kind == "entity") VCardLines(out, 0, Member(object, "vcardArray"));
+  EntityLines(out, 0, Member(object, "entities"));
+  RedactionLines(out, object);
+  NoticeLines(out, 0, "Remark", Member(object, "remarks"));
+  NoticeLines(out, 0, "Notice", Member(object, "notices"));
 }
 
-std::string ShowRdapAnswer(long status, const std::string& server, const std::string& body) {
+std::string ShowRdapAnswer(OutputSink& out, long status, const std::string& server, const std::string& body) {
   json answer;
   const JsonVerdict verdict = ParseBoundedJson(body, answer);
   const bool errorObject = verdict == JsonVerdict::Parsed && answer.is_object() && answer.contains("errorCode");
@@ -303,32 +303,32 @@ std::string ShowRdapAnswer(long status, const std::string& server, const std::st
       if (!errorCode.empty()) code = errorCode;
     }
     std::string title = Text(answer, "title");
-    AppendFormatted(Error, "RDAP error %s from %s%s%s\n", code.c_str(), server.c_str(), title.empty() ? "" : ": ",
+    AppendFormatted(out, Error, "RDAP error %s from %s%s%s\n", code.c_str(), server.c_str(), title.empty() ? "" : ": ",
                     title.c_str());
     const json& description = Member(answer, "description");
     if (description.is_array())
       for (const json& line : description) {
         const std::string text = Clean(line);
-        if (!text.empty()) Output().AppendOutput(Error, (text + "\n").c_str());
+        if (!text.empty()) out.AppendOutput(Error, (text + "\n").c_str());
       }
     return {};
   }
   switch (verdict) {
     case JsonVerdict::TooLarge:
-      AppendFormatted(Error, "RDAP answer from %s is larger than 4 MiB: refused\n", server.c_str());
+      AppendFormatted(out, Error, "RDAP answer from %s is larger than 4 MiB: refused\n", server.c_str());
       return {};
     case JsonVerdict::TooDeep:
-      AppendFormatted(Error, "RDAP answer from %s is nested too deeply: refused\n", server.c_str());
+      AppendFormatted(out, Error, "RDAP answer from %s is nested too deeply: refused\n", server.c_str());
       return {};
     case JsonVerdict::NotJson:
-      AppendFormatted(Error, "RDAP answer from %s (status %ld) is not JSON\n", server.c_str(), status);
+      AppendFormatted(out, Error, "RDAP answer from %s (status %ld) is not JSON\n", server.c_str(), status);
       return {};
     case JsonVerdict::Parsed: break;
   }
   if (!answer.is_object()) {
-    AppendFormatted(Error, "RDAP answer from %s (status %ld) is not an RDAP object\n", server.c_str(), status);
+    AppendFormatted(out, Error, "RDAP answer from %s (status %ld) is not an RDAP object\n", server.c_str(), status);
     return {};
   }
-  RenderRdapObject(answer);
+  RenderRdapObject(out, answer);
   return RelatedRdapLink(answer);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/classify.h"
+#include "engine/referral_scan.h"
 #include "engine/whois_exchange.h"
 #include "fuzz/fuzz_support.h"
 

@@ -1,5 +1,5 @@
 // The one TCP connection of a whois exchange: connect (directly or through the
-// proxy tunnel) and send the query line; the reply is then read from the
+// lookup's proxy) and send the query line; the reply is then read from the
 // stream below (ReceiveReply, CloseConnection).
 #pragma once
 
@@ -12,21 +12,18 @@ struct ServerAddress {
   char Host[HostTextCapacity];
   int Port;
 };
-// Splits at the first ":"; the port is read like atoi, 43 without a colon.
+// Splits at the first ":"; the port is read like atoi (platform::ParseLeadingInt),
+// 43 without a colon.
 ServerAddress SplitServerText(const char* server);
-// atoi without its undefined overflow: leading blanks, a sign, digits, 32-bit wrap.
-int ParseLeadingInt(const char* text);
 
 // A connect that has not completed after this long is given up.
 constexpr int ConnectSeconds = 30;
 
-// True when the query line has been sent; false after a failure that has
-// already been reported.
-bool ConnectAndSend(const char* server, const char* query);
-
-// How the last ConnectAndSend ended, for callers that try another way when a
-// server cannot be reached. With a proxy, ResolveFailed and ConnectFailed
-// concern the proxy; the tunnel's failures (also a SOCKS proxy's local lookup
-// of the whois server) are ProxyFailed.
+// How a ConnectAndSend ended, for callers that try another way when a server
+// cannot be reached. With a proxy, ResolveFailed and ConnectFailed concern the
+// proxy; the tunnel's failures (also a SOCKS proxy's local lookup of the
+// whois server) are ProxyFailed. Every failure has been reported.
 enum class ConnectOutcome { Sent, ResolveFailed, ConnectFailed, Cancelled, ProxyFailed, SendFailed };
-ConnectOutcome LastConnectOutcome();
+
+// Sent when the query line has gone out; the reply is then read from `t`.
+ConnectOutcome ConnectAndSend(Transport& t, const char* server, const char* query);

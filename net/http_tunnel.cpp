@@ -77,8 +77,9 @@ HttpReplyStatus JudgeHttpReply(const char* reply, int count) {
   return {HttpReplyVerdict::ErrorStatus, pos};
 }
 
-bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port) {
-  OutputSink& out = Output();
+bool OpenHttpTunnel(Transport& t, const char* host, int port) {
+  const ProxyOptions& proxy = t.Proxy;
+  OutputSink& out = t.Out;
 
   char encoded[EncodedCredentialsCapacity];
   const char* credentials = nullptr;
@@ -86,15 +87,15 @@ bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port) {
     char plain[CredentialsCapacity];
     const int n = std::snprintf(plain, sizeof plain, "%s:%s", proxy.Login, proxy.Pass);
     if (n < 0 || n >= static_cast<int>(sizeof plain) || !Base64Encode(plain, encoded, sizeof encoded))
-      return FailTunnel(ProxyFailure::CredentialsTooLong);
+      return FailTunnel(t, ProxyFailure::CredentialsTooLong);
     credentials = encoded;
   }
 
   char request[HttpRequestCapacity];
   const int length = BuildHttpConnectRequest(request, sizeof request, host, port, credentials);
-  if (length < 0) return FailTunnel(ProxyFailure::HostNameTooLong);
-  ProxyDump("HTTP Proxy Request:\n========\n", request);
-  if (SendToConnection(request, length) != length) return FailTunnel(ProxyFailure::SendFailed);
+  if (length < 0) return FailTunnel(t, ProxyFailure::HostNameTooLong);
+  ProxyDump(t, "HTTP Proxy Request:\n========\n", request);
+  if (SendToConnection(t, request, length) != length) return FailTunnel(t, ProxyFailure::SendFailed);
 
   // The header is taken one byte at a time up to its empty line, so that not a
   // byte of the whois reply behind it is taken off the socket here; headers
@@ -102,24 +103,24 @@ bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port) {
   char reply[HttpReplyCapacity + 1];
   int count = 0;
   while (count < HttpReplyCapacity && !HttpReplyHeaderComplete(reply, count)) {
-    if (ReceiveFromConnection(reply + count, 1) != 1) break;  // closed or failed
+    if (ReceiveFromConnection(t, reply + count, 1) != 1) break;  // closed or failed
     ++count;
   }
   reply[count] = '\0';
-  if (TunnelAborted()) return false;
-  if (count == 0) return FailTunnel(ProxyFailure::NoReply);
-  ProxyDump("HTTP Proxy Reply:\n========\n", reply);
+  if (TunnelAborted(t)) return false;
+  if (count == 0) return FailTunnel(t, ProxyFailure::NoReply);
+  ProxyDump(t, "HTTP Proxy Reply:\n========\n", reply);
 
   const HttpReplyStatus status = JudgeHttpReply(reply, count);
   switch (status.Verdict) {
-    case HttpReplyVerdict::NotHttp: return FailTunnel(ProxyFailure::UnexpectedReply);
-    case HttpReplyVerdict::NoStatusCode: return FailTunnel(ProxyFailure::IncompleteReply);
+    case HttpReplyVerdict::NotHttp: return FailTunnel(t, ProxyFailure::UnexpectedReply);
+    case HttpReplyVerdict::NoStatusCode: return FailTunnel(t, ProxyFailure::IncompleteReply);
     case HttpReplyVerdict::ErrorStatus: {
       const std::string line(reply, static_cast<size_t>(status.StatusLineLength));
       out.AppendOutput(Error, ProxyErrorCodeText);
       out.AppendOutput(Error, line.c_str());
       out.AppendOutput(Error, "\n");
-      CloseConnection();
+      CloseConnection(t);
       return false;
     }
     case HttpReplyVerdict::Established: break;
@@ -128,6 +129,6 @@ bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port) {
   // proxy that closes or fails before then has not opened one, and one that
   // never ends its header would leak header lines into the whois reply.
   if (!HttpReplyHeaderComplete(reply, count))
-    return FailTunnel(count == HttpReplyCapacity ? ProxyFailure::HeaderTooLong : ProxyFailure::IncompleteReply);
+    return FailTunnel(t, count == HttpReplyCapacity ? ProxyFailure::HeaderTooLong : ProxyFailure::IncompleteReply);
   return true;
 }

@@ -1,8 +1,8 @@
-// Http proxy tunnel to the whois server over CurrentConnection: a CONNECT
+// Http proxy tunnel to the whois server over the lookup's connection: a CONNECT
 // request, optionally with Basic proxy credentials, judged by the status line.
 #pragma once
 
-#include "net/proxy_options.h"
+#include "net/transport.h"
 
 // Room for the whole request, terminator included; a longer one is refused.
 constexpr int HttpRequestCapacity = 1024;
@@ -35,4 +35,4 @@ HttpReplyStatus JudgeHttpReply(const char* reply, int count);
 
 // True when the tunnel stands; on false the failure has been reported and the
 // connection closed.
-bool OpenHttpTunnel(const ProxyOptions& proxy, const char* host, int port);
+bool OpenHttpTunnel(Transport& t, const char* host, int port);

@@ -53,8 +53,8 @@ class OutputSink {
   virtual bool ShowsReplyPieces() const { return true; }
 };
 
-// A sink that shows nothing: where no front end is installed yet, and the base
-// of sinks that watch only some of the operations.
+// A sink that shows nothing, and the base of sinks that watch only some of
+// the operations.
 class QuietSink : public OutputSink {
  public:
   void ClearOutput() override {}
@@ -71,19 +71,15 @@ class QuietSink : public OutputSink {
   void ShareRecentQuery(const char*) override {}
 };
 
-// The sink of this process; set once by the front end before the worker starts.
-void SetOutputSink(OutputSink* sink);
-OutputSink& Output();
-
 // printf-style AppendOutput into a bounded buffer: a text that would not fit
 // is cut at the buffer's end, never written past it.
-void AppendFormatted(TextKind kind, const char* format, ...)
+void AppendFormatted(OutputSink& out, TextKind kind, const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
+    __attribute__((format(printf, 3, 4)))
 #endif
     ;
-void SetStatusFormatted(int part, const char* format, ...)
+void SetStatusFormatted(OutputSink& out, int part, const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
+    __attribute__((format(printf, 3, 4)))
 #endif
     ;

@@ -1,8 +1,13 @@
-// The proxy options one exchange runs with, taken from the settings once at
-// its start and handed to the tunnels as a value.
+// The proxy one exchange goes through: a value the front end fills (the
+// window from its settings, the console from --proxy or the environment) and
+// the transport copies at the start of each lookup.
 #pragma once
 
-#include "settings/settings.h"
+// Kinds of proxy, by their position in the proxy dialog's list.
+enum ProxyType : int { HTTP = 0, Socks4 = 1, Socks5 = 2 };
+
+// Capacity of the proxy's text fields, terminator included.
+constexpr int ProxyTextCapacity = 128;
 
 struct ProxyOptions {
   bool Enabled = false;  // connect through the proxy
@@ -15,6 +20,3 @@ struct ProxyOptions {
   char Pass[ProxyTextCapacity] = {};
   bool Debug = false;  // dump the proxy traffic
 };
-
-// A consistent copy of the proxy fields of `Settings`.
-ProxyOptions SnapshotProxyOptions();

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <string>
 
+#include "net/proxy_options.h"
+#include "net/transport.h"
+
 // An answer larger than this is refused.
 constexpr std::size_t RdapAnswerLimit = 4u * 1024u * 1024u;
 
@@ -19,9 +22,9 @@ struct RdapFetch {
   bool TooLarge = false;   // the answer passed the size limit and was dropped
 };
 
-// Fetches `url` (following redirects) through the configured proxy where the
-// transport can use it. Watches CancelFlag and QuitFlag about once a second.
-void FetchRdap(const std::string& url, RdapFetch& result);
+// Fetches `url` (following redirects) through the lookup's proxy where the
+// transport can use it. Watches the stop flags about once a second.
+void FetchRdap(const ProxyOptions& proxy, StopFlags stop, const std::string& url, RdapFetch& result);
 
 #ifndef _WIN32
 // The libcurl that the first request loads (Debian's libcurl4 package).

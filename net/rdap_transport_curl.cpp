@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "net/connection.h"
 #include "net/rdap_transport.h"
-#include "settings/settings.h"
+#include "version.h"
+#include "net/texts.h"
 
 namespace {
 
@@ -87,6 +87,7 @@ namespace {
 
 struct Transfer {
   RdapFetch* Result;
+  const StopFlags* Stop;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -102,35 +103,34 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* transfer = static_cast<Transfer*>(user);
-  if (CancelFlag == 1 || QuitFlag == 1) {
+  if (transfer->Stop->Requested()) {
     transfer->Result->Cancelled = true;
     return 1;
   }
   return 0;
 }
 
-std::string ProxyUrl() {
+std::string ProxyUrl(const ProxyOptions& options) {
   static const char* const schemes[] = {"http://", "socks4://", "socks5://"};
   static const char* const resolving[] = {"http://", "socks4a://", "socks5h://"};
-  const int type = Settings.Type;
+  const int type = options.Type;
   if (type < HTTP || type > Socks5) return {};
-  char server[ProxyTextCapacity];
-  CopyText(server, sizeof server, Settings.Server);
-  const std::string host = std::string(server).find(':') != std::string::npos ? "[" + std::string(server) + "]" : server;
-  return std::string(Settings.Resolve ? resolving[type] : schemes[type]) + host + ":" +
-         std::to_string(Settings.Port & 0xFFFF);
+  const std::string server = options.Server;
+  const std::string host = server.find(':') != std::string::npos ? "[" + server + "]" : server;
+  return std::string(options.Resolve ? resolving[type] : schemes[type]) + host + ":" +
+         std::to_string(options.Port & 0xFFFF);
 }
 
 }  // namespace
 
-void FetchRdap(const std::string& url, RdapFetch& result) {
+void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& url, RdapFetch& result) {
   result = RdapFetch{};
   result.Server = UrlHost(url);
   const CurlApi* const lib = Curl(result.Error);
   if (!lib) return;
 
-  if (Settings.Enabled && (Settings.Type < HTTP || Settings.Type > Socks5)) {
-    result.Error = "Proxy Type not supported yet!\n";
+  if (options.Enabled && (options.Type < HTTP || options.Type > Socks5)) {
+    result.Error = NetTextOf(NetText::ProxyTypeNotSupported);
     return;
   }
   CURL* curl = lib->easy_init();
@@ -138,11 +138,11 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
     result.Error = "Cannot start an HTTPS request\n";
     return;
   }
-  Transfer transfer{&result};
+  Transfer transfer{&result, &stop};
   curl_slist* headers = lib->slist_append(nullptr, "Accept: application/rdap+json, application/json");
   lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
   lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  lib->easy_setopt(curl, CURLOPT_USERAGENT, "merrowgate/0.9.3.0");
+  lib->easy_setopt(curl, CURLOPT_USERAGENT, MERROWGATE_USER_AGENT);
   lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
   lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
   lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
@@ -158,16 +158,13 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   if (const char* ca = std::getenv(TestCaFileVariable)) lib->easy_setopt(curl, CURLOPT_CAINFO, ca);
 
   std::string proxy, credentials;
-  if (Settings.Enabled) {
-    proxy = ProxyUrl();
+  if (options.Enabled) {
+    proxy = ProxyUrl(options);
     lib->easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
-    if (Settings.Type == HTTP) lib->easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
-    if (Settings.UseAuth) {
-      char login[ProxyTextCapacity], pass[ProxyTextCapacity];
-      CopyText(login, sizeof login, Settings.Login);
-      CopyText(pass, sizeof pass, Settings.Pass);
-      lib->easy_setopt(curl, CURLOPT_PROXYUSERNAME, login);
-      lib->easy_setopt(curl, CURLOPT_PROXYPASSWORD, pass);
+    if (options.Type == HTTP) lib->easy_setopt(curl, CURLOPT_HTTPPROXYTUNNEL, 1L);
+    if (options.UseAuth) {
+      lib->easy_setopt(curl, CURLOPT_PROXYUSERNAME, options.Login);
+      lib->easy_setopt(curl, CURLOPT_PROXYPASSWORD, options.Pass);
     }
   } else {
     lib->easy_setopt(curl, CURLOPT_PROXY, "");  // no proxy from the environment either
@@ -185,11 +182,11 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
     result.TooLarge = true;
     result.Body.clear();
   } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
-    result.Error = "Can not resolve host '" + result.Server + "'\n";
+    result.Error = ResolveFailureText(result.Server.c_str());
   } else if (code == CURLE_COULDNT_RESOLVE_PROXY) {
-    result.Error = "Can not resolve host '" + std::string(Settings.Server) + "'\n";
+    result.Error = ResolveFailureText(options.Server);
   } else if (code == CURLE_COULDNT_CONNECT) {
-    result.Error = "Cannot connect socket\n";
+    result.Error = NetTextOf(NetText::CannotConnect);
   } else if (code == CURLE_OPERATION_TIMEDOUT) {
     result.Error = "No answer from " + result.Server + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
   } else {

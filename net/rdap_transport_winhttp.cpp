@@ -1,7 +1,7 @@
 // RDAP over WinHTTP (Windows), a system DLL. Its calls are synchronous and
 // closing a handle does not reliably end a call blocked on a silent server,
 // so each request runs on a thread of its own while the lookup worker waits
-// in tenths of a second, watching CancelFlag, QuitFlag and the 30-second
+// in tenths of a second, watching the lookup's stop flags and the 30-second
 // deadline. A request given up on is left to finish on its thread (bounded by
 // WinHTTP's own timeouts); it owns everything it touches. Certificates are
 // checked against the system's store. WinHTTP can use an HTTP proxy only: a
@@ -15,9 +15,9 @@
 #include <mutex>
 #include <thread>
 
-#include "net/connection.h"
 #include "net/rdap_transport.h"
-#include "settings/settings.h"
+#include "version.h"
+#include "net/texts.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ std::string Narrow(const wchar_t* text) {
 
 std::string FailureText(DWORD code, const std::string& host) {
   switch (code) {
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "Can not resolve host '" + host + "'\n";
-    case ERROR_WINHTTP_CANNOT_CONNECT: return "Cannot connect socket\n";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return ResolveFailureText(host.c_str());
+    case ERROR_WINHTTP_CANNOT_CONNECT: return NetTextOf(NetText::CannotConnect);
     case ERROR_WINHTTP_TIMEOUT:
       return "No answer from " + host + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
     case ERROR_WINHTTP_SECURE_FAILURE:
@@ -76,7 +76,7 @@ void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result
 
   std::wstring proxyName;
   if (viaProxy) proxyName = Wide(proxy.Server + ":" + std::to_string(proxy.Port & 0xFFFF));
-  HINTERNET session = WinHttpOpen(L"merrowgate/0.9.3.0",
+  HINTERNET session = WinHttpOpen(L"" MERROWGATE_USER_AGENT,
                                   viaProxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
                                   viaProxy ? proxyName.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
   if (!session) {
@@ -152,27 +152,22 @@ struct Job {
 
 }  // namespace
 
-void FetchRdap(const std::string& url, RdapFetch& result) {
+void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& url, RdapFetch& result) {
   result = RdapFetch{};
   result.Server = UrlHost(url);
   ProxyChoice proxy;
-  if (Settings.Enabled) {
-    if (Settings.Type != HTTP) {
-      result.Error = Settings.Type == Socks4 || Settings.Type == Socks5
-                         ? "RDAP cannot go through a SOCKS proxy in the Windows program: use an HTTP proxy or none\n"
-                         : "Proxy Type not supported yet!\n";
+  if (options.Enabled) {
+    if (options.Type != HTTP) {
+      result.Error = NetTextOf(options.Type == Socks4 || options.Type == Socks5 ? NetText::SocksNotForRdap
+                                                                                  : NetText::ProxyTypeNotSupported);
       return;
     }
-    char text[ProxyTextCapacity];
     proxy.Use = true;
-    CopyText(text, sizeof text, Settings.Server);
-    proxy.Server = text;
-    proxy.Port = Settings.Port;
-    proxy.UseAuth = Settings.UseAuth != 0;
-    CopyText(text, sizeof text, Settings.Login);
-    proxy.Login = text;
-    CopyText(text, sizeof text, Settings.Pass);
-    proxy.Pass = text;
+    proxy.Server = options.Server;
+    proxy.Port = options.Port;
+    proxy.UseAuth = options.UseAuth;
+    proxy.Login = options.Login;
+    proxy.Pass = options.Pass;
   }
 
   auto job = std::make_shared<Job>();
@@ -191,7 +186,7 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   while (!job->Finished) {
     job->Done.wait_for(lock, std::chrono::milliseconds(100));
     if (job->Finished) break;
-    if (CancelFlag == 1 || QuitFlag == 1) {
+    if (stop.Requested()) {
       result.Cancelled = true;
       return;
     }

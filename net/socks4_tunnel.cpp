@@ -4,6 +4,7 @@
 
 #include "net/output_sink.h"
 #include "net/stream.h"
+#include "platform/text.h"
 
 // Connect request:
 //
@@ -49,12 +50,13 @@ Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count) {
   return {Socks4Verdict::Granted, code};
 }
 
-bool OpenSocks4Tunnel(const ProxyOptions& proxy, const char* host, int port) {
+bool OpenSocks4Tunnel(Transport& t, const char* host, int port) {
+  const ProxyOptions& proxy = t.Proxy;
   const bool proxyResolves = proxy.Resolve;
   std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
+  if (!proxyResolves && !LookUpTunnelTarget(t, host, address)) return false;
   if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
-    return FailTunnel(ProxyFailure::HostNameTooLong);
+    return FailTunnel(t, ProxyFailure::HostNameTooLong);
 
   // SOCKS4 carries a user id but no password.
   char userId[ProxyTextCapacity] = "";
@@ -63,24 +65,24 @@ bool OpenSocks4Tunnel(const ProxyOptions& proxy, const char* host, int port) {
   unsigned char packet[Socks4PacketCapacity];
   const int length = BuildSocks4Request(packet, sizeof packet, port, address, userId,
                                         proxyResolves ? host : nullptr);
-  if (length < 0) return FailTunnel(ProxyFailure::CredentialsTooLong);
-  ProxyDumpPacket("SOCKS4 Proxy Request:\n========\n", packet, length);
-  if (SendToConnection(packet, length) != length) return FailTunnel(ProxyFailure::SendFailed);
+  if (length < 0) return FailTunnel(t, ProxyFailure::CredentialsTooLong);
+  ProxyDumpPacket(t, "SOCKS4 Proxy Request:\n========\n", packet, length);
+  if (SendToConnection(t, packet, length) != length) return FailTunnel(t, ProxyFailure::SendFailed);
 
   // Exactly the 8 reply bytes are taken, so nothing of the whois reply is;
   // the listing shows one byte more, zero-filled, whatever arrived.
   unsigned char reply[Socks4ReplyLength + 1] = {};
-  const int count = ReceiveFullFromConnection(reply, Socks4ReplyLength);
-  if (TunnelAborted()) return false;
-  ProxyDumpPacket("SOCKS4 Proxy Reply:\n========\n", reply, Socks4ReplyLength + 1);
+  const int count = ReceiveFullFromConnection(t, reply, Socks4ReplyLength);
+  if (TunnelAborted(t)) return false;
+  ProxyDumpPacket(t, "SOCKS4 Proxy Reply:\n========\n", reply, Socks4ReplyLength + 1);
 
   const Socks4ReplyStatus status = JudgeSocks4Reply(reply, count);
   if (status.Verdict == Socks4Verdict::Granted) return true;
-  if (status.Verdict == Socks4Verdict::Truncated) return FailTunnel(ProxyFailure::BadResponse);
-  OutputSink& out = Output();
+  if (status.Verdict == Socks4Verdict::Truncated) return FailTunnel(t, ProxyFailure::BadResponse);
+  OutputSink& out = t.Out;
   out.AppendOutput(Error, ProxyErrorCodeText);
-  AppendFormatted(Error, "#%d", status.Code);
+  AppendFormatted(t.Out, Error, "#%d", status.Code);
   out.AppendOutput(Error, "\n");
-  CloseConnection();
+  CloseConnection(t);
   return false;
 }

@@ -1,9 +1,9 @@
-// Socks4 proxy tunnel to the whois server over CurrentConnection, with the
+// Socks4 proxy tunnel to the whois server over the lookup's connection, with the
 // SOCKS4a form when the proxy is to resolve the host name.
 #pragma once
 #include <cstdint>
 
-#include "net/proxy_options.h"
+#include "net/transport.h"
 
 // A host name handed to the proxy holds at most this many characters (a DNS
 // name has at most 253).
@@ -33,4 +33,4 @@ Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count);
 
 // True when the tunnel stands; on false the failure has been reported and the
 // connection closed.
-bool OpenSocks4Tunnel(const ProxyOptions& proxy, const char* host, int port);
+bool OpenSocks4Tunnel(Transport& t, const char* host, int port);

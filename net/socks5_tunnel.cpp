@@ -19,9 +19,9 @@ const char ReplyHeader[] = "SOCKS5 Proxy Reply:\n========\n";
 
 // Sends a whole packet; every packet waits for the reply to the one before,
 // since some proxies (microsocks) drop bytes that arrive early.
-bool SendPacket(const unsigned char* packet, int length) {
-  if (SendToConnection(packet, length) == length) return true;
-  return FailTunnel(ProxyFailure::SendFailed);
+bool SendPacket(Transport& t, const unsigned char* packet, int length) {
+  if (SendToConnection(t, packet, length) == length) return true;
+  return FailTunnel(t, ProxyFailure::SendFailed);
 }
 
 }  // namespace
@@ -155,66 +155,67 @@ const char* Socks5ReplyText(int code) {
   }
 }
 
-bool OpenSocks5Tunnel(const ProxyOptions& proxy, const char* host, int port) {
-  OutputSink& out = Output();
+bool OpenSocks5Tunnel(Transport& t, const char* host, int port) {
+  const ProxyOptions& proxy = t.Proxy;
+  OutputSink& out = t.Out;
   const bool proxyResolves = proxy.Resolve;
   std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
+  if (!proxyResolves && !LookUpTunnelTarget(t, host, address)) return false;
   // Built first so that a host name too long for its length byte is refused
   // before anything is sent.
   unsigned char connect[Socks5PacketCapacity];
   const int connectLength =
       BuildSocks5ConnectRequest(connect, sizeof connect, proxyResolves ? host : nullptr, address, port);
-  if (connectLength < 0) return FailTunnel(ProxyFailure::HostNameTooLong);
+  if (connectLength < 0) return FailTunnel(t, ProxyFailure::HostNameTooLong);
 
   unsigned char packet[Socks5PacketCapacity];
   const int greetingLength = BuildSocks5Greeting(packet, proxy.UseAuth);
-  if (!SendPacket(packet, greetingLength)) return false;
+  if (!SendPacket(t, packet, greetingLength)) return false;
 
   unsigned char reply[Socks5PacketCapacity] = {};
-  int count = ReceiveFullFromConnection(reply, 2);
-  if (TunnelAborted()) return false;
-  ProxyDumpPacket(ReplyHeader, reply, count);
+  int count = ReceiveFullFromConnection(t, reply, 2);
+  if (TunnelAborted(t)) return false;
+  ProxyDumpPacket(t, ReplyHeader, reply, count);
   switch (JudgeSocks5MethodReply(reply, count)) {
-    case Socks5MethodVerdict::BadResponse: return FailTunnel(ProxyFailure::BadResponse);
-    case Socks5MethodVerdict::NoAcceptableMethod: return FailTunnel(ProxyFailure::NoAcceptableMethod);
+    case Socks5MethodVerdict::BadResponse: return FailTunnel(t, ProxyFailure::BadResponse);
+    case Socks5MethodVerdict::NoAcceptableMethod: return FailTunnel(t, ProxyFailure::NoAcceptableMethod);
     case Socks5MethodVerdict::Connect: break;
     case Socks5MethodVerdict::Authenticate: {
       if (proxy.Debug) out.AppendOutput(Detail, "Authenticating!\n");
       const int authLength = BuildSocks5AuthRequest(packet, sizeof packet, proxy.Login, proxy.Pass);
-      if (authLength < 0) return FailTunnel(ProxyFailure::CredentialsTooLong);
-      ProxyDumpPacket(RequestHeader, packet, authLength);  // shows the password in clear
-      if (!SendPacket(packet, authLength)) return false;
-      count = ReceiveFullFromConnection(reply, 2);
-      if (TunnelAborted()) return false;
+      if (authLength < 0) return FailTunnel(t, ProxyFailure::CredentialsTooLong);
+      ProxyDumpPacket(t, RequestHeader, packet, authLength);  // shows the password in clear
+      if (!SendPacket(t, packet, authLength)) return false;
+      count = ReceiveFullFromConnection(t, reply, 2);
+      if (TunnelAborted(t)) return false;
       switch (JudgeSocks5AuthReply(reply, count)) {
-        case Socks5AuthVerdict::BadResponse: return FailTunnel(ProxyFailure::BadResponse);
-        case Socks5AuthVerdict::Rejected: return FailTunnel(ProxyFailure::BadCredentials);
+        case Socks5AuthVerdict::BadResponse: return FailTunnel(t, ProxyFailure::BadResponse);
+        case Socks5AuthVerdict::Rejected: return FailTunnel(t, ProxyFailure::BadCredentials);
         case Socks5AuthVerdict::Accepted: break;
       }
       break;
     }
   }
 
-  ProxyDumpPacket(RequestHeader, connect, connectLength);
-  if (!SendPacket(connect, connectLength)) return false;
+  ProxyDumpPacket(t, RequestHeader, connect, connectLength);
+  if (!SendPacket(t, connect, connectLength)) return false;
 
   // The head tells the reply's length; the rest is read to exactly that, so
   // the whois reply behind it stays in the stream.
   std::memset(reply, 0, sizeof reply);
-  count = ReceiveFullFromConnection(reply, Socks5ReplyHeadLength);
+  count = ReceiveFullFromConnection(t, reply, Socks5ReplyHeadLength);
   const int length = Socks5ConnectReplyLength(reply, count);
-  if (length > count) count += ReceiveFullFromConnection(reply + count, length - count);
-  if (TunnelAborted()) return false;
-  ProxyDumpPacket(ReplyHeader, reply, 10);  // ten lines, whatever the reply's length
+  if (length > count) count += ReceiveFullFromConnection(t, reply + count, length - count);
+  if (TunnelAborted(t)) return false;
+  ProxyDumpPacket(t, ReplyHeader, reply, 10);  // ten lines, whatever the reply's length
 
   const Socks5ConnectStatus status = JudgeSocks5ConnectReply(reply, count);
   switch (status.Verdict) {
     case Socks5ConnectVerdict::Succeeded: return true;
-    case Socks5ConnectVerdict::BadResponse: return FailTunnel(ProxyFailure::BadResponse);
+    case Socks5ConnectVerdict::BadResponse: return FailTunnel(t, ProxyFailure::BadResponse);
     case Socks5ConnectVerdict::Failed: break;
   }
-  AppendFormatted(Error, "SOCKS Error #%d %s\n", status.Code, Socks5ReplyText(status.Code));
-  CloseConnection();
+  AppendFormatted(t.Out, Error, "SOCKS Error #%d %s\n", status.Code, Socks5ReplyText(status.Code));
+  CloseConnection(t);
   return false;
 }

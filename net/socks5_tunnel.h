@@ -1,9 +1,9 @@
-// Socks5 proxy tunnel to the whois server over CurrentConnection: method
+// Socks5 proxy tunnel to the whois server over the lookup's connection: method
 // negotiation, user name and password authentication, the connect request.
 #pragma once
 #include <cstdint>
 
-#include "net/proxy_options.h"
+#include "net/transport.h"
 
 // Every length field of the protocol is one byte.
 constexpr int Socks5FieldLimit = 255;
@@ -44,4 +44,4 @@ const char* Socks5ReplyText(int code);
 
 // True when the tunnel stands; on false the failure has been reported and the
 // connection closed.
-bool OpenSocks5Tunnel(const ProxyOptions& proxy, const char* host, int port);
+bool OpenSocks5Tunnel(Transport& t, const char* host, int port);

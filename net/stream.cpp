@@ -5,57 +5,28 @@
 #include <string>
 
 #include "net/output_sink.h"
-#include "settings/settings.h"
-
-std::atomic<int> CancelFlag{0};
-std::atomic<int> QuitFlag{0};
-platform::Socket CurrentConnection = platform::InvalidSocket;
-
-const char AbortedByUserText[] = "< Aborted by user >\n";
-const char ProxyErrorCodeText[] = "Received error code from proxy: ";
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The state of the exchange in progress, for its waits and dumps.
-struct StreamState {
-  // A server that sends a byte every few milliseconds never leaves a silent
-  // second, so a cancel that has waited this long while data kept coming is
-  // honoured too. A reply that ends within it is still received whole.
-  Clock::time_point cancelSeenAt;  // zero while no cancel has been seen
-  Clock::time_point lastByteAt;    // zero before the reply wait begins
-  std::string peer = "?";          // the whois server, "host:port"
-  Clock::time_point handshakeEnds;
-  bool handshakeAborted = false;
-  bool dumps = false;
-  // While the server keeps filling the buffer, the next bytes are most likely
-  // waiting already: they are taken without the wait, up to QuickReceiveRun
-  // times in a row, after which the wait runs once again.
-  bool lastFull = false;
-  int quickReceives = 0;
-};
-StreamState stream;
+using Clock = StreamState::Clock;
 
 constexpr auto CancelGrace = std::chrono::seconds(1);
 constexpr int QuickReceiveRun = 64;
 
 }  // namespace
 
-bool CancelRequested() { return CancelFlag == 1 || QuitFlag == 1; }
-
-bool CloseConnection() {
-  if (CurrentConnection != platform::InvalidSocket) platform::CloseSocket(CurrentConnection);
-  CurrentConnection = platform::InvalidSocket;
-  stream = StreamState{};
+bool CloseConnection(Transport& t) {
+  if (t.Connection != platform::InvalidSocket) platform::CloseSocket(t.Connection);
+  t.Connection = platform::InvalidSocket;
+  t.Stream = StreamState{};
   return true;
 }
 
-int SendToConnection(const void* data, int length) {
+int SendToConnection(Transport& t, const void* data, int length) {
   const char* p = static_cast<const char*>(data);
   int sent = 0;
   while (sent < length) {
-    const int n = platform::SendBytes(CurrentConnection, p + sent, length - sent);
+    const int n = platform::SendBytes(t.Connection, p + sent, length - sent);
     if (n < 0) return -1;
     if (n == 0) break;
     sent += n;
@@ -63,18 +34,20 @@ int SendToConnection(const void* data, int length) {
   return sent;
 }
 
-void BeginReply(const char* host, int port) {
+void BeginReply(Transport& t, const char* host, int port) {
+  StreamState& stream = t.Stream;
   stream.peer = std::string(host) + ":" + std::to_string(port);
   stream.lastByteAt = Clock::now();
   stream.lastFull = false;
   stream.quickReceives = 0;
 }
 
-int ReceiveReply(char* buffer, int capacity) {
+int ReceiveReply(Transport& t, char* buffer, int capacity) {
+  StreamState& stream = t.Stream;
   if (stream.lastByteAt == Clock::time_point{}) stream.lastByteAt = Clock::now();
   // A cancel always goes through the wait below, which applies its grace.
-  if (stream.lastFull && stream.quickReceives < QuickReceiveRun && !CancelRequested()) {
-    const int n = platform::ReceiveWaitingBytes(CurrentConnection, buffer, capacity);
+  if (stream.lastFull && stream.quickReceives < QuickReceiveRun && !t.CancelRequested()) {
+    const int n = platform::ReceiveWaitingBytes(t.Connection, buffer, capacity);
     if (n >= 0) {
       ++stream.quickReceives;
       stream.lastFull = n == capacity;
@@ -83,14 +56,14 @@ int ReceiveReply(char* buffer, int capacity) {
     }
     if (n != platform::NothingWaiting) {
       const int code = platform::LastSocketError();
-      AppendFormatted(Error, ">>Error: %i, %s<<\n", code, SocketErrorText(code));
+      AppendFormatted(t.Out, Error, ">>Error: %i, %s<<\n", code, SocketErrorText(code));
       return -1;
     }
   }
   stream.quickReceives = 0;
   for (;;) {
-    const int ready = platform::WaitReadable(CurrentConnection, 1);
-    const bool cancelled = CancelRequested();
+    const int ready = platform::WaitReadable(t.Connection, 1);
+    const bool cancelled = t.CancelRequested();
     const auto now = Clock::now();
     bool abort = ready == 0 && cancelled;
     if (ready > 0 && cancelled) {
@@ -100,25 +73,25 @@ int ReceiveReply(char* buffer, int capacity) {
       stream.cancelSeenAt = {};
     }
     if (abort) {
-      Output().AppendOutput(Error, AbortedByUserText);
+      t.Out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
       return -1;
     }
     if (ready == 0) {
       // A server that accepts and then says nothing would hold a lookup
       // without a window (and so without Escape) for ever.
-      const int idle = Settings.IdleTimeout;
+      const int idle = t.IdleTimeout;
       if (idle > 0 && now - stream.lastByteAt >= std::chrono::seconds(idle)) {
-        AppendFormatted(Error, ">>Error: no data from %s for %d seconds<<\n", stream.peer.c_str(), idle);
+        AppendFormatted(t.Out, Error, ">>Error: no data from %s for %d seconds<<\n", stream.peer.c_str(), idle);
         return -1;
       }
       continue;
     }
     // A wait that fails would fail again at once: end the reply like a
     // receive error instead of spinning.
-    const int n = ready < 0 ? -1 : platform::ReceiveBytes(CurrentConnection, buffer, capacity);
+    const int n = ready < 0 ? -1 : platform::ReceiveBytes(t.Connection, buffer, capacity);
     if (n < 0) {
       const int code = platform::LastSocketError();
-      AppendFormatted(Error, ">>Error: %i, %s<<\n", code, SocketErrorText(code));
+      AppendFormatted(t.Out, Error, ">>Error: %i, %s<<\n", code, SocketErrorText(code));
       return -1;
     }
     stream.lastByteAt = now;
@@ -127,10 +100,11 @@ int ReceiveReply(char* buffer, int capacity) {
   }
 }
 
-void BeginProxyHandshake(bool dumps) {
+void BeginProxyHandshake(Transport& t) {
+  StreamState& stream = t.Stream;
   stream.handshakeEnds = Clock::now() + std::chrono::seconds(ProxyHandshakeSeconds);
   stream.handshakeAborted = false;
-  stream.dumps = dumps;
+  stream.dumps = t.Proxy.Debug;
 }
 
 namespace {
@@ -139,15 +113,16 @@ namespace {
 // time, would hold the lookup for ever: its bytes are awaited in steps of a
 // second that look at the flags and at the handshake's time limit before
 // each wait, whether or not bytes are coming. False once given up (reported).
-bool WaitForProxyData() {
+bool WaitForProxyData(Transport& t) {
+  StreamState& stream = t.Stream;
   while (!stream.handshakeAborted) {
-    if (CancelRequested()) {
-      Output().AppendOutput(Error, AbortedByUserText);
+    if (t.CancelRequested()) {
+      t.Out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
       stream.handshakeAborted = true;
     } else if (Clock::now() >= stream.handshakeEnds) {
-      Output().AppendOutput(Error, ProxyFailureText(ProxyFailure::TimedOut));
+      t.Out.AppendOutput(Error, ProxyFailureText(ProxyFailure::TimedOut));
       stream.handshakeAborted = true;
-    } else if (platform::WaitReadable(CurrentConnection, 1) != 0) {
+    } else if (platform::WaitReadable(t.Connection, 1) != 0) {
       return true;  // the receive tells what came
     }
   }
@@ -156,58 +131,40 @@ bool WaitForProxyData() {
 
 }  // namespace
 
-bool TunnelAborted() { return stream.handshakeAborted; }
+bool TunnelAborted(const Transport& t) { return t.Stream.handshakeAborted; }
 
-int ReceiveFromConnection(void* buffer, int capacity) {
-  if (!WaitForProxyData()) return -1;
-  return platform::ReceiveBytes(CurrentConnection, buffer, capacity);
+int ReceiveFromConnection(Transport& t, void* buffer, int capacity) {
+  if (!WaitForProxyData(t)) return -1;
+  return platform::ReceiveBytes(t.Connection, buffer, capacity);
 }
 
-int ReceiveFullFromConnection(void* buffer, int count) {
+int ReceiveFullFromConnection(Transport& t, void* buffer, int count) {
   char* p = static_cast<char*>(buffer);
   int have = 0;
-  while (have < count && WaitForProxyData()) {
-    const int n = platform::ReceiveBytes(CurrentConnection, p + have, count - have);
+  while (have < count && WaitForProxyData(t)) {
+    const int n = platform::ReceiveBytes(t.Connection, p + have, count - have);
     if (n <= 0) break;
     have += n;
   }
   return have;
 }
 
-const char* ProxyFailureText(ProxyFailure failure) {
-  switch (failure) {
-    case ProxyFailure::SendFailed: return "Cannot send data to proxy!\n";
-    case ProxyFailure::NoReply: return "No reply received from proxy!\n";
-    case ProxyFailure::UnexpectedReply: return "Unexpected reply received from proxy!\n";
-    case ProxyFailure::IncompleteReply: return "Incomplete reply received from proxy!\n";
-    case ProxyFailure::BadResponse: return "Bad response received from proxy server!\n";
-    case ProxyFailure::HeaderTooLong: return "Reply header from proxy too long!\n";
-    case ProxyFailure::CredentialsTooLong: return "Username/Password too long for the proxy!\n";
-    case ProxyFailure::HostNameTooLong: return "Host name too long for the proxy!\n";
-    // No line break: the next output continues on this line.
-    case ProxyFailure::NoAcceptableMethod: return "Can not negotiate authentication methods with the SOCKS5 proxy?";
-    case ProxyFailure::BadCredentials: return "Bad Username/Password!\n";
-    case ProxyFailure::TimedOut: return "No complete reply from proxy within 30 seconds!\n";
-  }
-  return "";
-}
-
-bool FailTunnel(ProxyFailure failure) {
-  Output().AppendOutput(Error, ProxyFailureText(failure));
-  CloseConnection();
+bool FailTunnel(Transport& t, ProxyFailure failure) {
+  t.Out.AppendOutput(Error, ProxyFailureText(failure));
+  CloseConnection(t);
   return false;
 }
 
-void ProxyDump(const char* header, const char* body) {
-  if (!stream.dumps) return;
-  OutputSink& out = Output();
+void ProxyDump(Transport& t, const char* header, const char* body) {
+  if (!t.Stream.dumps) return;
+  OutputSink& out = t.Out;
   out.AppendOutput(Detail, header);
   out.AppendOutput(Detail, body);
   out.AppendOutput(Detail, "\n===============\n");
 }
 
-void ProxyDumpPacket(const char* header, const unsigned char* bytes, int count) {
-  if (!stream.dumps) return;
+void ProxyDumpPacket(Transport& t, const char* header, const unsigned char* bytes, int count) {
+  if (!t.Stream.dumps) return;
   std::string listing;
   char line[48];
   for (int i = 0; i < count; ++i) {
@@ -218,7 +175,7 @@ void ProxyDumpPacket(const char* header, const unsigned char* bytes, int count) 
       std::snprintf(line, sizeof line, "packet[%i] -> %u\n", i, bytes[i]);
     listing += line;
   }
-  ProxyDump(header, listing.c_str());
+  ProxyDump(t, header, listing.c_str());
 }
 
 bool LookUpAddress(const char* name, std::uint32_t& address) {
@@ -230,32 +187,11 @@ bool LookUpAddress(const char* name, std::uint32_t& address) {
   return true;
 }
 
-void ReportResolveFailure(const char* name) { AppendFormatted(Error, "Can not resolve host '%s'\n", name); }
+void ReportResolveFailure(Transport& t, const char* name) { t.Out.AppendOutput(Error, ResolveFailureText(name).c_str()); }
 
-bool LookUpTunnelTarget(const char* host, std::uint32_t& address) {
+bool LookUpTunnelTarget(Transport& t, const char* host, std::uint32_t& address) {
   if (LookUpAddress(host, address)) return true;
-  ReportResolveFailure(host);
-  CloseConnection();
+  ReportResolveFailure(t, host);
+  CloseConnection(t);
   return false;
-}
-
-const char* SocketErrorText(int code) {
-  switch (code) {
-    case 10004: return "The call was canceled";
-    case 10022: return "invalid winsock version";
-    case 10036: return "A blocking winsock operation is in progress";
-    case 10050: return "winsock has detected that the network subsystem has failed";
-    case 10051: return "The host is unreachable.";
-    case 10054: return "connection closed by remote side";
-    case 10060: return "Connection timedout.";
-    case 10061: return "Connection refused.";
-    case 10091: return "tcp/ip network not ready";
-    case 10092: return "wrong winsock version";
-    case 10093: return "winsock not initialized";
-    case 11001: return "Authoritative Answer Host not found";
-    case 11002: return "Non-Authoritative Host not found, or SERVERFAIL";
-    case 11003: return "Nonrecoverable errors: FORMERR, REFUSED, NOTIMP";
-    case 11004: return "Valid name, no data record of requested type";
-    default: return "unknown winsock error";
-  }
 }

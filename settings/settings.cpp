@@ -15,6 +15,32 @@ constexpr char SettingsFileName[] = "merrowgate.ini";
 
 std::mutex ProxyOptionsLock;
 
+ProxyOptions SnapshotProxyOptions() {
+  ProxyOptions options;
+  std::lock_guard<std::mutex> lock(ProxyOptionsLock);
+  options.Enabled = Settings.Enabled != 0;
+  options.Type = Settings.Type;
+  CopyText(options.Server, ProxyTextCapacity, Settings.Server);
+  options.Port = Settings.Port;
+  options.UseAuth = Settings.UseAuth != 0;
+  options.Resolve = Settings.Resolve != 0;
+  CopyText(options.Login, ProxyTextCapacity, Settings.Login);
+  CopyText(options.Pass, ProxyTextCapacity, Settings.Pass);
+  options.Debug = Settings.Debug != 0;
+  return options;
+}
+
+LookupSettings SnapshotSettings() {
+  LookupSettings options;
+  options.ResolveDomain = Settings.ResolveDomain != 0;
+  options.ReverseIP = Settings.ReverseIP != 0;
+  options.GetAbuseInfo = Settings.GetAbuseInfo != 0;
+  options.PreferRDAP = Settings.PreferRDAP != 0;
+  options.IdleTimeout = Settings.IdleTimeout;
+  options.Proxy = SnapshotProxyOptions();
+  return options;
+}
+
 void ResetSettings() {
   Settings.OutputFormat = OutputCharFormat{};
   Settings.ResolveDomain = 0;

@@ -5,10 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "net/proxy_options.h"
 #include "platform/text.h"
-
-// Kinds of proxy, by their position in the proxy dialog's list.
-enum ProxyType : int { HTTP = 0, Socks4 = 1, Socks5 = 2 };
 
 // The rich edit control's ANSI CHARFORMAT, field for field: the output pane's
 // default character format. Font, FontSize, CharSet and dwEffects are stored
@@ -28,7 +26,6 @@ static_assert(sizeof(OutputCharFormat) == 60, "must match CHARFORMATA");
 
 // Capacities of the text fields, terminator included.
 constexpr int FontCapacity = 32;
-constexpr int ProxyTextCapacity = 128;
 // size, colour, face, character set, bold, italic
 constexpr std::uint32_t OutputFormatMask = 0xE8000003u;
 constexpr std::uint32_t EffectBold = 1, EffectItalic = 2;
@@ -62,6 +59,23 @@ extern SettingsRecord Settings;
 // dialog's OK) and by the worker while it copies them, so that an exchange
 // never sees half of a change.
 extern std::mutex ProxyOptionsLock;
+
+// The options one lookup runs with: a value copied from `Settings` at its
+// start, so that a change in a dialog meanwhile concerns the next lookup only.
+struct LookupSettings {
+  bool ResolveDomain = false;
+  bool ReverseIP = false;
+  bool GetAbuseInfo = false;
+  bool PreferRDAP = false;
+  bool RdapShowJson = false;  // RDAP answers as their raw JSON (the console's --json)
+  int IdleTimeout = 0;        // seconds without a byte before a reply wait gives up
+  ProxyOptions Proxy;
+};
+LookupSettings SnapshotSettings();
+
+// A consistent copy of the proxy fields, taken under ProxyOptionsLock, so that
+// it never mixes the old server with the new port, or half of a new password.
+ProxyOptions SnapshotProxyOptions();
 
 // Puts every field back to its value at process start.
 void ResetSettings();

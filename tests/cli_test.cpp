@@ -9,7 +9,6 @@
 
 #include "cli/console_sink.h"
 #include "cli/proxy_url.h"
-#include "net/connection.h"
 #include "settings/settings.h"
 
 namespace {
@@ -253,16 +252,16 @@ TEST(ConsoleSink, FlushesAtEachChunkAndProgressLine) {
 TEST(ConsoleSink, WriteErrorStopsTheLookup) {
   std::FILE* full = std::fopen("/dev/full", "w");
   if (!full) GTEST_SKIP() << "no /dev/full";
-  CancelFlag = 0;
+  std::atomic<int> cancel{0};
   {
     ConsoleSink sink(full, false, "");
+    sink.SetCancelFlag(&cancel);
     sink.AppendOutput(Info, "Querying x:43...\n");
     EXPECT_TRUE(sink.WriteFailed());
-    EXPECT_EQ(CancelFlag, 1);
+    EXPECT_EQ(cancel, 1);
     EXPECT_FALSE(sink.Finish());
     EXPECT_EQ(sink.WriteErrno(), ENOSPC);
   }
-  CancelFlag = 0;
   std::fclose(full);
 }
 

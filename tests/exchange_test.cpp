@@ -8,6 +8,7 @@
 
 #include "engine/classify.h"
 #include "engine/directory.h"
+#include "engine/referral_scan.h"
 #include "engine/whois_exchange.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/recording_sink.h"

@@ -15,7 +15,7 @@
 
 #include "cli/console_sink.h"
 #include "engine/classify.h"
-#include "engine/lookup_worker.h"
+#include "engine/lookup.h"
 #include "engine/whois_exchange.h"
 #include "net/connection.h"
 #include "settings/settings.h"

@@ -169,7 +169,7 @@ TEST(RdapRender, RecordedAnswers) {
   for (const Case& c : cases) {
     RecordingSink sink;
     SinkScope scope(&sink);
-    ShowRdapAnswer(200, "rdap.test", Recorded(c.file));
+    ShowRdapAnswer(Output(), 200, "rdap.test", Recorded(c.file));
     const std::string text = sink.Text();
     for (const std::string& line : c.lines) EXPECT_NE(text.find(line), std::string::npos) << c.file << ": " << line;
     EXPECT_EQ(sink.TextOf(Error), "") << c.file;
@@ -195,14 +195,14 @@ TEST(RdapRender, ErrorsAndLinks) {
   for (const Case& c : cases) {
     RecordingSink sink;
     SinkScope scope(&sink);
-    EXPECT_EQ(ShowRdapAnswer(c.status, "rdap.test", c.body), "");
+    EXPECT_EQ(ShowRdapAnswer(Output(), c.status, "rdap.test", c.body), "");
     EXPECT_EQ(sink.TextOf(Error), c.error) << c.body.substr(0, 40);
     EXPECT_EQ(sink.Text().find('\x1b'), std::string::npos);
     EXPECT_EQ(sink.Text().find("a\r"), std::string::npos);
   }
   RecordingSink sink;
   SinkScope scope(&sink);
-  EXPECT_EQ(ShowRdapAnswer(200, "rdap.verisign.com", Recorded("com-registry.json")),
+  EXPECT_EQ(ShowRdapAnswer(Output(), 200, "rdap.verisign.com", Recorded("com-registry.json")),
             "https://rdap.markmonitor.com/rdap/domain/GOOGLE.COM");
   EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"http://x/"},)"
                                                   R"({"rel":"related","type":"text/html","href":"https://y/"}]})")),

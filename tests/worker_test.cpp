@@ -9,7 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/lookup_worker.h"
+#include "engine/lookup.h"
+#include "ui/lookup_thread.h"
 #include "engine/rdap_bootstrap.h"
 #include "engine/rdap_refresh.h"
 #include "net/connection.h"

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "engine/lookup_worker.h"
+#include "ui/lookup_thread.h"
 #include "settings/proxy_dialog.h"
 #include "settings/settings.h"
 #include "ui/about_box.h"

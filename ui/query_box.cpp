@@ -1,6 +1,6 @@
 #include "ui/query_box.h"
 
-#include "engine/lookup_worker.h"
+#include "ui/lookup_thread.h"
 #include "ui/controls.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/startup.h"
 
-#include "engine/lookup_worker.h"
+#include "ui/lookup_thread.h"
 #include "platform/sockets.h"
 #include "ui/command_tail.h"
 #include "ui/controls.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "net/connection.h"
+#include "tests/support/test_lookup.h"
 
 // False when the query could not be sent; otherwise the reply in `reply` and,
 // when asked, the last ReceiveReply result (0 closed, -1 error or cancel).

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/output_sink.h"
+#include "tests/support/test_lookup.h"
 
 class RecordingSink final : public OutputSink {
  public:

@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
-#include "net/connection.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/test_lookup.h"
 
 SinkScope::SinkScope(OutputSink* sink) {
   ResetSettings();
   CancelFlag = 0;
   QuitFlag = 0;
-  SetOutputSink(sink);
+  UseTestSink(sink);
 }
 
 SinkScope::~SinkScope() {
   CloseConnection();
-  SetOutputSink(nullptr);
+  UseTestSink(nullptr);
   ResetSettings();
   CancelFlag = 0;
   QuitFlag = 0;

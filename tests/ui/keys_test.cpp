@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lookup_worker.h"
+#include "ui/lookup_thread.h"
 #include "net/connection.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/lookup_worker.h"
+#include "ui/lookup_thread.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"
