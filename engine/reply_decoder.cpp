@@ -35,7 +35,7 @@ enum class Utf8Step { Valid, Cut, Invalid };
 // of a sequence before the fault (at least 1), which become one U+FFFD, as
 // Unicode recommends. RFC 3629: no overlong forms, no surrogates, nothing
 // above U+10FFFF.
-Utf8Step ReadSequence(const unsigned char* p, size_t available, size_t& length) {
+inline Utf8Step ReadSequence(const unsigned char* p, size_t available, size_t& length) {
   const unsigned char c = p[0];
   size_t need;
   unsigned char low = 0x80, high = 0xBF;
@@ -69,27 +69,26 @@ Utf8Step ReadSequence(const unsigned char* p, size_t available, size_t& length) 
   return Utf8Step::Valid;
 }
 
-// How many bytes from p on are whole, valid UTF-8. ASCII, most of any reply,
-// goes 16 bytes at a time.
+// How many bytes from the start are whole, valid UTF-8. ASCII, most of any
+// reply, goes 16 bytes at a time; a run of other letters (Cyrillic, Japanese)
+// goes character by character without going back to the word scan.
 size_t ValidUtf8Length(const char* text, size_t n) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
   while (i < n) {
+    if (p[i] >= 0x80) {
+      size_t length;
+      if (ReadSequence(p + i, n - i, length) != Utf8Step::Valid) return i;
+      i += length;
+      continue;
+    }
     while (i + 16 <= n && ((LoadBytesLowFirst(text + i) | LoadBytesLowFirst(text + i + 8)) & HighBits) == 0) i += 16;
     if (i + 8 <= n) {
-      if (const std::uint64_t m = LoadBytesLowFirst(text + i) & HighBits) {
-        i += static_cast<size_t>(__builtin_ctzll(m)) / 8;
-      } else {
-        i += 8;
-        continue;
-      }
+      const std::uint64_t m = LoadBytesLowFirst(text + i) & HighBits;
+      i += m ? static_cast<size_t>(__builtin_ctzll(m)) / 8 : 8;
     } else {
       while (i < n && p[i] < 0x80) ++i;
-      if (i == n) break;
     }
-    size_t length;
-    if (ReadSequence(p + i, n - i, length) != Utf8Step::Valid) return i;
-    i += length;
   }
   return n;
 }
