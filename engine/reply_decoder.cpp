@@ -170,6 +170,7 @@ ReplyDecoder::~ReplyDecoder() = default;
 const char* ReplyDecoder::Charset() const { return charset_; }
 
 void ReplyDecoder::Decode(const char* bytes, size_t length, std::string& out) {
+  if (length == 0) return;
   if (mode_ == Mode::Utf8Guess || mode_ == Mode::Utf8)
     DecodeUtf8(bytes, length, out);
   else

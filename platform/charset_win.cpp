@@ -52,6 +52,15 @@ bool CharsetConverter::AppendUtf8(const char* text, size_t length, std::string& 
         return false;
       }
     } else {
+      // Windows gives the bytes that code pages 1251 and 1252 leave undefined
+      // the C1 control of the same number; glibc's iconv, like the rest of
+      // this program, calls them not text.
+      if (charset_ == LegacyCharset::Windows1251 || charset_ == LegacyCharset::Windows1252) {
+        for (int i = 0; i < units; ++i) {
+          wchar_t& c = wide[static_cast<size_t>(i)];
+          if (c >= 0x80 && c <= 0x9F) c = 0xFFFD;
+        }
+      }
       const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
       if (bytes > 0) {
         const size_t start = out.size();

@@ -84,6 +84,8 @@ TEST(ReplyDecoder, EveryCutDecodesAlike) {
       {"whois.example", "café, caf\xe9", "café, café", "windows-1252"},
       {"whois.example", "ab\xe2\x82", "abâ‚", "windows-1252"},          // ends inside a character
       {"whois.example", "\xc0\xaf \xed\xa0\x80", "À¯ í\xc2\xa0€", "windows-1252"},  // overlong, surrogate
+      {"whois.example", "\x81\xe9\x9d", "\uFFFDé\uFFFD", "windows-1252"},  // undefined in Windows-1252
+      {"whois.kg", "\x98\xcf", "\uFFFDП", "cp1251"},
       {"whois.denic.de", "a\xff" "b\xe2\x82" "c\xe2\x82", "a\uFFFDb\uFFFDc\uFFFD", "utf-8"},
       {"whois.kg", "\xcf\xf0\xe8\xe2\xe5\xf2, \xca\xfb\xf0\xe3\xfb\xe7\xf1\xf2\xe0\xed", "Привет, Кыргызстан",
        "cp1251"},
