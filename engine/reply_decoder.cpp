@@ -77,6 +77,11 @@ size_t ValidUtf8Length(const char* text, size_t n) {
   size_t i = 0;
   while (i < n) {
     if (p[i] >= 0x80) {
+      // Two-byte letters (Latin, Greek, Cyrillic, Arabic) first.
+      if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+        i += 2;
+        continue;
+      }
       size_t length;
       if (ReadSequence(p + i, n - i, length) != Utf8Step::Valid) return i;
       i += length;
