@@ -137,6 +137,7 @@ void AppendIso2022JpReadably(const std::string& piece, std::string& out) {
 
 const char* KnownServerCharset(const char* host) {
   // Server names are short; a longer text is no listed server.
+  if (!host) return nullptr;
   char name[256];
   size_t n = 0;
   for (; host[n] && host[n] != ':'; ++n) {
