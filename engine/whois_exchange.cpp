@@ -10,6 +10,7 @@
 #include "engine/lookup_context.h"
 #include "engine/mail_links.h"
 #include "engine/referral_scan.h"
+#include "engine/reply_decoder.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
 #include "platform/text.h"
@@ -48,16 +49,28 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
   }
   out.SetStatus(ActivityPart, "Waiting for reply...");
 
+  // Every reply is turned into UTF-8 text once, here: the sink, the e-mail
+  // links and the referral scan all see that text.
+  ReplyDecoder decoder(server);
   ReferralScan referrals(server, referral);
   const bool pieces = out.ShowsReplyPieces();
+  std::string text;
+  auto show = [&] {
+    if (text.empty()) return;
+    if (pieces) EmitReplyChunk(out, text.c_str());
+    if (ctx.Steps) ctx.Steps->StepData(text.data(), text.size());
+    if (followReferral) referrals.Scan(text.data(), static_cast<int>(text.size()));
+  };
   int n;
   while ((n = ReceiveReply(ctx.Net, buffer, ReceiveChunkSize)) > 0) {
-    buffer[n] = '\0';
-    if (pieces) EmitReplyChunk(out, buffer);
-    out.ReplyChunk(buffer, n);
-    if (ctx.Steps) ctx.Steps->StepData(buffer, static_cast<size_t>(n));
-    if (followReferral) referrals.Scan(buffer, n);
+    text.clear();
+    decoder.Decode(buffer, static_cast<size_t>(n), text);
+    show();
+    out.ReplyChunk(buffer, n);  // the bytes as they came, for a front end that passes them on
   }
+  text.clear();
+  decoder.Finish(text);
+  show();
   CloseConnection(ctx.Net);
   if (ctx.Steps) ctx.Steps->StepEnded(n == 0, nullptr);
   return ConnectOutcome::Sent;
