@@ -99,7 +99,7 @@ AddressForm ClassifyAddressForm(const char* text) {
   }
 
   // Only texts made of address characters can be an address form at all; a
-  // slash must be followed by a length, or the text stays a name as before
+  // slash must be followed by a length, or the text is a name
   // ("1.2.3.4/" and "example.com/path" are names).
   for (const char* p = text; p < end; ++p)
     if (!IsAddressCharacter(*p)) return AddressForm::NotAddress;

@@ -71,7 +71,7 @@ int SendBytes(Socket s, const void* data, int length);
 int ReceiveBytes(Socket s, void* buffer, int capacity);
 // A receive that does not wait: the count, 0 when the peer closed, -1 failed,
 // NothingWaiting when no byte has come yet (always so on Windows, whose
-// callers wait first as before).
+// callers then wait for readability first).
 constexpr int NothingWaiting = -2;
 int ReceiveWaitingBytes(Socket s, void* buffer, int capacity);
 // Waits for readability: 1 readable (data, a close or an error), 0 timed out

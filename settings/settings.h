@@ -1,4 +1,6 @@
-// Settings: the process-wide options record, one field per INI key.
+// Settings: the options record of the settings file, one field per INI key,
+// which the window's menus and dialogs change; each lookup runs with a copy
+// taken at its start (SnapshotSettings).
 #pragma once
 #include <atomic>
 #include <cstdint>

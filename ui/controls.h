@@ -11,8 +11,9 @@ constexpr char MainWindowClass[] = "merrowgateClass";
 constexpr char MainWindowTitle[] = "merrowgate";
 constexpr char NotifyMessageName[] = "MERROWGATE_NOTIFY";
 
-// Handles made once at start-up and kept until exit. The worker thread reads
-// them, only ever to send messages.
+// Handles made at start-up and kept until exit; only the pane's changes: a
+// long text is cleared by putting a fresh control in the old one's place.
+// The worker thread reads them, only ever to send messages.
 struct MainWindowHandles {
   HWND Main = nullptr;
   HWND StatusBar = nullptr;

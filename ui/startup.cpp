@@ -14,7 +14,7 @@ namespace {
 
 // Messages are taken in their Unicode form: an ANSI loop would put every
 // character typed into the code page before the Unicode query box saw it.
-// The ANSI windows get theirs converted as before.
+// The ANSI windows get theirs converted by the system.
 void RunMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -264,7 +264,7 @@ TEST(OutputPane, LinksTooLongForWinesShellAreNotHandedToIt) {
 }
 
 // Clearing a long reply is quick however long it was, and the pane that
-// follows shows colours, links and text as before.
+// follows shows colours, links and text as the first one did.
 TEST(OutputPane, ClearAfterALongReplyIsQuickAndThePaneWorksAsBefore) {
   // About 300 KB in reply-sized pieces, e-mail words and links among them.
   std::string piece;
