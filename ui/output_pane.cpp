@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "ui/link_policy.h"
 #include "ui/messages.h"
 #include "ui/scoped_win.h"
+#include "ui/wide_text.h"
 
 namespace {
 
@@ -31,43 +33,68 @@ constexpr DWORD FontDialogMask = 0xA8000003u;  // bold, italic, size, face, char
 constexpr size_t MaxBytesPerCharacter = 4;
 // Room left for the browser's own command around a link under Wine.
 constexpr size_t WineShellLinkLimit = 768;
+// The rich edit control's code page number for UTF-16 text.
+constexpr UINT PaneUnicode = 1200;
+constexpr char Utf8Mark[] = "\xEF\xBB\xBF";
 
-// The pane's plain text in the ANSI code page, paragraph ends as CR LF. The
-// size asked for is the byte count (in a double-byte code page more than the
-// character count; rich edit may answer an upper bound), and what comes back
+// The pane's plain text as UTF-16, paragraph ends as CR LF. What comes back
 // must hold every character of the pane: a short copy is a failure, with the
 // reason in the last error code.
-bool PaneAnsiText(HWND pane, std::string& text) {
-  GETTEXTLENGTHEX charactersQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, CP_ACP};
-  GETTEXTLENGTHEX bytesQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMBYTES, CP_ACP};
-  const LRESULT characters =
-      SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&charactersQuery), 0);
-  const LRESULT bytes = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&bytesQuery), 0);
-  if (characters < 0 || bytes < characters) {
+bool PaneWideText(HWND pane, std::wstring& text) {
+  GETTEXTLENGTHEX lengthQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, PaneUnicode};
+  const LRESULT characters = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  if (characters < 0 || characters > 0x3FFFFFFE) {
     SetLastError(ERROR_INVALID_DATA);
     return false;
   }
-  std::vector<char> buffer;
+  std::vector<wchar_t> buffer;
   try {
-    buffer.resize(static_cast<size_t>(bytes) + 1);
+    buffer.resize(static_cast<size_t>(characters) + 1);
   } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
   GETTEXTEX textQuery{};
-  textQuery.cb = static_cast<DWORD>(buffer.size());
+  textQuery.cb = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
   textQuery.flags = GT_USECRLF;
-  textQuery.codepage = CP_ACP;
+  textQuery.codepage = PaneUnicode;
   const LRESULT copied = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&textQuery),
                                       reinterpret_cast<LPARAM>(buffer.data()));
-  const int copiedCharacters =
-      copied > 0 && copied <= bytes ? MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(copied), nullptr, 0)
-                                    : 0;
-  if (copiedCharacters != characters) {
+  if (copied != characters) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return false;
   }
-  text.assign(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+  text.assign(buffer.data(), static_cast<size_t>(characters));
+  return true;
+}
+
+// The bytes of a saved pane: in the ANSI code page when every character has
+// its own form there (no best-fit stand-ins, no default character), so a
+// Western reply saves as it always did; otherwise UTF-8 after a byte-order
+// mark, which every editor reads as such.
+bool EncodeForFile(const std::wstring& text, std::string& bytes) {
+  bytes.clear();
+  if (text.empty()) return true;
+  const int n = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), n, nullptr, 0, nullptr, &usedDefault);
+  if (size > 0 && !usedDefault) {
+    bytes.resize(static_cast<size_t>(size));
+    usedDefault = FALSE;
+    size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), n, &bytes[0], size, nullptr, &usedDefault);
+    if (size > 0 && !usedDefault) {
+      bytes.resize(static_cast<size_t>(size));
+      return true;
+    }
+  }
+  size = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  bytes.assign(Utf8Mark);
+  const size_t mark = bytes.size();
+  bytes.resize(mark + static_cast<size_t>(size));
+  size = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, &bytes[mark], size, nullptr, nullptr);
+  if (size <= 0) return false;
+  bytes.resize(mark + static_cast<size_t>(size));
   return true;
 }
 
@@ -112,7 +139,8 @@ void ConfigureOutputPane(HWND pane) {
   SendMessageA(pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
-// Only the colour is set per piece; face, size and effects are the pane's
+// The text is UTF-8; the pane takes it as UTF-16 (EM_SETTEXTEX), so every
+// character shows whatever the ANSI code page. Only the colour is set per piece; face, size and effects are the pane's
 // default format. The insertion point goes to the end first, dropping any
 // selection the user made, so the text never lands inside the reply. The
 // control takes the piece without drawing (it is hidden from drawing only for
@@ -126,7 +154,11 @@ void AppendToPane(HWND pane, int kind, const char* text) {
   format.dwMask = CFM_COLOR;
   format.crTextColor = TextKindColour(kind);
   SendMessageA(pane, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-  SendMessageA(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+  static std::wstring wide;  // UI thread only; its room serves the next piece
+  AssignWideFromUtf8(wide, text, std::strlen(text));
+  SETTEXTEX how{ST_SELECTION, PaneUnicode};
+  SendMessageA(pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(wide.c_str()));
+  SendMessageA(pane, EM_SCROLLCARET, 0, 0);  // the view follows the end, as after a replaced selection
   if (!shown) return;
   SendMessageA(pane, WM_SETREDRAW, TRUE, 0);
   if (GetPropA(pane, DrawDue)) return;
@@ -195,8 +227,13 @@ bool WritePaneToFile(HWND owner, HWND pane, const char* path) {
     ShowSystemError(owner, Messages::CannotOpenFile);
     return false;
   }
+  std::wstring wide;
   std::string text;
-  if (!PaneAnsiText(pane, text)) {
+  if (!PaneWideText(pane, wide)) {
+    ShowSystemError(owner, Messages::SaveFailed);
+    return false;
+  }
+  if (!EncodeForFile(wide, text)) {
     ShowSystemError(owner, Messages::SaveFailed);
     return false;
   }

@@ -12,7 +12,7 @@ COLORREF TextKindColour(int kind);
 
 // Once, right after the pane is created.
 void ConfigureOutputPane(HWND pane);
-// On the UI thread: the text goes to the very end in the kind's colour. The
+// On the UI thread: the text (UTF-8) goes to the very end in the kind's colour. The
 // pane is drawn within 50 ms, once for all the pieces that came meanwhile.
 void AppendToPane(HWND pane, int kind, const char* text);
 // On the UI thread: empties the pane and returns the pane to use from now on
@@ -21,8 +21,9 @@ HWND ClearPane(HWND pane);
 
 // File, Save As: true when the file was written.
 bool SaveOutputAs(HWND owner, HWND pane);
-// The pane's plain text, CR LF line ends, written over the file at `path`.
-// Shows the system error box (owned by `owner`) and returns false on failure.
+// The pane's plain text, CR LF line ends, written over the file at `path`:
+// in the ANSI code page when it holds every character, else as UTF-8 after a
+// byte-order mark. Shows the system error box (owned by `owner`) and returns false on failure.
 bool WritePaneToFile(HWND owner, HWND pane, const char* path);
 
 // Options, Font.
