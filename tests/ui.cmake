@@ -67,7 +67,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   endforeach()
 
   add_executable(ui_probe ui/ui_probe.cpp)
-  target_link_libraries(ui_probe PRIVATE comctl32)
+  target_link_libraries(ui_probe PRIVATE comctl32 shell32)
   find_program(SOCAT_PROGRAM socat)
   if(SOCAT_PROGRAM)
     add_test(NAME ui_smoke
@@ -79,7 +79,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
     add_test(NAME ui_query_forms
       COMMAND ${PROJECT_SOURCE_DIR}/tests/ui_query_forms.sh ${ui_prefix}
               $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
-    set_tests_properties(ui_query_forms PROPERTIES TIMEOUT 210 FIXTURES_REQUIRED merrowgate_xvfb
+    set_tests_properties(ui_query_forms PROPERTIES TIMEOUT 290 FIXTURES_REQUIRED merrowgate_xvfb
       RESOURCE_LOCK "merrowgate_display;fake_internet_port43" ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
   endif()
 endif()

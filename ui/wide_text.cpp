@@ -13,10 +13,20 @@ int Convert(UINT codePage, DWORD flags, const char* text, int length, wchar_t* o
 void AssignWideFromUtf8(std::wstring& wide, const char* text, size_t length) {
   wide.clear();
   if (!text || length == 0) return;
-  const int n = length > INT_MAX / 2 ? INT_MAX / 2 : static_cast<int>(length);
   UINT codePage = CP_UTF8;
+  int n = length > INT_MAX / 2 ? INT_MAX / 2 : static_cast<int>(length);
   int count = Convert(CP_UTF8, MB_ERR_INVALID_CHARS, text, n, nullptr, 0);
   if (count <= 0) {
+    // A text cut to a fixed buffer may end inside a character: that
+    // character goes, the rest is still UTF-8.
+    int start = n;
+    while (start > 0 && n - start < 3 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
+    if (start > 0 && static_cast<unsigned char>(text[start - 1]) >= 0xC0) {
+      count = Convert(CP_UTF8, MB_ERR_INVALID_CHARS, text, start - 1, nullptr, 0);
+      if (count > 0 || start == 1) n = start - 1;
+    }
+  }
+  if (count <= 0 && n > 0) {
     codePage = CP_ACP;
     count = Convert(CP_ACP, 0, text, n, nullptr, 0);
     if (count <= 0) return;

@@ -6,8 +6,9 @@
 #include <cstring>
 #include <string>
 
-// UTF-8 as UTF-16. Bytes that are not UTF-8 are read in the ANSI code page
-// instead (the 8-bit text of an older copy, say), so nothing is dropped.
+// UTF-8 as UTF-16. A character cut off at the end (a text cut to a fixed
+// buffer) is left out; a text that is no UTF-8 otherwise is read in the ANSI
+// code page instead (8-bit text from elsewhere), so nothing is lost.
 std::wstring WideFromUtf8(const char* text, size_t length);
 inline std::wstring WideFromUtf8(const char* text) { return WideFromUtf8(text, text ? std::strlen(text) : 0); }
 // The same into `wide`, whose room is kept for the next call.

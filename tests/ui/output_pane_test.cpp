@@ -185,6 +185,10 @@ TEST(OutputPane, TitleStatusAndQueryHoldAnyScript) {
   ASSERT_TRUE(RunAsWorker([&] { count = TheWindowSink.ReadQueryText(cut, sizeof cut); }));
   EXPECT_STREQ(cut, "例");
   EXPECT_EQ(count, 3);
+  // A title cut to its buffer inside a character loses that character only.
+  ASSERT_TRUE(RunAsWorker([] { TheWindowSink.SetMainTitle("Host: 例\xE3\x81"); }));
+  GetWindowTextW(Ui.Main, title, 64);
+  EXPECT_STREQ(title, L"Host: 例");
   SetWindowTextW(Ui.QueryEdit, L"");
 }
 
