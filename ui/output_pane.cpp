@@ -287,15 +287,43 @@ void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenth
     ShowMessage(owner, Messages::FormatRefused);
 }
 
+// Rich edit has no Unicode range fetch in an ANSI window, so the pane's text
+// from its start to the link's end is fetched as UTF-16 (paragraph ends as one
+// CR each, so that offsets are character positions). Past this many
+// characters the fetch would cost more than a click is worth: there the link
+// is fetched in the code page.
+constexpr LONG WideLinkFetchLimit = 1 << 22;
+
 std::string PaneLinkText(HWND pane, LONG first, LONG last) {
   if (first < 0 || last <= first) return {};
   const auto characters = static_cast<size_t>(last - first);
   if (characters > MaxLinkLength) return {};  // longer than any link that may open
+  if (last <= WideLinkFetchLimit) {
+    std::vector<wchar_t> text;
+    try {
+      text.assign(static_cast<size_t>(last) + 1, L'\0');
+    } catch (const std::bad_alloc&) {
+      return {};
+    }
+    GETTEXTEX query{};
+    query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    query.flags = GT_DEFAULT;
+    query.codepage = PaneUnicode;
+    const LRESULT copied =
+        SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(text.data()));
+    if (copied < last) return {};
+    return Utf8FromWide(text.data() + first, characters);
+  }
   std::vector<char> text(characters * MaxBytesPerCharacter + 2, '\0');
   TEXTRANGEA range{{first, last}, text.data()};
   SendMessageA(pane, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
   text.back() = '\0';
-  return text.data();
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), -1, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), -1, &wide[0], n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return Utf8FromWide(wide);
 }
 
 // Links open on a double click only, and only if they are web or mail links:
@@ -310,14 +338,18 @@ LRESULT OnPaneLink(HWND owner, HWND pane, const void* enlink) {
 // Wine's shell (8.0) builds the command of a link in a buffer of 1024
 // characters on the stack and runs past it with a longer link: under Wine a
 // link that with the browser's command would not fit is not opened.
-bool TooLongForWineShell(const std::string& target) {
+bool TooLongForWineShell(const std::wstring& target) {
   static const bool underWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   return underWine && target.size() > WineShellLinkLimit;
 }
 
+// The link goes to the shell in UTF-16, so a name in any script reaches the
+// browser as written.
 bool OpenLink(HWND owner, const std::string& text) {
   const std::string target = OpenableLink(text);
-  if (target.empty() || TooLongForWineShell(target)) return false;
-  ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (target.empty()) return false;
+  const std::wstring wide = WideFromUtf8(target.c_str(), target.size());
+  if (wide.empty() || TooLongForWineShell(wide)) return false;
+  ShellExecuteW(owner, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return true;
 }

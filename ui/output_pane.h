@@ -32,10 +32,10 @@ void ChooseOutputFont(HWND owner, HWND pane);
 // applies it to the pane; a refusal shows "Error setting character format".
 void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenths);
 
-// The text of the pane's characters first to last in the ANSI code page; ""
-// for an empty range or one too long to be a link that may be opened.
+// The text of the pane's characters first to last as UTF-8; "" for an empty
+// range or one too long to be a link that may be opened.
 std::string PaneLinkText(HWND pane, LONG first, LONG last);
-// Hands a link to the shell's "open" verb if it may be opened (OpenableLink);
+// Hands a link (UTF-8) to the shell's "open" verb if it may be opened (OpenableLink);
 // true when it was handed on.
 bool OpenLink(HWND owner, const std::string& text);
 // EN_LINK from the pane; always answers 0.

@@ -192,6 +192,18 @@ TEST(OutputPane, TitleStatusAndQueryHoldAnyScript) {
   SetWindowTextW(Ui.QueryEdit, L"");
 }
 
+// Links are fetched as written, in any script, wherever they stand.
+TEST(OutputPane, LinkTextIsFetchedInAnyScript) {
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, "Łódź\nsee http://例え.jp/登録 and\nhttp://bücher.de/x \xF0\x9F\x98\x80 http://x.test/\n");
+  const struct {
+    LONG First, Last;
+    const char* Text;
+  } rows[] = {{9, 24, "http://例え.jp/登録"}, {29, 47, "http://bücher.de/x"}, {51, 65, "http://x.test/"},
+              {0, 4, "Łódź"}, {60, 200, ""}, {5, 5, ""}};
+  for (const auto& row : rows) EXPECT_EQ(PaneLinkText(Ui.Pane, row.First, row.Last), row.Text) << row.First;
+}
+
 // Copy puts the selection on the clipboard as Unicode text.
 TEST(OutputPane, CopyPutsUnicodeTextOnTheClipboard) {
   SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
@@ -374,8 +386,8 @@ TEST(DoubleByteCodePage, LinksAreFetchedWholeAndLongOnesNotAtAll) {
   SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   AppendToPane(Ui.Pane, Plain, (link + "\n").c_str());
   const LONG prefix = 14;
-  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 20), "http://x.test/" + Hiragana(20));
-  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 1000), "http://x.test/" + Hiragana(1000));
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 20), "http://x.test/" + HiraganaUtf8(20));
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 1000), "http://x.test/" + HiraganaUtf8(1000));
   EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 3000), "");  // past the longest link
   // A double click on the whole link neither overflows nor opens anything.
   ENLINK click{};
