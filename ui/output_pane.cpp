@@ -140,8 +140,8 @@ void ConfigureOutputPane(HWND pane) {
 }
 
 // The text is UTF-8; the pane takes it as UTF-16 (EM_SETTEXTEX), so every
-// character shows whatever the ANSI code page. Only the colour is set per piece; face, size and effects are the pane's
-// default format. The insertion point goes to the end first, dropping any
+// character shows whatever the ANSI code page. Only the colour is set per
+// piece; face, size and effects are the pane's default format. The insertion point goes to the end first, dropping any
 // selection the user made, so the text never lands inside the reply. The
 // control takes the piece without drawing (it is hidden from drawing only for
 // the call, so clicks and scrolling still reach it); the timer draws it.
@@ -157,7 +157,15 @@ void AppendToPane(HWND pane, int kind, const char* text) {
   static std::wstring wide;  // UI thread only; its room serves the next piece
   AssignWideFromUtf8(wide, text, std::strlen(text));
   SETTEXTEX how{ST_SELECTION, PaneUnicode};
-  SendMessageA(pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(wide.c_str()));
+  // Rich edit reads a text that begins like a rich text document ("{\rtf",
+  // "{\urtf") as one: a server's reply is shown as plain text, so its first
+  // brace goes in on its own.
+  const wchar_t* rest = wide.c_str();
+  if (wide.compare(0, 5, L"{\\rtf") == 0 || wide.compare(0, 6, L"{\\urtf") == 0) {
+    SendMessageA(pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(L"{"));
+    ++rest;
+  }
+  SendMessageA(pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(rest));
   SendMessageA(pane, EM_SCROLLCARET, 0, 0);  // the view follows the end, as after a replaced selection
   if (!shown) return;
   SendMessageA(pane, WM_SETREDRAW, TRUE, 0);

@@ -135,6 +135,11 @@ TEST(OutputPane, HoldsEveryCharacterOfUtf8Text) {
     all += row.Shown;
   }
   EXPECT_EQ(PaneWideText(), all);
+  // A reply that looks like a rich text document is still plain text.
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, "{\\rtf1 {\\b bold}}");
+  AppendToPane(Ui.Pane, Plain, "{\\urtf1 x}");
+  EXPECT_EQ(PaneText(), "{\\rtf1 {\\b bold}}{\\urtf1 x}");
   // 8-bit text that is no UTF-8 is read in the code page rather than lost.
   if (GetACP() == 1252) {
     SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
