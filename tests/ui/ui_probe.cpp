@@ -5,7 +5,7 @@
 //   ui_probe wait-count N SECONDS
 //   ui_probe wait-title TITLE SECONDS
 //   ui_probe wait-status TITLE PART TEXT SECONDS
-//   ui_probe dump TITLE
+//   ui_probe dump TITLE                   (TITLE "*": the first window found)
 //   ui_probe close TITLE SECONDS
 //   ui_probe dismiss CAPTION SECONDS      (presses OK in a message box)
 //   ui_probe press TITLE VIRTUAL-KEY      (a key without modifiers, through
@@ -50,9 +50,10 @@ std::string Text(HWND w) {
   return Utf8(text);
 }
 
+// "*" is the first main window found, whatever its title.
 HWND ByTitle(const char* title) {
   for (HWND w : MainWindows())
-    if (Text(w) == title) return w;
+    if (Text(w) == title || std::strcmp(title, "*") == 0) return w;
   return nullptr;
 }
 
