@@ -172,7 +172,8 @@ void PutListIntoSection(std::vector<platform::ProfileKey>& keys, const std::vect
   const int n = entries.size() < static_cast<size_t>(RecentQueryFileLimit) ? static_cast<int>(entries.size())
                                                                             : RecentQueryFileLimit;
   for (int i = 0; i < n; ++i)
-    SetKey(keys, RecentKey(i), EscapeRecentQuery(CutToCapacity(entries[static_cast<size_t>(i)], RecentQueryCapacity - 1)));
+    SetKey(keys, RecentKey(i),
+           EscapeRecentQuery(CutToCapacity(entries[static_cast<size_t>(i)], RecentQueryCapacity - 1)));
   SetKey(keys, RecentKey(n), "");
 }
 

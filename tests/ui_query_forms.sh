@@ -35,6 +35,12 @@ printf '[Config]\r\nResolveDomain=0\r\n' >"$work/app/merrowgate.ini"
 (cd "$work/app" && LC_ALL=C.UTF-8 run ./merrowgate.exe; echo $? >"$work/rc") &
 check "the window shows" probe wait-count 1 30
 
+wait_for_line() {  # wait_for_line FILE LINE SECONDS
+  local _
+  for _ in $(seq $(($3 * 5))); do grep -qxF "$2" "$1" 2>/dev/null && return 0; sleep 0.2; done
+  return 1
+}
+
 # Keys go to the window under the pointer (no window manager). Ctrl+L puts
 # the focus in the query box and selects its text, so that the typing
 # replaces it. Keys sent while Wine is still taking in a changed keyboard
@@ -50,7 +56,7 @@ type_query() {  # type_query TEXT LOG REQUEST
     [ -n "$wid" ] || return 1
     xdotool mousemove --window "$wid" 300 200 && sleep 0.3 && xdotool key ctrl+l && sleep 0.2 &&
       xdotool type --delay 80 "$1" && sleep 0.3 && xdotool key Return
-    for _ in $(seq 75); do grep -qxF "$3" "$2" 2>/dev/null && return 0; sleep 0.2; done
+    wait_for_line "$2" "$3" 15 && return 0
     echo "      (attempt $attempt: the box held \"$(probe dump '*' | sed -n 's/^query=//p')\")"
   done
   return 1
@@ -83,7 +89,7 @@ check "the settings file keeps the list in ASCII" grep -qxF "REC0=%E4%BE%8B%E3%8
 rm -f "$work/jprs.log" "$work/rc"
 (cd "$work/app" && LC_ALL=C.UTF-8 run ./merrowgate.exe 例え.jp; echo $? >"$work/rc") &
 check "例え.jp from the command line: the .jp registry asked in ASCII form" \
-  bash -c "for _ in \$(seq 150); do grep -qxF xn--r8jz45g.jp/e '$work/jprs.log' 2>/dev/null && exit 0; sleep 0.2; done; exit 1"
+  wait_for_line "$work/jprs.log" xn--r8jz45g.jp/e 30
 check "例え.jp from the command line: the lookup finishes" probe wait-status '*' 0 "Ready..." 30
 probe dump '*' | tr -d '\r' >"$work/tail.txt"
 check "例え.jp from the command line: the query box shows it" grep -qxF "query=例え.jp" "$work/tail.txt"

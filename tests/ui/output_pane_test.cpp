@@ -120,7 +120,8 @@ TEST(OutputPane, HoldsEveryCharacterOfUtf8Text) {
       {Info, "IDN: 例え.jp -> xn--r8jz45g.jp\n", L"IDN: 例え.jp -> xn--r8jz45g.jp\r\n", 0x007F00},
       {Highlight, "Domain:\tbücher.de\n", L"Domain:\tbücher.de\r\n", 0xFF0000},
       {Error, "remarks: \xF0\x9F\x98\x80 and 𝄞\n", L"remarks: \U0001F600 and \U0001D11E\r\n", 0x0000FF},
-      {Plain, "[Querying whois.jprs.jp]\n[登録者名]  日本レジストリサービス", L"[Querying whois.jprs.jp]\r\n[登録者名]  日本レジストリサービス", 0x000000},
+      {Plain, "[Querying whois.jprs.jp]\n[登録者名]  日本レジストリサービス",
+       L"[Querying whois.jprs.jp]\r\n[登録者名]  日本レジストリサービス", 0x000000},
   };
   ASSERT_TRUE(RunAsWorker([&] {
     TheWindowSink.ClearOutput();
