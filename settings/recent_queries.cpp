@@ -17,6 +17,121 @@ std::string RecentKey(int index) {
 
 bool Usable(const char* path) { return path && *path; }
 
+// The length of the UTF-8 character that begins at text[at] (2 to 4), or 0
+// when no well-formed one begins there (a plain byte, a stray or cut
+// sequence, an overlong or surrogate form).
+size_t Utf8SequenceAt(const std::string& text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i)
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  return length;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The byte a "%XX" at text[at] stands for, or -1.
+int EscapedByteAt(const std::string& text, size_t at) {
+  if (at + 2 >= text.size() || text[at] != '%') return -1;
+  const int high = HexDigit(text[at + 1]), low = HexDigit(text[at + 2]);
+  return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+// At most `capacity` bytes, never ending inside a UTF-8 character.
+std::string CutToCapacity(const std::string& text, size_t capacity) {
+  if (text.size() <= capacity) return text;
+  size_t end = capacity;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+// An entry is kept in the file in ASCII, so that the Windows profile
+// functions in any ANSI code page and the POSIX reader all read the same
+// bytes: each byte of a UTF-8 character beyond ASCII is written as "%" and
+// two upper-case hex digits ("b\xC3\xBCcher.de" as "b%C3%BCcher.de"), and
+// "%" itself as "%25". Reading decodes "%25" and the escapes of whole UTF-8
+// characters only; any other "%" stays as it stands, and so do the raw
+// bytes of an older file (its ANSI code page text), which are written back
+// unchanged.
+std::string EscapeRecentQuery(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = c >= 0x80 ? Utf8SequenceAt(text, i) : 0;
+    if (c == '%' || length > 0) {
+      for (size_t k = 0; k < (length > 0 ? length : 1); ++k) {
+        const auto b = static_cast<unsigned char>(text[i + k]);
+        escaped += '%';
+        escaped += hex[b >> 4];
+        escaped += hex[b & 0xF];
+      }
+      i += length > 0 ? length : 1;
+    } else {
+      escaped += text[i++];
+    }
+  }
+  return escaped;
+}
+
+std::string UnescapeRecentQuery(const std::string& text) {
+  std::string plain;
+  plain.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const int first = EscapedByteAt(text, i);
+    if (first == '%') {
+      plain += '%';
+      i += 3;
+      continue;
+    }
+    if (first >= 0x80) {
+      // As many escapes as the character's lead byte asks for, all of them
+      // well-formed together.
+      std::string bytes(1, static_cast<char>(first));
+      size_t at = i + 3;
+      while (bytes.size() < 4) {
+        const int next = EscapedByteAt(text, at);
+        if (next < 0x80 || next > 0xBF) break;
+        bytes += static_cast<char>(next);
+        at += 3;
+      }
+      const size_t length = Utf8SequenceAt(bytes, 0);
+      if (length > 0) {
+        plain.append(bytes, 0, length);
+        i += 3 * length;
+        continue;
+      }
+    }
+    plain += text[i++];
+  }
+  return plain;
+}
+
+namespace {
+
 // The list as the section holds it: REC0 onwards up to the first empty or
 // absent key (the first key of a name counts), later duplicates dropped.
 std::vector<std::string> ListFromSection(const std::vector<platform::ProfileKey>& keys) {
@@ -30,7 +145,8 @@ std::vector<std::string> ListFromSection(const std::vector<platform::ProfileKey>
         break;
       }
     if (!found || !found->HasValue) break;
-    const std::string value = platform::UnquoteProfileValue(found->Value).substr(0, RecentQueryCapacity - 1);
+    const std::string value =
+        CutToCapacity(UnescapeRecentQuery(platform::UnquoteProfileValue(found->Value)), RecentQueryCapacity - 1);
     if (value.empty()) break;  // the list ends here; keys after it are left-overs
     bool known = false;
     for (const std::string& e : entries) known = known || SameRecentQuery(e, value);
@@ -56,7 +172,8 @@ void PutListIntoSection(std::vector<platform::ProfileKey>& keys, const std::vect
   const int n = entries.size() < static_cast<size_t>(RecentQueryFileLimit) ? static_cast<int>(entries.size())
                                                                             : RecentQueryFileLimit;
   for (int i = 0; i < n; ++i)
-    SetKey(keys, RecentKey(i), entries[static_cast<size_t>(i)].substr(0, RecentQueryCapacity - 1));
+    SetKey(keys, RecentKey(i),
+           EscapeRecentQuery(CutToCapacity(entries[static_cast<size_t>(i)], RecentQueryCapacity - 1)));
   SetKey(keys, RecentKey(n), "");
 }
 
@@ -98,7 +215,7 @@ void MoveRecentQueryToTop(std::vector<std::string>& entries, const std::string& 
 // file, so control characters are blanked first.
 bool RecordRecentQuery(const char* path, const char* text) {
   if (!Usable(path) || !text) return false;
-  std::string query = std::string(text).substr(0, RecentQueryCapacity - 1);
+  std::string query = CutToCapacity(text, RecentQueryCapacity - 1);
   BlankControlCharacters(query);
   if (query.find_first_not_of(" \t") == std::string::npos) return false;
   return platform::EditIniSection(RecentSection, path, [&](std::vector<platform::ProfileKey>& keys) {

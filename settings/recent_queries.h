@@ -6,8 +6,13 @@
 
 // At most this many entries are read and written.
 constexpr int RecentQueryFileLimit = 100;
-// Each entry holds at most 1023 characters.
+// Each entry holds at most 1023 bytes of UTF-8, cut at a character's start.
 constexpr int RecentQueryCapacity = 1024;
+
+// The entries are UTF-8 in memory and ASCII in the file: "%" and the bytes
+// of every UTF-8 character beyond ASCII as "%XX" (see the .cpp for the rule).
+std::string EscapeRecentQuery(const std::string& text);
+std::string UnescapeRecentQuery(const std::string& text);
 
 // REC0 onwards, up to the first empty or absent key; later duplicates (letter
 // case ignored) are dropped.

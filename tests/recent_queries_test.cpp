@@ -190,4 +190,44 @@ TEST(RecentQueries, TwoCopiesRecordingAtOnceLoseNothing) {
       EXPECT_NE(std::find(list.begin(), list.end(), copy + std::to_string(i) + ".example"), list.end());
 }
 
+// Entries beyond ASCII are UTF-8 in memory and ASCII in the file, so that
+// every reader (the Windows profile functions in any code page, the POSIX
+// one) reads the same; what older files hold reads as before.
+TEST(RecentQueries, TheFileFormIsAsciiAndReadsBackAsWritten) {
+  const struct {
+    std::string Text, File;
+  } rows[] = {
+      {"bücher.de", "b%C3%BCcher.de"},
+      {"例え.jp", "%E4%BE%8B%E3%81%88.jp"},
+      {"\xF0\x9F\x98\x80.ws", "%F0%9F%98%80.ws"},
+      {"100%", "100%25"},
+      {"%41 %C3%BC", "%2541 %25C3%25BC"},
+      {"M\xFCnchen", "M\xFCnchen"},          // an older copy's code page bytes stay as they are
+      {"\xC3(\xE4\xBE", "\xC3(\xE4\xBE"},    // so do a cut or broken sequence
+      {"plain.example", "plain.example"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(EscapeRecentQuery(row.Text), row.File) << row.Text;
+    EXPECT_EQ(UnescapeRecentQuery(row.File), row.Text) << row.File;
+  }
+  // What an older file holds: a "%" that escapes no whole character stays.
+  const struct {
+    const char* File;
+    const char* Text;
+  } older[] = {{"50%", "50%"}, {"%41", "%41"}, {"%C3", "%C3"}, {"%C3%28", "%C3%28"}, {"%ED%A0%80", "%ED%A0%80"},
+               {"%c3%bc", "ü"}, {"a%2", "a%2"}, {"%E4%BE%8B%E3%81", "例%E3%81"}};
+  for (const auto& row : older) EXPECT_EQ(UnescapeRecentQuery(row.File), row.Text) << row.File;
+
+  const std::string path = FreshPathIn("utf8");
+  WriteFile(path, "[Recent]\r\nREC0=Stra\xDF" "e.de\r\nREC1=\r\n");
+  EXPECT_TRUE(RecordRecentQuery(path.c_str(), "例え.jp"));
+  EXPECT_EQ(ReadFile(path), "[Recent]\r\nREC0=%E4%BE%8B%E3%81%88.jp\r\nREC1=Stra\xDF" "e.de\r\nREC2=\r\n");
+  EXPECT_EQ(LoadRecentQueryList(path.c_str()), (List{"例え.jp", "Stra\xDF" "e.de"}));
+  // The 1023-byte cut never splits a character.
+  std::string longest = "a";
+  while (longest.size() < 1500) longest += "例";
+  EXPECT_TRUE(RecordRecentQuery(path.c_str(), longest.c_str()));
+  EXPECT_EQ(LoadRecentQueryList(path.c_str()).front(), longest.substr(0, 1021));
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 
 constexpr char MainWindowClass[] = "merrowgateClass";
+constexpr wchar_t MainWindowClassW[] = L"merrowgateClass";
 constexpr char MainWindowTitle[] = "merrowgate";
 constexpr char NotifyMessageName[] = "MERROWGATE_NOTIFY";
 

@@ -63,16 +63,18 @@ HWND CreateChild(const ChildWindow& w, HWND parent, int id, HINSTANCE instance) 
 
 void Fail(const MessageBoxText& message) { ShowMessage(nullptr, message); }
 
+// A Unicode window, so that its title shows a query in any script (an ANSI
+// window would keep only what the code page holds).
 void RegisterMainClass(HINSTANCE instance) {
-  WNDCLASSA windowClass{};
+  WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, "IconApp");
+  windowClass.hIcon = LoadIconW(instance, L"IconApp");
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_MENU);
-  windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
-  windowClass.lpszClassName = MainWindowClass;
-  RegisterClassA(&windowClass);  // a second creation in one process finds it registered
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+  windowClass.lpszClassName = MainWindowClassW;
+  RegisterClassW(&windowClass);  // a second creation in one process finds it registered
 }
 
 void ToggleOption(std::atomic<int>& flag, int command) {
@@ -91,7 +93,7 @@ void CloseSequence(HWND window) {
 
 void OnCommand(HWND window, WPARAM wParam) {
   switch (LOWORD(wParam)) {
-    case IDM_EXIT: SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case IDM_EXIT: SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); break;
     case IDM_SAVEAS:
       // Ctrl+S arrives here whatever the menu shows; it acts only as the menu would.
       if (!(GetMenuState(GetMenu(window), IDM_SAVEAS, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)))
@@ -149,7 +151,7 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       case EN_LINK: return OnPaneLink(window, Ui.Pane, reinterpret_cast<const ENLINK*>(lParam));
     }
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT OnGetMinMaxInfo(LPARAM lParam) {
@@ -244,7 +246,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     OnFindMessage(window, lParam);
     return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 int CreateMainWindows(HINSTANCE instance) {

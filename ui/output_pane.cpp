@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "ui/link_policy.h"
 #include "ui/messages.h"
 #include "ui/scoped_win.h"
+#include "ui/wide_text.h"
 
 namespace {
 
@@ -31,43 +33,68 @@ constexpr DWORD FontDialogMask = 0xA8000003u;  // bold, italic, size, face, char
 constexpr size_t MaxBytesPerCharacter = 4;
 // Room left for the browser's own command around a link under Wine.
 constexpr size_t WineShellLinkLimit = 768;
+// The rich edit control's code page number for UTF-16 text.
+constexpr UINT PaneUnicode = 1200;
+constexpr char Utf8Mark[] = "\xEF\xBB\xBF";
 
-// The pane's plain text in the ANSI code page, paragraph ends as CR LF. The
-// size asked for is the byte count (in a double-byte code page more than the
-// character count; rich edit may answer an upper bound), and what comes back
+// The pane's plain text as UTF-16, paragraph ends as CR LF. What comes back
 // must hold every character of the pane: a short copy is a failure, with the
 // reason in the last error code.
-bool PaneAnsiText(HWND pane, std::string& text) {
-  GETTEXTLENGTHEX charactersQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, CP_ACP};
-  GETTEXTLENGTHEX bytesQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMBYTES, CP_ACP};
-  const LRESULT characters =
-      SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&charactersQuery), 0);
-  const LRESULT bytes = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&bytesQuery), 0);
-  if (characters < 0 || bytes < characters) {
+bool PaneWideText(HWND pane, std::wstring& text) {
+  GETTEXTLENGTHEX lengthQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, PaneUnicode};
+  const LRESULT characters = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  if (characters < 0 || characters > 0x3FFFFFFE) {
     SetLastError(ERROR_INVALID_DATA);
     return false;
   }
-  std::vector<char> buffer;
+  std::vector<wchar_t> buffer;
   try {
-    buffer.resize(static_cast<size_t>(bytes) + 1);
+    buffer.resize(static_cast<size_t>(characters) + 1);
   } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
   GETTEXTEX textQuery{};
-  textQuery.cb = static_cast<DWORD>(buffer.size());
+  textQuery.cb = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
   textQuery.flags = GT_USECRLF;
-  textQuery.codepage = CP_ACP;
+  textQuery.codepage = PaneUnicode;
   const LRESULT copied = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&textQuery),
                                       reinterpret_cast<LPARAM>(buffer.data()));
-  const int copiedCharacters =
-      copied > 0 && copied <= bytes ? MultiByteToWideChar(CP_ACP, 0, buffer.data(), static_cast<int>(copied), nullptr, 0)
-                                    : 0;
-  if (copiedCharacters != characters) {
+  if (copied != characters) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return false;
   }
-  text.assign(buffer.data(), static_cast<size_t>(copied > 0 ? copied : 0));
+  text.assign(buffer.data(), static_cast<size_t>(characters));
+  return true;
+}
+
+// The bytes of a saved pane: in the ANSI code page when every character has
+// its own form there (no best-fit stand-ins, no default character), so a
+// Western reply saves as it always did; otherwise UTF-8 after a byte-order
+// mark, which every editor reads as such.
+bool EncodeForFile(const std::wstring& text, std::string& bytes) {
+  bytes.clear();
+  if (text.empty()) return true;
+  const int n = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), n, nullptr, 0, nullptr, &usedDefault);
+  if (size > 0 && !usedDefault) {
+    bytes.resize(static_cast<size_t>(size));
+    usedDefault = FALSE;
+    size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), n, &bytes[0], size, nullptr, &usedDefault);
+    if (size > 0 && !usedDefault) {
+      bytes.resize(static_cast<size_t>(size));
+      return true;
+    }
+  }
+  size = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  bytes.assign(Utf8Mark);
+  const size_t mark = bytes.size();
+  bytes.resize(mark + static_cast<size_t>(size));
+  size = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, &bytes[mark], size, nullptr, nullptr);
+  if (size <= 0) return false;
+  bytes.resize(mark + static_cast<size_t>(size));
   return true;
 }
 
@@ -112,8 +139,9 @@ void ConfigureOutputPane(HWND pane) {
   SendMessageA(pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
-// Only the colour is set per piece; face, size and effects are the pane's
-// default format. The insertion point goes to the end first, dropping any
+// The text is UTF-8; the pane takes it as UTF-16 (EM_SETTEXTEX), so every
+// character shows whatever the ANSI code page. Only the colour is set per
+// piece; face, size and effects are the pane's default format. The insertion point goes to the end first, dropping any
 // selection the user made, so the text never lands inside the reply. The
 // control takes the piece without drawing (it is hidden from drawing only for
 // the call, so clicks and scrolling still reach it); the timer draws it.
@@ -126,7 +154,19 @@ void AppendToPane(HWND pane, int kind, const char* text) {
   format.dwMask = CFM_COLOR;
   format.crTextColor = TextKindColour(kind);
   SendMessageA(pane, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-  SendMessageA(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+  static std::wstring wide;  // UI thread only; its room serves the next piece
+  AssignWideFromUtf8(wide, text, std::strlen(text));
+  SETTEXTEX how{ST_SELECTION, PaneUnicode};
+  // Rich edit reads a text that begins like a rich text document ("{\rtf",
+  // "{\urtf") as one: a server's reply is shown as plain text, so its first
+  // brace goes in on its own.
+  const wchar_t* rest = wide.c_str();
+  if (wide.compare(0, 5, L"{\\rtf") == 0 || wide.compare(0, 6, L"{\\urtf") == 0) {
+    SendMessageA(pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(L"{"));
+    ++rest;
+  }
+  SendMessageA(pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(rest));
+  SendMessageA(pane, EM_SCROLLCARET, 0, 0);  // the view follows the end, as after a replaced selection
   if (!shown) return;
   SendMessageA(pane, WM_SETREDRAW, TRUE, 0);
   if (GetPropA(pane, DrawDue)) return;
@@ -195,8 +235,13 @@ bool WritePaneToFile(HWND owner, HWND pane, const char* path) {
     ShowSystemError(owner, Messages::CannotOpenFile);
     return false;
   }
+  std::wstring wide;
   std::string text;
-  if (!PaneAnsiText(pane, text)) {
+  if (!PaneWideText(pane, wide)) {
+    ShowSystemError(owner, Messages::SaveFailed);
+    return false;
+  }
+  if (!EncodeForFile(wide, text)) {
     ShowSystemError(owner, Messages::SaveFailed);
     return false;
   }
@@ -250,15 +295,43 @@ void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenth
     ShowMessage(owner, Messages::FormatRefused);
 }
 
+// Rich edit has no Unicode range fetch in an ANSI window, so the pane's text
+// from its start to the link's end is fetched as UTF-16 (paragraph ends as one
+// CR each, so that offsets are character positions). Past this many
+// characters the fetch would cost more than a click is worth: there the link
+// is fetched in the code page.
+constexpr LONG WideLinkFetchLimit = 1 << 22;
+
 std::string PaneLinkText(HWND pane, LONG first, LONG last) {
   if (first < 0 || last <= first) return {};
   const auto characters = static_cast<size_t>(last - first);
   if (characters > MaxLinkLength) return {};  // longer than any link that may open
+  if (last <= WideLinkFetchLimit) {
+    std::vector<wchar_t> text;
+    try {
+      text.assign(static_cast<size_t>(last) + 1, L'\0');
+    } catch (const std::bad_alloc&) {
+      return {};
+    }
+    GETTEXTEX query{};
+    query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    query.flags = GT_DEFAULT;
+    query.codepage = PaneUnicode;
+    const LRESULT copied =
+        SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(text.data()));
+    if (copied < last) return {};
+    return Utf8FromWide(text.data() + first, characters);
+  }
   std::vector<char> text(characters * MaxBytesPerCharacter + 2, '\0');
   TEXTRANGEA range{{first, last}, text.data()};
   SendMessageA(pane, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
   text.back() = '\0';
-  return text.data();
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), -1, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), -1, &wide[0], n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return Utf8FromWide(wide);
 }
 
 // Links open on a double click only, and only if they are web or mail links:
@@ -273,14 +346,18 @@ LRESULT OnPaneLink(HWND owner, HWND pane, const void* enlink) {
 // Wine's shell (8.0) builds the command of a link in a buffer of 1024
 // characters on the stack and runs past it with a longer link: under Wine a
 // link that with the browser's command would not fit is not opened.
-bool TooLongForWineShell(const std::string& target) {
+bool TooLongForWineShell(const std::wstring& target) {
   static const bool underWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   return underWine && target.size() > WineShellLinkLimit;
 }
 
+// The link goes to the shell in UTF-16, so a name in any script reaches the
+// browser as written.
 bool OpenLink(HWND owner, const std::string& text) {
   const std::string target = OpenableLink(text);
-  if (target.empty() || TooLongForWineShell(target)) return false;
-  ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (target.empty()) return false;
+  const std::wstring wide = WideFromUtf8(target.c_str(), target.size());
+  if (wide.empty() || TooLongForWineShell(wide)) return false;
+  ShellExecuteW(owner, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   return true;
 }

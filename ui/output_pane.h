@@ -12,7 +12,7 @@ COLORREF TextKindColour(int kind);
 
 // Once, right after the pane is created.
 void ConfigureOutputPane(HWND pane);
-// On the UI thread: the text goes to the very end in the kind's colour. The
+// On the UI thread: the text (UTF-8) goes to the very end in the kind's colour. The
 // pane is drawn within 50 ms, once for all the pieces that came meanwhile.
 void AppendToPane(HWND pane, int kind, const char* text);
 // On the UI thread: empties the pane and returns the pane to use from now on
@@ -21,8 +21,9 @@ HWND ClearPane(HWND pane);
 
 // File, Save As: true when the file was written.
 bool SaveOutputAs(HWND owner, HWND pane);
-// The pane's plain text, CR LF line ends, written over the file at `path`.
-// Shows the system error box (owned by `owner`) and returns false on failure.
+// The pane's plain text, CR LF line ends, written over the file at `path`:
+// in the ANSI code page when it holds every character, else as UTF-8 after a
+// byte-order mark. Shows the system error box (owned by `owner`) and returns false on failure.
 bool WritePaneToFile(HWND owner, HWND pane, const char* path);
 
 // Options, Font.
@@ -31,10 +32,10 @@ void ChooseOutputFont(HWND owner, HWND pane);
 // applies it to the pane; a refusal shows "Error setting character format".
 void ApplyOutputFont(HWND owner, HWND pane, const LOGFONTA& font, int pointTenths);
 
-// The text of the pane's characters first to last in the ANSI code page; ""
-// for an empty range or one too long to be a link that may be opened.
+// The text of the pane's characters first to last as UTF-8; "" for an empty
+// range or one too long to be a link that may be opened.
 std::string PaneLinkText(HWND pane, LONG first, LONG last);
-// Hands a link to the shell's "open" verb if it may be opened (OpenableLink);
+// Hands a link (UTF-8) to the shell's "open" verb if it may be opened (OpenableLink);
 // true when it was handed on.
 bool OpenLink(HWND owner, const std::string& text);
 // EN_LINK from the pane; always answers 0.

@@ -8,6 +8,7 @@
 #include "ui/messages.h"
 #include "ui/scoped_win.h"
 #include "ui/settings_window.h"
+#include "ui/wide_text.h"
 #include "ui/window_sink.h"
 
 namespace {
@@ -43,7 +44,7 @@ int HandleCommandLine(const char* commandTail) {
       return 0;
     case TailRequest::Lookup:
       // The whole tail, unchanged: further words and quotes are the query's.
-      SendMessageA(Ui.QueryEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(commandTail));
+      SendMessageW(Ui.QueryEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFromUtf8(commandTail).c_str()));
       WakeLookupWorker();
       return 1;
     case TailRequest::None:

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+// The command tail is UTF-8.
 int RunApplication(HINSTANCE instance, const char* commandTail, int showCommand);
 // 1: go on and run the message loop; 0: stop (the usage box was shown).
 int HandleCommandLine(const char* commandTail);

@@ -2,9 +2,12 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "ui/controls.h"
 #include "ui/query_box.h"
 #include "ui/recent_list.h"
+#include "ui/wide_text.h"
 
 WindowSink TheWindowSink;
 
@@ -18,25 +21,20 @@ void WindowSink::AppendOutput(TextKind kind, const char* text) {
   if (WindowsAlive) SendMessageA(Ui.Main, WM_APP_APPEND, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(text));
 }
 
+// Every text comes as UTF-8 and reaches the windows as UTF-16, so a name in
+// any script shows as typed, whatever the ANSI code page.
 void WindowSink::SetStatus(int part, const char* text) {
-  if (WindowsAlive) SendMessageA(Ui.StatusBar, SB_SETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
+  if (!WindowsAlive) return;
+  const std::wstring wide = WideFromUtf8(text);
+  SendMessageW(Ui.StatusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void WindowSink::SetInputLocked(bool locked) {
   if (WindowsAlive) SendMessageA(Ui.QueryEdit, EM_SETREADONLY, locked ? TRUE : FALSE, 0);
 }
 
-int WindowSink::ReadQueryText(char* buffer, int capacity) {
-  if (capacity <= 0) return 0;
-  buffer[0] = '\0';
-  if (!WindowsAlive) return 0;
-  const LRESULT n = SendMessageA(Ui.QueryEdit, WM_GETTEXT, static_cast<WPARAM>(capacity), reinterpret_cast<LPARAM>(buffer));
-  if (n <= 0 || n >= capacity) {  // a window destroyed meanwhile answers 0
-    buffer[n > 0 ? capacity - 1 : 0] = '\0';
-    return n > 0 ? capacity - 1 : 0;
-  }
-  return static_cast<int>(n);
-}
+// The query as UTF-8 in both forms: the box is a Unicode window.
+int WindowSink::ReadQueryText(char* buffer, int capacity) { return ReadQueryTextUtf8(buffer, capacity); }
 
 int WindowSink::ReadQueryTextUtf8(char* buffer, int capacity) {
   if (capacity > 0) buffer[0] = '\0';
@@ -48,7 +46,9 @@ void WindowSink::SelectQueryText() {
 }
 
 void WindowSink::SetMainTitle(const char* text) {
-  if (WindowsAlive) SendMessageA(Ui.Main, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  if (!WindowsAlive) return;
+  const std::wstring wide = WideFromUtf8(text);
+  SendMessageW(Ui.Main, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void WindowSink::EnableSaveAs() {

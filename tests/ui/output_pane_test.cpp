@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/rdap_render.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
 #include "ui/output_pane.h"
+#include "ui/wide_text.h"
 #include "ui/window_sink.h"
 
 namespace {
@@ -97,6 +99,136 @@ TEST(OutputPane, SinkReachesStatusTitleQueryAndMenu) {
   EXPECT_FALSE(GetWindowLongA(Ui.QueryEdit, GWL_STYLE) & ES_READONLY);
 }
 
+// The pane's character count of a text: a CR LF pair is one paragraph end.
+LONG PaneLength(const std::wstring& text) {
+  LONG n = 0;
+  for (size_t i = 0; i < text.size(); ++i) n += text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n' ? 0 : 1;
+  return n;
+}
+
+// Every text reaches the sink as UTF-8; the pane holds every character of it,
+// whatever the ANSI code page, each piece in its kind's colour.
+TEST(OutputPane, HoldsEveryCharacterOfUtf8Text) {
+  const struct {
+    int Kind;
+    const char* Text;
+    const wchar_t* Shown;
+    COLORREF Colour;
+  } rows[] = {
+      {Plain, "Registrant: Zażółć gęślą jaźń\n", L"Registrant: Zażółć gęślą jaźń\r\n", 0x000000},
+      {Plain, "Регистратор: ООО «Ромашка»\n", L"Регистратор: ООО «Ромашка»\r\n", 0x000000},
+      {Info, "IDN: 例え.jp -> xn--r8jz45g.jp\n", L"IDN: 例え.jp -> xn--r8jz45g.jp\r\n", 0x007F00},
+      {Highlight, "Domain:\tbücher.de\n", L"Domain:\tbücher.de\r\n", 0xFF0000},
+      {Error, "remarks: \xF0\x9F\x98\x80 and 𝄞\n", L"remarks: \U0001F600 and \U0001D11E\r\n", 0x0000FF},
+      {Plain, "[Querying whois.jprs.jp]\n[登録者名]  日本レジストリサービス",
+       L"[Querying whois.jprs.jp]\r\n[登録者名]  日本レジストリサービス", 0x000000},
+  };
+  ASSERT_TRUE(RunAsWorker([&] {
+    TheWindowSink.ClearOutput();
+    for (const auto& row : rows) TheWindowSink.AppendOutput(static_cast<TextKind>(row.Kind), row.Text);
+  }));
+  std::wstring all;
+  LONG at = 0;
+  for (const auto& row : rows) {
+    const LONG length = PaneLength(row.Shown);
+    EXPECT_EQ(FormatOf(at, at + length).crTextColor, row.Colour) << row.Text;
+    at += length;
+    all += row.Shown;
+  }
+  EXPECT_EQ(PaneWideText(), all);
+  // A reply that looks like a rich text document is still plain text.
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, "{\\rtf1 {\\b bold}}");
+  AppendToPane(Ui.Pane, Plain, "{\\urtf1 x}");
+  EXPECT_EQ(PaneText(), "{\\rtf1 {\\b bold}}{\\urtf1 x}");
+  // 8-bit text that is no UTF-8 is read in the code page rather than lost.
+  if (GetACP() == 1252) {
+    SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    AppendToPane(Ui.Pane, Plain, "M\xFCller");
+    EXPECT_EQ(PaneWideText(), L"Müller");
+  }
+}
+
+// An RDAP answer's values (JSON strings, escaped or not) as the engine shows them.
+TEST(OutputPane, RdapValuesShowAsWritten) {
+  const std::string body = R"({"objectClassName":"domain","ldhName":"xn--bcher-kva.de","unicodeName":"bücher.de",
+    "entities":[{"objectClassName":"entity","roles":["registrant"],"handle":"H1",
+      "vcardArray":["vcard",[["version",{},"text","4.0"],["fn",{},"text","J\u00fcrgen M\u00fcller"]]]},
+     {"objectClassName":"entity","roles":["technical"],"handle":"H2",
+      "vcardArray":["vcard",[["version",{},"text","4.0"],["fn",{},"text","株式会社 例え \ud83d\ude00"]]]}]})";
+  ASSERT_TRUE(RunAsWorker([&] {
+    TheWindowSink.ClearOutput();
+    ShowRdapAnswer(200, "rdap.test", body);
+  }));
+  const std::wstring text = PaneWideText();
+  for (const wchar_t* value : {L"bücher.de", L"Jürgen Müller", L"株式会社 例え \U0001F600"})
+    EXPECT_NE(text.find(value), std::wstring::npos) << Utf8FromWide(value, wcslen(value)) << " in\n" << PaneText();
+}
+
+// Title, status bar and query box in any script: the sink's texts are UTF-8.
+TEST(OutputPane, TitleStatusAndQueryHoldAnyScript) {
+  SetWindowTextW(Ui.QueryEdit, L"例え.jp");
+  char query[64] = "", utf8[64] = "";
+  int count = -1, countUtf8 = -1;
+  ASSERT_TRUE(RunAsWorker([&] {
+    TheWindowSink.SetStatus(DomainPart, "Domain: bücher.de");
+    TheWindowSink.SetMainTitle("Host: 例え.jp - merrowgate");
+    count = TheWindowSink.ReadQueryText(query, sizeof query);
+    countUtf8 = TheWindowSink.ReadQueryTextUtf8(utf8, sizeof utf8);
+  }));
+  wchar_t status[64] = L"";
+  SendMessageW(Ui.StatusBar, SB_GETTEXTW, DomainPart, reinterpret_cast<LPARAM>(status));
+  EXPECT_STREQ(status, L"Domain: bücher.de");
+  wchar_t title[64] = L"";
+  GetWindowTextW(Ui.Main, title, 64);
+  EXPECT_STREQ(title, L"Host: 例え.jp - merrowgate");
+  EXPECT_STREQ(query, "例え.jp");
+  EXPECT_EQ(count, 9);
+  EXPECT_STREQ(utf8, "例え.jp");
+  EXPECT_EQ(countUtf8, 9);
+  // Cut to the capacity at a character's start: "例" and "え" are 3 bytes each.
+  char cut[6] = "";
+  ASSERT_TRUE(RunAsWorker([&] { count = TheWindowSink.ReadQueryText(cut, sizeof cut); }));
+  EXPECT_STREQ(cut, "例");
+  EXPECT_EQ(count, 3);
+  // A title cut to its buffer inside a character loses that character only.
+  ASSERT_TRUE(RunAsWorker([] { TheWindowSink.SetMainTitle("Host: 例\xE3\x81"); }));
+  GetWindowTextW(Ui.Main, title, 64);
+  EXPECT_STREQ(title, L"Host: 例");
+  SetWindowTextW(Ui.QueryEdit, L"");
+}
+
+// Links are fetched as written, in any script, wherever they stand.
+TEST(OutputPane, LinkTextIsFetchedInAnyScript) {
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, "Łódź\nsee http://例え.jp/登録 and\nhttp://bücher.de/x \xF0\x9F\x98\x80 http://x.test/\n");
+  const struct {
+    LONG First, Last;
+    const char* Text;
+  } rows[] = {{9, 24, "http://例え.jp/登録"}, {29, 47, "http://bücher.de/x"}, {51, 65, "http://x.test/"},
+              {0, 4, "Łódź"}, {60, 200, ""}, {5, 5, ""}};
+  for (const auto& row : rows) EXPECT_EQ(PaneLinkText(Ui.Pane, row.First, row.Last), row.Text) << row.First;
+}
+
+// Copy puts the selection on the clipboard as Unicode text.
+TEST(OutputPane, CopyPutsUnicodeTextOnTheClipboard) {
+  SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  AppendToPane(Ui.Pane, Plain, "Registrant: 例え株式会社\nŁódź Müller 😀\n");
+  SendMessageA(Ui.Pane, EM_SETSEL, 0, -1);
+  SendMessageA(Ui.Main, WM_COMMAND, IDM_COPY, 0);
+  std::wstring copied;
+  ASSERT_TRUE(OpenClipboard(Ui.Main));
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+      copied = text;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  EXPECT_EQ(copied, L"Registrant: 例え株式会社\r\nŁódź Müller \U0001F600\r\n");
+  SendMessageA(Ui.Pane, EM_SETSEL, 0, 0);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -119,6 +251,44 @@ TEST(OutputPane, SaveWritesThePlainTextWithCrLfAndCutsALongerFile) {
     ASSERT_TRUE(WritePaneToFile(Ui.Main, Ui.Pane, path.c_str()));
     EXPECT_EQ(ReadFile(path), row.Expected);
   }
+  std::remove(path.c_str());
+}
+
+// ANSI when the code page holds every character of the pane, else UTF-8
+// after a byte-order mark; CR LF either way.
+TEST(OutputPane, SaveIsAnsiWhenTheCodePageHoldsEveryCharacterElseUtf8) {
+  char directory[MAX_PATH];
+  GetTempPathA(sizeof directory, directory);
+  const std::string path = std::string(directory) + "merrowgate-save-unicode.txt";
+  const std::string bom = "\xEF\xBB\xBF";
+  const UINT acp = GetACP();
+  const struct {
+    UINT CodePage;  // 0: any
+    const char* Pane;
+    std::string Expected;
+  } rows[] = {
+      {1252, "Name: Jürgen Müller\nStraße 5, Besançon", "Name: J\xFCrgen M\xFCller\r\nStra\xDF" "e 5, Besan\xE7on"},
+      {1252, "Registrant: 例え\n", bom + "Registrant: 例え\r\n"},
+      {1252, "Łódź\n", bom + "Łódź\r\n"},  // Polish letters are no Latin-1
+      {1252, "\xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC", "\x93quoted\x94 \x80"},  // in 1252, though not in Latin-1
+      {932, "Registrant: 例え\n", "Registrant: \x97\xe1\x82\xa6\r\n"},
+      {932, "Name: Müller\n", bom + "Name: Müller\r\n"},
+      {0, "emoji \xF0\x9F\x98\x80\n", bom + "emoji \xF0\x9F\x98\x80\r\n"},
+      {0, "plain ASCII\n", "plain ASCII\r\n"},
+  };
+  int checked = 0;
+  for (const auto& row : rows) {
+    if (row.CodePage != 0 && row.CodePage != acp) continue;
+    SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    AppendToPane(Ui.Pane, Plain, row.Pane);
+    bool saved = false;
+    const auto boxes = BoxesShownBy([&] { saved = WritePaneToFile(Ui.Main, Ui.Pane, path.c_str()); });
+    EXPECT_TRUE(saved) << row.Pane;
+    EXPECT_TRUE(boxes.empty()) << row.Pane;
+    EXPECT_EQ(ReadFile(path), row.Expected) << row.Pane;
+    ++checked;
+  }
+  EXPECT_GE(checked, 4) << "code page " << acp;
   std::remove(path.c_str());
 }
 
@@ -209,15 +379,21 @@ std::string Hiragana(size_t count) {
   for (size_t i = 0; i < count; ++i) text += "\x82\xa0";
   return text;
 }
+// The same in UTF-8, as the pane is given it.
+std::string HiraganaUtf8(size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) text += "\xE3\x81\x82";
+  return text;
+}
 
 TEST(DoubleByteCodePage, LinksAreFetchedWholeAndLongOnesNotAtAll) {
   if (!InDoubleByteCodePage()) GTEST_SKIP() << "ANSI code page " << GetACP();
-  const std::string link = "http://x.test/" + Hiragana(3000);
+  const std::string link = "http://x.test/" + HiraganaUtf8(3000);
   SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   AppendToPane(Ui.Pane, Plain, (link + "\n").c_str());
   const LONG prefix = 14;
-  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 20), "http://x.test/" + Hiragana(20));
-  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 1000), "http://x.test/" + Hiragana(1000));
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 20), "http://x.test/" + HiraganaUtf8(20));
+  EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 1000), "http://x.test/" + HiraganaUtf8(1000));
   EXPECT_EQ(PaneLinkText(Ui.Pane, 0, prefix + 3000), "");  // past the longest link
   // A double click on the whole link neither overflows nor opens anything.
   ENLINK click{};
@@ -236,9 +412,9 @@ TEST(DoubleByteCodePage, SaveWritesEveryByte) {
   const struct {
     std::string Pane, Expected;
   } rows[] = {
-      {"Registrant: " + Hiragana(12) + "\nend", "Registrant: " + Hiragana(12) + "\r\nend"},
-      {Hiragana(1), Hiragana(1)},
-      {Hiragana(5000) + "\n", Hiragana(5000) + "\r\n"},
+      {"Registrant: " + HiraganaUtf8(12) + "\nend", "Registrant: " + Hiragana(12) + "\r\nend"},
+      {HiraganaUtf8(1), Hiragana(1)},
+      {HiraganaUtf8(5000) + "\n", Hiragana(5000) + "\r\n"},
   };
   for (const auto& row : rows) {
     SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -11,24 +12,27 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
 #include "ui/recent_list.h"
+#include "ui/wide_text.h"
 #include "ui/window_sink.h"
 
 namespace {
 
+// The entries as UTF-8 (the box is a Unicode window).
 std::vector<std::string> Entries() {
   std::vector<std::string> entries;
-  const LRESULT count = SendMessageA(Ui.Query, CB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(Ui.Query, CB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    char text[1024] = "";
-    SendMessageA(Ui.Query, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-    entries.push_back(text);
+    wchar_t text[1024] = L"";
+    SendMessageW(Ui.Query, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    entries.push_back(Utf8FromWide(text, wcslen(text)));
   }
   return entries;
 }
 
 void SetEntries(const std::vector<std::string>& entries) {
   SendMessageA(Ui.Query, CB_RESETCONTENT, 0, 0);
-  for (const std::string& e : entries) SendMessageA(Ui.Query, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(e.c_str()));
+  for (const std::string& e : entries)
+    SendMessageW(Ui.Query, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(e.c_str()).c_str()));
   SetWindowTextA(Ui.QueryEdit, "");
 }
 
@@ -116,6 +120,69 @@ TEST(RecentList, AHundredAndThirtyEntriesSaveAHundred) {
   SetEntries({});
   LoadRecentQueries();
   EXPECT_EQ(Entries().size(), 100u);
+}
+
+// What this copy sends to every copy, itself included: caught on the way in.
+struct SentRecord {
+  ULONG_PTR Tag;
+  std::string Bytes;
+};
+std::vector<SentRecord>* Caught = nullptr;
+WNDPROC MainProc = nullptr;
+LRESULT CALLBACK CatchingMain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA && Caught) {
+    const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    Caught->push_back({record->dwData, std::string(static_cast<const char*>(record->lpData), record->cbData)});
+  }
+  return CallWindowProcW(MainProc, window, message, wParam, lParam);
+}
+
+// A query with letters beyond ASCII comes back as typed: in every copy's list,
+// in the file (in its ASCII form there) and after a restart. An ASCII query
+// goes to the other copies as it always went, so that older copies take it.
+TEST(RecentList, QueriesInAnyScriptComeBackAsTyped) {
+  WriteSettingsFile("");
+  SetEntries({"a.example"});
+  std::vector<SentRecord> sent;
+  Caught = &sent;
+  MainProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(Ui.Main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CatchingMain)));
+  ASSERT_TRUE(RunAsWorker([] {
+    TheWindowSink.ShareRecentQuery("bücher.de");
+    TheWindowSink.ShareRecentQuery("例え.jp");
+    TheWindowSink.ShareRecentQuery("plain.example");
+  }));
+  SetWindowLongPtrW(Ui.Main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainProc));
+  Caught = nullptr;
+  ASSERT_EQ(sent.size(), 3u);
+  const ULONG_PTR utf8Tag = Utf8RecordTag();
+  EXPECT_NE(utf8Tag, static_cast<ULONG_PTR>(NotifyMessageId));
+  EXPECT_EQ(sent[0].Tag, utf8Tag);
+  EXPECT_EQ(sent[0].Bytes, std::string("bücher.de", sizeof "bücher.de"));
+  EXPECT_EQ(sent[1].Tag, utf8Tag);
+  EXPECT_EQ(sent[2].Tag, static_cast<ULONG_PTR>(NotifyMessageId));
+  EXPECT_EQ(sent[2].Bytes, std::string("plain.example", sizeof "plain.example"));
+
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"plain.example", "例え.jp", "bücher.de", "a.example"}));
+  EXPECT_EQ(ReadSettingsFile(),
+            "[Recent]\r\nREC0=plain.example\r\nREC1=%E4%BE%8B%E3%81%88.jp\r\nREC2=b%C3%BCcher.de\r\nREC3=\r\n");
+  SetEntries({});
+  LoadRecentQueries();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"plain.example", "例え.jp", "bücher.de"}));
+
+  // Another copy's records: UTF-8 under its tag, 8-bit (the code page) under the old one.
+  HWND const other = reinterpret_cast<HWND>(0x4242);
+  Share(other, "Łódź.pl", utf8Tag, sizeof "Łódź.pl");
+  EXPECT_EQ(Entries().front(), "Łódź.pl");
+  if (GetACP() == 1252) {
+    Share(other, "M\xFCnchen.de");
+    EXPECT_EQ(Entries().front(), "München.de");
+    // A file an older copy wrote holds its code page's bytes.
+    WriteSettingsFile("[Recent]\r\nREC0=Stra\xDF" "e.de\r\nREC1=100%.example\r\nREC2=\r\n");
+    SetEntries({});
+    LoadRecentQueries();
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Straße.de", "100%.example"}));
+  }
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // Looks into running copies of merrowgate.exe from outside, for the smoke
 // test: window texts, status-bar parts, the query box and its list, the pane's
-// text and menu states. Every wait is bounded.
+// text and menu states. Every wait is bounded. Texts in and out are UTF-8.
 //   ui_probe count
 //   ui_probe wait-count N SECONDS
 //   ui_probe wait-title TITLE SECONDS
 //   ui_probe wait-status TITLE PART TEXT SECONDS
-//   ui_probe dump TITLE
+//   ui_probe dump TITLE                   (TITLE "*": the first window found)
 //   ui_probe close TITLE SECONDS
 //   ui_probe dismiss CAPTION SECONDS      (presses OK in a message box)
 //   ui_probe press TITLE VIRTUAL-KEY      (a key without modifiers, through
@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <richedit.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,15 +34,26 @@ std::vector<HWND> MainWindows() {
   return found;
 }
 
-std::string Text(HWND w) {
-  char text[1024] = "";
-  SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
-  return text;
+std::string Utf8(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], n, nullptr, nullptr);
+  utf8.resize(static_cast<size_t>(n - 1));
+  return utf8;
 }
 
+std::string Text(HWND w) {
+  wchar_t text[1024] = L"";
+  SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+  text[1023] = 0;
+  return Utf8(text);
+}
+
+// "*" is the first main window found, whatever its title.
 HWND ByTitle(const char* title) {
   for (HWND w : MainWindows())
-    if (Text(w) == title) return w;
+    if (Text(w) == title || std::strcmp(title, "*") == 0) return w;
   return nullptr;
 }
 
@@ -72,13 +84,15 @@ struct RemoteBuffer {
 std::string StatusText(HWND main, int part) {
   HWND bar = FindWindowExA(main, nullptr, STATUSCLASSNAMEA, nullptr);
   if (!bar) return "<no status bar>";
-  RemoteBuffer buffer(bar, 1024);
+  RemoteBuffer buffer(bar, 2048);
   if (!buffer.Address) return "<no memory>";
-  SendMessageTimeoutA(bar, SB_GETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(buffer.Address),
+  SendMessageTimeoutW(bar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(buffer.Address),
                       SMTO_ABORTIFHUNG, 2000, nullptr);
-  std::vector<char> text = buffer.Get();
-  text.back() = '\0';
-  return text.data();
+  std::vector<char> data = buffer.Get();
+  std::vector<wchar_t> text(data.size() / sizeof(wchar_t) + 1, 0);
+  std::memcpy(text.data(), data.data(), data.size());
+  text.back() = 0;
+  return Utf8(text.data());
 }
 
 HWND QueryBox(HWND main) {
@@ -96,9 +110,7 @@ std::vector<std::string> QueryList(HWND combo) {
     std::vector<wchar_t> text(static_cast<size_t>(length > 0 ? length : 0) + 1);
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
     text.back() = 0;
-    std::string entry;
-    for (const wchar_t* p = text.data(); *p; ++p) entry += static_cast<char>(*p);
-    entries.push_back(entry);
+    entries.push_back(Utf8(text.data()));
   }
   return entries;
 }
@@ -106,12 +118,12 @@ std::vector<std::string> QueryList(HWND combo) {
 std::string PaneText(HWND main) {
   HWND pane = FindWindowExA(main, nullptr, "RichEdit20A", nullptr);
   if (!pane) return "<no pane>";
-  const size_t size = 1 << 16;
+  const size_t size = 1 << 17;
   RemoteBuffer buffer(pane, size + sizeof(GETTEXTEX));
   GETTEXTEX query{};
   query.cb = size;
   query.flags = GT_USECRLF;
-  query.codepage = CP_ACP;
+  query.codepage = 1200;  // UTF-16
   // The record first, the text after it, both in the target process.
   std::vector<char> block(sizeof query);
   std::memcpy(block.data(), &query, sizeof query);
@@ -120,8 +132,10 @@ std::string PaneText(HWND main) {
   SendMessageTimeoutA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(buffer.Address), reinterpret_cast<LPARAM>(remoteText),
                       SMTO_ABORTIFHUNG, 3000, nullptr);
   std::vector<char> data = buffer.Get();
-  data.back() = '\0';
-  return data.data() + sizeof query;
+  std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, 0);
+  std::memcpy(text.data(), data.data() + sizeof query, size);
+  text.back() = 0;
+  return Utf8(text.data());
 }
 
 void Dump(HWND main) {
@@ -156,7 +170,16 @@ bool WaitFor(double seconds, Done done) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  // The arguments as UTF-8, from the Unicode command line.
+  int argc = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::string> args;
+  for (int i = 0; wide && i < argc; ++i) args.push_back(Utf8(wide[i]));
+  if (wide) LocalFree(wide);
+  std::vector<const char*> pointers;
+  for (const std::string& a : args) pointers.push_back(a.c_str());
+  const char* const* argv = pointers.data();
   if (argc < 2) return 2;
   const std::string command = argv[1];
   if (command == "count") {

@@ -7,6 +7,7 @@
 #include <richedit.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "ui/controls.h"
 #include "ui/main_window.h"
 #include "ui/settings_window.h"
+#include "ui/wide_text.h"
 #include "ui/window_sink.h"
 
 void Pump(unsigned milliseconds) {
@@ -58,24 +60,26 @@ void RecreateMainWindows() {
 }
 
 std::string WindowText(HWND window) {
-  char text[1024] = "";
-  GetWindowTextA(window, text, sizeof text);
+  wchar_t text[1024] = L"";
+  GetWindowTextW(window, text, 1024);
+  return Utf8FromWide(text, wcslen(text));
+}
+
+std::wstring PaneWideText() {
+  GETTEXTLENGTHEX lengthQuery{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
+  const LRESULT n = SendMessageA(Ui.Pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  GETTEXTEX query{};
+  query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  query.flags = GT_USECRLF;
+  query.codepage = 1200;
+  const LRESULT m = SendMessageA(Ui.Pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                 reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(static_cast<size_t>(m > 0 ? m : 0));
   return text;
 }
 
-std::string PaneText() {
-  GETTEXTLENGTHEX lengthQuery{GTL_USECRLF, CP_ACP};
-  const LRESULT n = SendMessageA(Ui.Pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  GETTEXTEX query{};
-  query.cb = static_cast<DWORD>(text.size());
-  query.flags = GT_USECRLF;
-  query.codepage = CP_ACP;
-  const LRESULT m = SendMessageA(Ui.Pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
-                                 reinterpret_cast<LPARAM>(&text[0]));
-  text.resize(static_cast<size_t>(m));
-  return text;
-}
+std::string PaneText() { return Utf8FromWide(PaneWideText()); }
 
 void WriteSettingsFile(const std::string& text) {
   const std::string path = SettingsFilePath();

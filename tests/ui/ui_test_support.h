@@ -18,8 +18,10 @@ bool RunAsWorker(const std::function<void()>& work, unsigned milliseconds = 5000
 
 // Makes the windows again (after a test destroyed them) and loads the settings.
 void RecreateMainWindows();
+// A window's text as UTF-8.
 std::string WindowText(HWND window);
-// The pane's whole text as Save As would write it (CR LF line ends).
+// The pane's whole text (CR LF line ends) as UTF-16 and as UTF-8.
+std::wstring PaneWideText();
 std::string PaneText();
 // A fresh settings file beside the test program: removed, then `text` written
 // (nothing for an empty text).
