@@ -357,6 +357,7 @@ std::optional<std::string> NormaliseDate(std::string_view text) {
     const std::int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
     const std::int64_t rest = seconds - days * 86400;
     CivilFromDays(days, year, month, day);
+    if (year < 1900 || year > 9999) return std::nullopt;  // moved out of range by its zone
     char out[64];
     std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02dZ", year, month, day, static_cast<int>(rest / 3600),
                   static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));

@@ -293,6 +293,7 @@ TEST(LookupRecord, Dates) {
       {"2020-01-01T24:00:00Z", nullptr},
       {"2020-01-01T00:00:00+25:00", nullptr},
       {"2020-01-01 12:00 PST", nullptr},
+      {"1900-01-01T00:30:00+01:00", nullptr},
       {"before Aug-1996", nullptr},
       {"20240101123", nullptr},
       {"", nullptr},
