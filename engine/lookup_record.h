@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/field_table.h"  // DaysUntil, for checking a record's "expires"
+
 // One exchange with a server.
 struct StepRecord {
   std::string Server, Protocol /* "whois" or "rdap" */, Request;

@@ -116,7 +116,6 @@ void Holder(const json& entities, LookupFields& out) {
 
 void Domain(const json& answer, LookupFields& out) {
   Offer(out, Field::DomainName, Text(answer, "ldhName"));
-  Offer(out, Field::RegistrarWhoisServer, Text(answer, "port43"));
   const json& nameservers = Member(answer, "nameservers");
   if (nameservers.is_array())
     for (const json& ns : nameservers) Offer(out, Field::Nameserver, Text(ns, "ldhName"));
