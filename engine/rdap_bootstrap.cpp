@@ -9,10 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sstream>
+#include <string_view>
 
 #include "engine/rdap_json.h"
+#include "net/rdap_url.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 
@@ -25,21 +26,19 @@ std::string LowerText(std::string text) {
   return text;
 }
 
-// The first https URL of a service entry, else its first URL; a base URL
-// always ends in "/" so that paths can be appended.
+// The first URL of a service entry that may be asked (https, no user
+// information: see RdapUrlRefusal), else empty; a base URL always ends in "/"
+// so that paths can be appended. A service offered over plain http only is
+// not used: its answers and redirects would travel in clear text.
 std::string PickUrl(const json& urls) {
-  std::string chosen;
   for (const json& u : urls) {
     if (!u.is_string()) continue;
-    const std::string text = u.get<std::string>();
-    if (text.rfind("https://", 0) == 0) {
-      chosen = text;
-      break;
-    }
-    if (chosen.empty() && text.rfind("http://", 0) == 0) chosen = text;
+    std::string text = u.get<std::string>();
+    if (!RdapUrlRefusal(text).empty()) continue;
+    if (text.back() != '/') text += '/';
+    return text;
   }
-  if (!chosen.empty() && chosen.back() != '/') chosen += '/';
-  return chosen;
+  return {};
 }
 
 bool ParseUint32(const std::string& text, std::uint32_t& value) {
@@ -198,10 +197,13 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
   for (const json& service : *services) {
     if (!service.is_array() || service.size() < 2 || !service[0].is_array() || !service[1].is_array()) continue;
     const std::string url = PickUrl(service[1]);
-    if (url.empty()) continue;
     for (const json& k : service[0]) {
       if (!k.is_string()) continue;
       std::string key = LowerText(k.get<std::string>());
+      if (url.empty()) {
+        if (out.Unserved.size() < RdapUnservedLimit) out.Unserved.push_back(std::move(key));
+        continue;
+      }
       switch (registry) {
         case RdapRegistry::Dns:
           while (!key.empty() && key.back() == '.') key.pop_back();
@@ -228,17 +230,48 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
       }
     }
   }
+  // Sorted by key for the binary search; of a key listed twice the first
+  // service is kept.
+  using Name = RdapServiceTable::Name;
+  std::stable_sort(out.Names.begin(), out.Names.end(), [](const Name& a, const Name& b) { return a.Key < b.Key; });
+  const auto sameKey = [](const Name& a, const Name& b) { return a.Key == b.Key; };
+  out.Names.erase(std::unique(out.Names.begin(), out.Names.end(), sameKey), out.Names.end());
   return !out.Names.empty() || !out.Prefixes.empty() || !out.Ranges.empty();
+}
+
+bool LosesHttpsService(const RdapServiceTable& inUse, const RdapServiceTable& fresh, RdapRegistry registry) {
+  for (const std::string& key : fresh.Unserved) {
+    switch (registry) {
+      case RdapRegistry::Dns:
+        if (!FindDomainService(inUse, key).empty()) return true;
+        break;
+      case RdapRegistry::Ipv4:
+      case RdapRegistry::Ipv6: {
+        RdapServiceTable::Prefix prefix;
+        if (ParsePrefix(key, registry == RdapRegistry::Ipv6, prefix) &&
+            !FindAddressService(inUse, prefix.Bytes, prefix.Length).empty())
+          return true;
+        break;
+      }
+      case RdapRegistry::Asn: {
+        std::uint32_t first;
+        if (ParseUint32(key.substr(0, key.find('-')), first) && !FindAsnService(inUse, first).empty()) return true;
+        break;
+      }
+    }
+  }
+  return false;
 }
 
 std::string FindDomainService(const RdapServiceTable& table, const std::string& name) {
   std::string key = LowerText(name);
   while (!key.empty() && key.back() == '.') key.pop_back();
   // Longest match: the whole name first, then without its first label, ...
+  const auto byKey = [](const RdapServiceTable::Name& entry, std::string_view k) { return entry.Key < k; };
   for (size_t start = 0; start < key.size();) {
-    const std::string suffix = key.substr(start);
-    for (const auto& entry : table.Names)
-      if (entry.Key == suffix) return entry.Url;
+    const std::string_view suffix = std::string_view(key).substr(start);
+    const auto found = std::lower_bound(table.Names.begin(), table.Names.end(), suffix, byKey);
+    if (found != table.Names.end() && found->Key == suffix) return found->Url;
     const size_t dot = key.find('.', start);
     if (dot == std::string::npos) break;
     start = dot + 1;
@@ -311,11 +344,15 @@ const char* BuiltIn(RdapRegistry registry) {
   return RdapBuiltIn_dns;
 }
 
+// A cached copy is read up to the size an answer may have: a file that
+// someone replaced with something endless is not read for ever.
 bool ReadCacheFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  text.resize(RdapCacheFileLimit + 1);
+  in.read(&text[0], static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  return text.size() <= RdapCacheFileLimit;
 }
 
 }  // namespace

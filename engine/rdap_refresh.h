@@ -11,5 +11,9 @@ constexpr const char* RdapBootstrapSource = "https://data.iana.org/rdap/";
 // caches it beside the settings file and uses it. Any failure keeps the old
 // copy and says nothing.
 void RefreshRdapBootstrapWhenOld();
+// The same with another way of fetching (tests).
+struct RdapFetch;
+using RdapFetcher = void (*)(const std::string& url, RdapFetch& result);
+void RefreshRdapBootstrapWith(RdapFetcher fetchRdap);
 // Lets the next call try again (tests).
 void ResetRdapRefresh();

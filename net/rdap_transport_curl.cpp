@@ -15,6 +15,7 @@
 
 #include "net/connection.h"
 #include "net/rdap_transport.h"
+#include "net/rdap_url.h"
 #include "settings/settings.h"
 
 namespace {
@@ -126,6 +127,7 @@ std::string ProxyUrl() {
 void FetchRdap(const std::string& url, RdapFetch& result) {
   result = RdapFetch{};
   result.Server = UrlHost(url);
+  if (!(result.Error = RdapUrlRefusal(url)).empty()) return;
   const CurlApi* const lib = Curl(result.Error);
   if (!lib) return;
 
@@ -143,7 +145,8 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
   lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   lib->easy_setopt(curl, CURLOPT_USERAGENT, "merrowgate/0.9.3.0");
-  lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
+  lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+  lib->easy_setopt(curl, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);  // in redirects too
   lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
   lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   lib->easy_setopt(curl, CURLOPT_MAXREDIRS, RdapRedirectLimit);
@@ -175,7 +178,8 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
 
   const CURLcode code = lib->easy_perform(curl);
   char* effective = nullptr;
-  if (lib->easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+  if (lib->easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective &&
+      RdapUrlRefusal(effective).empty())
     result.Server = UrlHost(effective);
   if (code == CURLE_OK) {
     lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.Status);
@@ -184,6 +188,8 @@ void FetchRdap(const std::string& url, RdapFetch& result) {
   } else if (result.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
     result.TooLarge = true;
     result.Body.clear();
+  } else if (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_LOGIN_DENIED) {
+    result.Error = RedirectRefusal(result.Server, effective ? effective : "");
   } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
     result.Error = "Can not resolve host '" + result.Server + "'\n";
   } else if (code == CURLE_COULDNT_RESOLVE_PROXY) {

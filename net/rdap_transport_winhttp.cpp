@@ -17,6 +17,7 @@
 
 #include "net/connection.h"
 #include "net/rdap_transport.h"
+#include "net/rdap_url.h"
 #include "settings/settings.h"
 
 namespace {
@@ -37,6 +38,9 @@ std::string FailureText(DWORD code, const std::string& host) {
   switch (code) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "Can not resolve host '" + host + "'\n";
     case ERROR_WINHTTP_CANNOT_CONNECT: return "Cannot connect socket\n";
+    case ERROR_WINHTTP_REDIRECT_FAILED:  // to a scheme it does not follow, or https to http
+      return "HTTPS request to " + host +
+             " failed: a redirect was not followed (it leaves https, or there were too many)\n";
     case ERROR_WINHTTP_TIMEOUT:
       return "No answer from " + host + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
     case ERROR_WINHTTP_SECURE_FAILURE:
@@ -155,6 +159,7 @@ struct Job {
 void FetchRdap(const std::string& url, RdapFetch& result) {
   result = RdapFetch{};
   result.Server = UrlHost(url);
+  if (!(result.Error = RdapUrlRefusal(url)).empty()) return;
   ProxyChoice proxy;
   if (Settings.Enabled) {
     if (Settings.Type != HTTP) {

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "engine/rdap_bootstrap.h"
+#include "engine/rdap_refresh.h"
 #include "engine/rdap_render.h"
+#include "net/rdap_transport.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_files.h"
 
@@ -62,6 +64,13 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
       {"google.com", "https://rdap.verisign.com/com/v1/domain/google.com"},
       {"Example.INFO.", "https://rdap.identitydigital.services/rdap/domain/example.info"},
       {"www.example.co.uk", "https://rdap.nominet.uk/uk/domain/www.example.co.uk"},
+      {"example.dev", "https://pubapi.registry.google/rdap/domain/example.dev"},
+      {"shop.example.APP", "https://pubapi.registry.google/rdap/domain/shop.example.app"},
+      {"example.xyz", "https://rdap.centralnic.com/xyz/domain/example.xyz"},
+      {"nic.aramco", "https://rdap.nic.aramco/domain/nic.aramco"},  // a brand without a whois server
+      {"example.xn--q9jyb4c", "https://pubapi.registry.google/rdap/domain/example.xn--q9jyb4c"},
+      {"example.kg", ""},  // listed with a plain http service only
+      {"example.de", ""},  // not listed by IANA
       {"86.54.11.1", "https://rdap.db.ripe.net/ip/86.54.11.1"},
       {"192.198.0.0/22", "https://rdap.arin.net/registry/ip/192.198.0.0/22"},
       {"2600::1", "https://rdap.arin.net/registry/ip/2600::1"},
@@ -99,8 +108,17 @@ TEST(RdapBootstrap, LongestMatchAndHttpsFirst) {
 
   RdapServiceTable t;
   for (const char* bad : {"", "[]", "{}", R"({"services":{}})", R"({"services":[[["com"],[]]]})",
-                          R"({"services":[[["com"],["ftp://x/"]]]})", R"({"services":[["com","https://x/"]]})"})
+                          R"({"services":[[["com"],["ftp://x/"]]]})", R"({"services":[["com","https://x/"]]})",
+                          R"({"services":[[["com"],["http://x/","https://u:p@x/","HTTPS://x/","https:///"]]]})"})
     EXPECT_FALSE(ParseRdapBootstrap(bad, RdapRegistry::Dns, t)) << bad;
+  // A key listed twice keeps its first service; a plain-http-only key is noted, not served.
+  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["b","a"],["https://1/"]],[["a","c"],["https://2/"]],)"
+                                 R"([["Plain"],["http://p/"]]]})",
+                                 RdapRegistry::Dns, t));
+  EXPECT_EQ(FindDomainService(t, "x.a"), "https://1/");
+  EXPECT_EQ(FindDomainService(t, "x.c"), "https://2/");
+  EXPECT_EQ(FindDomainService(t, "x.plain"), "");
+  EXPECT_EQ(t.Unserved, std::vector<std::string>{"plain"});
   EXPECT_FALSE(ParseRdapBootstrap(R"({"services":[[["1.2.3.0/40","x"],["https://x/"]]]})", RdapRegistry::Ipv4, t));
 }
 
@@ -131,6 +149,61 @@ TEST(RdapBootstrap, CachedCopy) {
     std::filesystem::remove(RdapCachePath(c.registry));
   }
   std::filesystem::remove_all(folder);
+  ResetRdapBootstrap();
+  SetRdapCacheFolder({});
+}
+
+// What the fake IANA of the refresh tests answers.
+std::string ianaAnswer;
+void FakeIana(const std::string&, RdapFetch& fetch) {
+  fetch = RdapFetch{};
+  fetch.Status = 200;
+  fetch.Body = ianaAnswer;
+}
+
+// The refresh takes a newer copy only when it serves over https what the copy
+// in use did, and writes it without following what lies under the
+// temporary name.
+TEST(RdapBootstrap, RefreshKeepsHttpsAndTheCache) {
+  const auto folder = std::filesystem::temp_directory_path() / "merrowgate-rdap-refresh";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  SetRdapCacheFolder(folder.string());
+  const std::string cache = RdapCachePath(RdapRegistry::Dns), victim = (folder / "victim").string();
+  const std::string old = R"({"publication":"2000-01-01T00:00:00Z","services":[[["com","org"],["https://old/"]]]})";
+  struct Case {
+    const char* fresh;
+    bool plant;           // a link to `victim` under the temporary name
+    const char* comUrl;   // the service for .com afterwards
+    bool cached;          // the fresh copy was written to the cache
+  } cases[] = {
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", false, "https://new/", true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", true, "https://new/", true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com","org"],["http://new/"]]]})", false, "https://old/",
+       false},  // nothing but plain http
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["net"],["https://n/"]],[["org"],["http://o/"]]]})",
+       false, "https://old/", false},  // .org would lose its https service
+      {R"({"publication":"1999-01-01T00:00:00Z","services":[[["com"],["https://older/"]]]})", false, "https://old/",
+       false},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(cache);
+    std::filesystem::remove(cache + ".new");
+    WriteFile(victim, "keep me");
+    if (c.plant) std::filesystem::create_symlink(victim, cache + ".new");
+    RdapServiceTable inUse;
+    ASSERT_TRUE(ParseRdapBootstrap(old, RdapRegistry::Dns, inUse));
+    UseRdapTable(RdapRegistry::Dns, inUse);
+    ianaAnswer = c.fresh;
+    ResetRdapRefresh();
+    RefreshRdapBootstrapWith(FakeIana);
+    EXPECT_EQ(FindDomainService(RdapTable(RdapRegistry::Dns), "a.com"), c.comUrl) << c.fresh;
+    EXPECT_EQ(std::filesystem::exists(cache) ? ReadFile(cache) : "", c.cached ? c.fresh : "") << c.fresh;
+    EXPECT_EQ(ReadFile(victim), "keep me") << c.fresh;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(cache + ".new"))) << c.fresh;
+  }
+  std::filesystem::remove_all(folder);
+  ResetRdapRefresh();
   ResetRdapBootstrap();
   SetRdapCacheFolder({});
 }
@@ -207,6 +280,12 @@ TEST(RdapRender, ErrorsAndLinks) {
   EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"http://x/"},)"
                                                   R"({"rel":"related","type":"text/html","href":"https://y/"}]})")),
             "");
+  EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"https://user:secret@x/d"},)"
+                                                  R"({"rel":"related","href":"https://z/d"}]})")),
+            "https://z/d");
+  RenderRdapObject(nlohmann::json::parse(R"({"notices":[{"title":"T","links":[{"href":"https://u:secret@x/t"}]}]})"));
+  EXPECT_EQ(sink.Text().find("secret"), std::string::npos);
+  EXPECT_NE(sink.Text().find("https://x/t"), std::string::npos);
 }
 
 }  // namespace
