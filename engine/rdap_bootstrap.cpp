@@ -344,6 +344,16 @@ const char* BuiltIn(RdapRegistry registry) {
   return RdapBuiltIn_dns;
 }
 
+const char* BuiltInPublication(RdapRegistry registry) {
+  switch (registry) {
+    case RdapRegistry::Dns: return RdapBuiltInPublication_dns;
+    case RdapRegistry::Ipv4: return RdapBuiltInPublication_ipv4;
+    case RdapRegistry::Ipv6: return RdapBuiltInPublication_ipv6;
+    case RdapRegistry::Asn: return RdapBuiltInPublication_asn;
+  }
+  return RdapBuiltInPublication_dns;
+}
+
 // A cached copy is read up to the size an answer may have: a file that
 // someone replaced with something endless is not read for ever.
 bool ReadCacheFile(const std::string& path, std::string& text) {
@@ -376,17 +386,20 @@ std::string RdapCachePath(RdapRegistry registry) {
   return folder + "merrowgate-rdap-" + RdapRegistryName(registry) + ".json";
 }
 
+// The built-in copy is read only when no newer cached one is there: once a
+// refresh has cached IANA's current file, that is the only one parsed.
 const RdapServiceTable& RdapTable(RdapRegistry registry) {
   const int i = static_cast<int>(registry);
   if (!loaded[i]) {
     loaded[i] = true;
-    ParseRdapBootstrap(BuiltIn(registry), registry, tables[i]);
     std::string text;
     RdapServiceTable cached;
     const std::string path = RdapCachePath(registry);
     if (!path.empty() && ReadCacheFile(path, text) && ParseRdapBootstrap(text, registry, cached) &&
-        ParseRdapTimestamp(cached.Publication) > ParseRdapTimestamp(tables[i].Publication))
+        ParseRdapTimestamp(cached.Publication) > ParseRdapTimestamp(BuiltInPublication(registry)))
       tables[i] = std::move(cached);
+    else
+      ParseRdapBootstrap(BuiltIn(registry), registry, tables[i]);
   }
   return tables[i];
 }

@@ -85,3 +85,8 @@ extern const char RdapBuiltIn_dns[];
 extern const char RdapBuiltIn_ipv4[];
 extern const char RdapBuiltIn_ipv6[];
 extern const char RdapBuiltIn_asn[];
+// Their "publication" values; empty when a file has none.
+extern const char RdapBuiltInPublication_dns[];
+extern const char RdapBuiltInPublication_ipv4[];
+extern const char RdapBuiltInPublication_ipv6[];
+extern const char RdapBuiltInPublication_asn[];

@@ -85,6 +85,18 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
       {"AS4294967296", ""},      // past 32 bits: neither a number nor a name
   };
   for (const Case& c : cases) EXPECT_EQ(RdapQueryUrl(c.object), c.url) << c.object;
+  EXPECT_EQ(RdapTable(RdapRegistry::Dns).Names.size(), 1197u);  // 1,199 less the two on plain http
+  // The publication written beside each file is the file's own.
+  const std::pair<const char*, const char*> builtIn[] = {{RdapBuiltIn_dns, RdapBuiltInPublication_dns},
+                                                         {RdapBuiltIn_ipv4, RdapBuiltInPublication_ipv4},
+                                                         {RdapBuiltIn_ipv6, RdapBuiltInPublication_ipv6},
+                                                         {RdapBuiltIn_asn, RdapBuiltInPublication_asn}};
+  for (int r = 0; r < RdapRegistryCount; ++r) {
+    RdapServiceTable table;
+    ASSERT_TRUE(ParseRdapBootstrap(builtIn[r].first, static_cast<RdapRegistry>(r), table));
+    EXPECT_EQ(table.Publication, builtIn[r].second);
+    EXPECT_GT(ParseRdapTimestamp(table.Publication), 0);
+  }
   ResetRdapBootstrap();
 }
 
