@@ -239,23 +239,28 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
   return !out.Names.empty() || !out.Prefixes.empty() || !out.Ranges.empty();
 }
 
+// A key is lost when the copy in use serves it and the fresh one, which
+// lists it without https, does not serve it through another entry either.
 bool LosesHttpsService(const RdapServiceTable& inUse, const RdapServiceTable& fresh, RdapRegistry registry) {
+  const auto lost = [](const std::string& before, const std::string& after) { return !before.empty() && after.empty(); };
   for (const std::string& key : fresh.Unserved) {
     switch (registry) {
       case RdapRegistry::Dns:
-        if (!FindDomainService(inUse, key).empty()) return true;
+        if (lost(FindDomainService(inUse, key), FindDomainService(fresh, key))) return true;
         break;
       case RdapRegistry::Ipv4:
       case RdapRegistry::Ipv6: {
-        RdapServiceTable::Prefix prefix;
-        if (ParsePrefix(key, registry == RdapRegistry::Ipv6, prefix) &&
-            !FindAddressService(inUse, prefix.Bytes, prefix.Length).empty())
+        RdapServiceTable::Prefix p;
+        if (ParsePrefix(key, registry == RdapRegistry::Ipv6, p) &&
+            lost(FindAddressService(inUse, p.Bytes, p.Length), FindAddressService(fresh, p.Bytes, p.Length)))
           return true;
         break;
       }
       case RdapRegistry::Asn: {
         std::uint32_t first;
-        if (ParseUint32(key.substr(0, key.find('-')), first) && !FindAsnService(inUse, first).empty()) return true;
+        if (ParseUint32(key.substr(0, key.find('-')), first) &&
+            lost(FindAsnService(inUse, first), FindAsnService(fresh, first)))
+          return true;
         break;
       }
     }
@@ -354,15 +359,16 @@ const char* BuiltInPublication(RdapRegistry registry) {
   return RdapBuiltInPublication_dns;
 }
 
-// A cached copy is read up to the size an answer may have: a file that
-// someone replaced with something endless is not read for ever.
+// A cached copy larger than an answer may be is not read, nor is anything
+// whose size cannot be told (a device or pipe someone put in its place).
 bool ReadCacheFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  text.resize(RdapCacheFileLimit + 1);
-  in.read(&text[0], static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  return text.size() <= RdapCacheFileLimit;
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<unsigned long long>(size) > RdapCacheFileLimit) return false;
+  text.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  return in.read(&text[0], size) && in.gcount() == size;
 }
 
 }  // namespace

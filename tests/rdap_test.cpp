@@ -224,6 +224,32 @@ TEST(RdapBootstrap, RefreshKeepsHttpsAndTheCache) {
   SetRdapCacheFolder({});
 }
 
+TEST(RdapBootstrap, LosesHttpsService) {
+  struct Case {
+    RdapRegistry registry;
+    const char* inUse;
+    const char* fresh;
+    bool loses;
+  } cases[] = {
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["net"],["https://n/"]]])", true},
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["com"],["https://b/"]]])",
+       false},  // still served, by another entry
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["org"],["http://o/"]],[["net"],["https://n/"]]])",
+       false},  // nothing the copy in use served
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["net"],["https://n/"]]])", false},  // .com retired
+      {RdapRegistry::Ipv4, R"([[["10.0.0.0/8"],["https://a/"]]])",
+       R"([[["10.1.0.0/16"],["http://p/"]],[["11.0.0.0/8"],["https://b/"]]])", true},
+      {RdapRegistry::Asn, R"([[["1-100"],["https://a/"]]])", R"([[["50-60"],["http://p/"]],[["200"],["https://b/"]]])",
+       true},
+  };
+  for (const Case& c : cases) {
+    RdapServiceTable inUse, fresh;
+    ASSERT_TRUE(ParseRdapBootstrap(std::string(R"({"services":)") + c.inUse + "}", c.registry, inUse));
+    ASSERT_TRUE(ParseRdapBootstrap(std::string(R"({"services":)") + c.fresh + "}", c.registry, fresh));
+    EXPECT_EQ(LosesHttpsService(inUse, fresh, c.registry), c.loses) << c.fresh;
+  }
+}
+
 std::string Recorded(const char* name) {
   return ReadFile(std::string(MERROWGATE_SOURCE_DIR) + "/tests/data/rdap/" + name);
 }
