@@ -242,7 +242,9 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
 // A key is lost when the copy in use serves it and the fresh one, which
 // lists it without https, does not serve it through another entry either.
 bool LosesHttpsService(const RdapServiceTable& inUse, const RdapServiceTable& fresh, RdapRegistry registry) {
-  const auto lost = [](const std::string& before, const std::string& after) { return !before.empty() && after.empty(); };
+  const auto lost = [](const std::string& before, const std::string& after) {
+    return !before.empty() && after.empty();
+  };
   for (const std::string& key : fresh.Unserved) {
     switch (registry) {
       case RdapRegistry::Dns:

@@ -189,8 +189,10 @@ TEST(RdapBootstrap, RefreshKeepsHttpsAndTheCache) {
     const char* comUrl;   // the service for .com afterwards
     bool cached;          // the fresh copy was written to the cache
   } cases[] = {
-      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", false, "https://new/", true},
-      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", true, "https://new/", true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", false, "https://new/",
+       true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", true, "https://new/",
+       true},
       {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com","org"],["http://new/"]]]})", false, "https://old/",
        false},  // nothing but plain http
       {R"({"publication":"2001-01-01T00:00:00Z","services":[[["net"],["https://n/"]],[["org"],["http://o/"]]]})",
@@ -231,7 +233,8 @@ TEST(RdapBootstrap, LosesHttpsService) {
     const char* fresh;
     bool loses;
   } cases[] = {
-      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["net"],["https://n/"]]])", true},
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["net"],["https://n/"]]])",
+       true},
       {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["com"],["https://b/"]]])",
        false},  // still served, by another entry
       {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["org"],["http://o/"]],[["net"],["https://n/"]]])",
