@@ -13,8 +13,10 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string_view>
 
 #include "engine/rdap_json.h"
+#include "net/rdap_url.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 
@@ -27,21 +29,19 @@ std::string LowerText(std::string text) {
   return text;
 }
 
-// The first https URL of a service entry, else its first URL; a base URL
-// always ends in "/" so that paths can be appended.
+// The first URL of a service entry that may be asked (https, no user
+// information: see RdapUrlRefusal), else empty; a base URL always ends in "/"
+// so that paths can be appended. A service offered over plain http only is
+// not used: its answers and redirects would travel in clear text.
 std::string PickUrl(const json& urls) {
-  std::string chosen;
   for (const json& u : urls) {
     if (!u.is_string()) continue;
-    const std::string text = u.get<std::string>();
-    if (text.rfind("https://", 0) == 0) {
-      chosen = text;
-      break;
-    }
-    if (chosen.empty() && text.rfind("http://", 0) == 0) chosen = text;
+    std::string text = u.get<std::string>();
+    if (!RdapUrlRefusal(text).empty()) continue;
+    if (text.back() != '/') text += '/';
+    return text;
   }
-  if (!chosen.empty() && chosen.back() != '/') chosen += '/';
-  return chosen;
+  return {};
 }
 
 bool ParseUint32(const std::string& text, std::uint32_t& value) {
@@ -200,10 +200,13 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
   for (const json& service : *services) {
     if (!service.is_array() || service.size() < 2 || !service[0].is_array() || !service[1].is_array()) continue;
     const std::string url = PickUrl(service[1]);
-    if (url.empty()) continue;
     for (const json& k : service[0]) {
       if (!k.is_string()) continue;
       std::string key = LowerText(k.get<std::string>());
+      if (url.empty()) {
+        if (out.Unserved.size() < RdapUnservedLimit) out.Unserved.push_back(std::move(key));
+        continue;
+      }
       switch (registry) {
         case RdapRegistry::Dns:
           while (!key.empty() && key.back() == '.') key.pop_back();
@@ -230,17 +233,55 @@ bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServ
       }
     }
   }
+  // Sorted by key for the binary search; of a key listed twice the first
+  // service is kept.
+  using Name = RdapServiceTable::Name;
+  std::stable_sort(out.Names.begin(), out.Names.end(), [](const Name& a, const Name& b) { return a.Key < b.Key; });
+  const auto sameKey = [](const Name& a, const Name& b) { return a.Key == b.Key; };
+  out.Names.erase(std::unique(out.Names.begin(), out.Names.end(), sameKey), out.Names.end());
   return !out.Names.empty() || !out.Prefixes.empty() || !out.Ranges.empty();
+}
+
+// A key is lost when the copy in use serves it and the fresh one, which
+// lists it without https, does not serve it through another entry either.
+bool LosesHttpsService(const RdapServiceTable& inUse, const RdapServiceTable& fresh, RdapRegistry registry) {
+  const auto lost = [](const std::string& before, const std::string& after) {
+    return !before.empty() && after.empty();
+  };
+  for (const std::string& key : fresh.Unserved) {
+    switch (registry) {
+      case RdapRegistry::Dns:
+        if (lost(FindDomainService(inUse, key), FindDomainService(fresh, key))) return true;
+        break;
+      case RdapRegistry::Ipv4:
+      case RdapRegistry::Ipv6: {
+        RdapServiceTable::Prefix p;
+        if (ParsePrefix(key, registry == RdapRegistry::Ipv6, p) &&
+            lost(FindAddressService(inUse, p.Bytes, p.Length), FindAddressService(fresh, p.Bytes, p.Length)))
+          return true;
+        break;
+      }
+      case RdapRegistry::Asn: {
+        std::uint32_t first;
+        if (ParseUint32(key.substr(0, key.find('-')), first) &&
+            lost(FindAsnService(inUse, first), FindAsnService(fresh, first)))
+          return true;
+        break;
+      }
+    }
+  }
+  return false;
 }
 
 std::string FindDomainService(const RdapServiceTable& table, const std::string& name) {
   std::string key = LowerText(name);
   while (!key.empty() && key.back() == '.') key.pop_back();
   // Longest match: the whole name first, then without its first label, ...
+  const auto byKey = [](const RdapServiceTable::Name& entry, std::string_view k) { return entry.Key < k; };
   for (size_t start = 0; start < key.size();) {
-    const std::string suffix = key.substr(start);
-    for (const auto& entry : table.Names)
-      if (entry.Key == suffix) return entry.Url;
+    const std::string_view suffix = std::string_view(key).substr(start);
+    const auto found = std::lower_bound(table.Names.begin(), table.Names.end(), suffix, byKey);
+    if (found != table.Names.end() && found->Key == suffix) return found->Url;
     const size_t dot = key.find('.', start);
     if (dot == std::string::npos) break;
     start = dot + 1;
@@ -322,11 +363,26 @@ const char* BuiltIn(RdapRegistry registry) {
   return RdapBuiltIn_dns;
 }
 
+const char* BuiltInPublication(RdapRegistry registry) {
+  switch (registry) {
+    case RdapRegistry::Dns: return RdapBuiltInPublication_dns;
+    case RdapRegistry::Ipv4: return RdapBuiltInPublication_ipv4;
+    case RdapRegistry::Ipv6: return RdapBuiltInPublication_ipv6;
+    case RdapRegistry::Asn: return RdapBuiltInPublication_asn;
+  }
+  return RdapBuiltInPublication_dns;
+}
+
+// A cached copy larger than an answer may be is not read, nor is anything
+// whose size cannot be told (a device or pipe someone put in its place).
 bool ReadCacheFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<unsigned long long>(size) > RdapCacheFileLimit) return false;
+  text.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  return in.read(&text[0], size) && in.gcount() == size;
 }
 
 }  // namespace
@@ -357,6 +413,8 @@ std::string RdapCachePath(RdapRegistry registry) {
   return folder + "merrowgate-rdap-" + RdapRegistryName(registry) + ".json";
 }
 
+// The built-in copy is read only when no newer cached one is there: once a
+// refresh has cached IANA's current file, that is the only one parsed.
 std::shared_ptr<const RdapServiceTable> RdapTable(RdapRegistry registry) {
   const int i = static_cast<int>(registry);
   {
@@ -365,13 +423,14 @@ std::shared_ptr<const RdapServiceTable> RdapTable(RdapRegistry registry) {
   }
   // Loaded outside the lock; two lookups that load at once keep the first.
   auto table = std::make_shared<RdapServiceTable>();
-  ParseRdapBootstrap(BuiltIn(registry), registry, *table);
   std::string text;
-  RdapServiceTable cached;
   const std::string path = RdapCachePath(registry);
-  if (!path.empty() && ReadCacheFile(path, text) && ParseRdapBootstrap(text, registry, cached) &&
-      ParseRdapTimestamp(cached.Publication) > ParseRdapTimestamp(table->Publication))
-    *table = std::move(cached);
+  const bool cachedIsNewer = !path.empty() && ReadCacheFile(path, text) && ParseRdapBootstrap(text, registry, *table) &&
+                             ParseRdapTimestamp(table->Publication) > ParseRdapTimestamp(BuiltInPublication(registry));
+  if (!cachedIsNewer) {
+    *table = RdapServiceTable{};
+    ParseRdapBootstrap(BuiltIn(registry), registry, *table);
+  }
   std::lock_guard<std::mutex> lock(Cache().Lock);
   if (!Cache().Tables[i]) Cache().Tables[i] = std::move(table);
   return Cache().Tables[i];

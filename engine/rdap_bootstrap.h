@@ -1,6 +1,7 @@
 // Which RDAP service answers for a domain, an address or an AS number: IANA's
 // bootstrap registries (RFC 9224), built in and refreshed from IANA.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -28,14 +29,23 @@ struct RdapServiceTable {
     std::uint32_t First, Last;
     std::string Url;
   };
-  std::vector<Name> Names;
+  std::vector<Name> Names;  // sorted by Key
   std::vector<Prefix> Prefixes;
   std::vector<Range> Ranges;
+  // Keys listed with no URL that may be asked (plain http only), as written.
+  std::vector<std::string> Unserved;
 };
+// A file listing more keys without a usable service keeps only this many.
+constexpr std::size_t RdapUnservedLimit = 4096;
 
 // Reads one bootstrap file. False when it is not one of `registry`'s kind or
-// names no service at all. Each entry's first https URL is kept (else its first URL).
+// names no service at all. Each entry's first https URL is kept; an entry
+// without one adds its keys to Unserved.
 bool ParseRdapBootstrap(const std::string& text, RdapRegistry registry, RdapServiceTable& out);
+
+// True when `fresh` lists, without an https service, a key that `inUse`
+// serves over https: taking it would lose that service.
+bool LosesHttpsService(const RdapServiceTable& inUse, const RdapServiceTable& fresh, RdapRegistry registry);
 
 // The base URL for a name (longest matching label suffix), an address (longest
 // matching prefix) or an AS number; empty when the table has none.
@@ -67,6 +77,8 @@ void UseRdapTable(RdapRegistry registry, RdapServiceTable table);
 // (the settings file's). Empty: beside the default settings file.
 void SetRdapCacheFolder(const std::string& folder);
 std::string RdapCachePath(RdapRegistry registry);
+// A cached copy larger than this is not read.
+constexpr std::size_t RdapCacheFileLimit = 4u * 1024u * 1024u;
 // Forgets the loaded tables and the refresh, for tests.
 void ResetRdapBootstrap();
 
@@ -75,3 +87,8 @@ extern const char RdapBuiltIn_dns[];
 extern const char RdapBuiltIn_ipv4[];
 extern const char RdapBuiltIn_ipv6[];
 extern const char RdapBuiltIn_asn[];
+// Their "publication" values; empty when a file has none.
+extern const char RdapBuiltInPublication_dns[];
+extern const char RdapBuiltInPublication_ipv4[];
+extern const char RdapBuiltInPublication_ipv6[];
+extern const char RdapBuiltInPublication_asn[];

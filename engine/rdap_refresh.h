@@ -14,5 +14,9 @@ constexpr const char* RdapBootstrapSource = "https://data.iana.org/rdap/";
 // caches it beside the settings file and uses it. Any failure keeps the old
 // copy and says nothing.
 void RefreshRdapBootstrapWhenOld(const ProxyOptions& proxy, StopFlags stop);
+// The same with another way of fetching (tests).
+struct RdapFetch;
+using RdapFetcher = void (*)(const ProxyOptions& proxy, StopFlags stop, const std::string& url, RdapFetch& result);
+void RefreshRdapBootstrapWith(RdapFetcher fetchRdap, const ProxyOptions& proxy, StopFlags stop);
 // Lets the next call try again (tests).
 void ResetRdapRefresh();

@@ -10,6 +10,7 @@
 
 #include "engine/rdap_json.h"
 #include "net/output_sink.h"
+#include "net/rdap_url.h"
 
 using nlohmann::json;
 
@@ -205,7 +206,7 @@ void NoticeLines(OutputSink& out, int level, const char* label, const json& noti
       for (const json& line : description) MoreLine(out, level, Clean(line));
     const json& links = Member(notice, "links");
     if (links.is_array())
-      for (const json& link : links) MoreLine(out, level, Text(link, "href"));
+      for (const json& link : links) MoreLine(out, level, UrlWithoutUserInfo(Text(link, "href")));
   }
 }
 
@@ -248,8 +249,7 @@ std::string RelatedRdapLink(const json& object) {
     if (Text(link, "rel") != "related") continue;
     const std::string type = Text(link, "type");
     const std::string href = Text(link, "href");
-    // Only an https URL of a sane length, and never one with a blank.
-    if (href.compare(0, 8, "https://") != 0 || href.size() > 2048 || href.find(' ') != std::string::npos) continue;
+    if (!RdapUrlRefusal(href).empty()) continue;  // https only, no user information
     if (type.empty() || type == "application/rdap+json" || type == "application/json") return href;
   }
   return {};

@@ -14,8 +14,9 @@
 #include <mutex>
 
 #include "net/rdap_transport.h"
-#include "version.h"
+#include "net/rdap_url.h"
 #include "net/texts.h"
+#include "version.h"
 
 namespace {
 
@@ -126,6 +127,7 @@ std::string ProxyUrl(const ProxyOptions& options) {
 void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& url, RdapFetch& result) {
   result = RdapFetch{};
   result.Server = UrlHost(url);
+  if (!(result.Error = RdapUrlRefusal(url)).empty()) return;
   const CurlApi* const lib = Curl(result.Error);
   if (!lib) return;
 
@@ -143,7 +145,8 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
   lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
   lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   lib->easy_setopt(curl, CURLOPT_USERAGENT, MERROWGATE_USER_AGENT);
-  lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https,http");
+  lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+  lib->easy_setopt(curl, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);  // in redirects too
   lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
   lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   lib->easy_setopt(curl, CURLOPT_MAXREDIRS, RdapRedirectLimit);
@@ -172,7 +175,8 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
 
   const CURLcode code = lib->easy_perform(curl);
   char* effective = nullptr;
-  if (lib->easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+  if (lib->easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective &&
+      RdapUrlRefusal(effective).empty())
     result.Server = UrlHost(effective);
   if (code == CURLE_OK) {
     lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.Status);
@@ -181,6 +185,8 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
   } else if (result.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {
     result.TooLarge = true;
     result.Body.clear();
+  } else if (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_LOGIN_DENIED) {
+    result.Error = RedirectRefusal(result.Server, effective ? effective : "");
   } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
     result.Error = ResolveFailureText(result.Server.c_str());
   } else if (code == CURLE_COULDNT_RESOLVE_PROXY) {

@@ -16,8 +16,9 @@
 #include <thread>
 
 #include "net/rdap_transport.h"
-#include "version.h"
+#include "net/rdap_url.h"
 #include "net/texts.h"
+#include "version.h"
 
 namespace {
 
@@ -37,6 +38,9 @@ std::string FailureText(DWORD code, const std::string& host) {
   switch (code) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return ResolveFailureText(host.c_str());
     case ERROR_WINHTTP_CANNOT_CONNECT: return NetTextOf(NetText::CannotConnect);
+    case ERROR_WINHTTP_REDIRECT_FAILED:  // to a scheme it does not follow, or https to http
+      return "HTTPS request to " + host +
+             " failed: a redirect was not followed (it leaves https, or there were too many)\n";
     case ERROR_WINHTTP_TIMEOUT:
       return "No answer from " + host + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
     case ERROR_WINHTTP_SECURE_FAILURE:
@@ -155,6 +159,7 @@ struct Job {
 void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& url, RdapFetch& result) {
   result = RdapFetch{};
   result.Server = UrlHost(url);
+  if (!(result.Error = RdapUrlRefusal(url)).empty()) return;
   ProxyChoice proxy;
   if (options.Enabled) {
     if (options.Type != HTTP) {

@@ -103,10 +103,21 @@ check "AS number shown" all $'AS number:\tAS16509 (AMAZON-02)' $'Registrant:\tAM
 for case in "missing.com|RDAP error 404 from rdap.verisign.com: Not Found" \
             "html.com|RDAP answer from rdap.verisign.com (status 200) is not JSON" \
             "deep.com|RDAP answer from rdap.verisign.com is nested too deeply: refused" \
-            "huge.com|RDAP answer from rdap.verisign.com is larger than 4 MiB: refused"; do
+            "huge.com|RDAP answer from rdap.verisign.com is larger than 4 MiB: refused" \
+            "tohttp.com|HTTPS request to rdap.verisign.com failed: a redirect "; do
   run --rdap "${case%%|*}"
   check "error line: ${case#*|}" has "${case#*|}"
 done
+
+# Wine's WinHTTP takes a file: Location for a path on the same host (Windows
+# refuses it as it refuses http above); libcurl names the scheme.
+if [ $wine = 0 ]; then
+  run --rdap tofile.com
+  check "redirect to file: named" has 'HTTPS request to rdap.verisign.com failed: a redirect to "file:" was not followed'
+fi
+run --rdap creds.com
+check "a link with a user name and password: not followed, the password never shown" \
+  bash -c "! grep -qF secret '$work/out.lf' && ! grep -qF CREDS.COM '$work/rdap.log' && grep -qF 'https://rdap.markmonitor.com/rdap/domain/CREDS.COM' '$work/out.lf'"
 
 # The proxy settings apply: HTTP CONNECT (ncat) on both systems, SOCKS5
 # (microsocks) through libcurl; WinHTTP cannot use SOCKS and says so.

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "engine/rdap_bootstrap.h"
+#include "engine/rdap_refresh.h"
 #include "engine/rdap_render.h"
+#include "net/rdap_transport.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_files.h"
 
@@ -62,6 +64,13 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
       {"google.com", "https://rdap.verisign.com/com/v1/domain/google.com"},
       {"Example.INFO.", "https://rdap.identitydigital.services/rdap/domain/example.info"},
       {"www.example.co.uk", "https://rdap.nominet.uk/uk/domain/www.example.co.uk"},
+      {"example.dev", "https://pubapi.registry.google/rdap/domain/example.dev"},
+      {"shop.example.APP", "https://pubapi.registry.google/rdap/domain/shop.example.app"},
+      {"example.xyz", "https://rdap.centralnic.com/xyz/domain/example.xyz"},
+      {"nic.aramco", "https://rdap.nic.aramco/domain/nic.aramco"},  // a brand without a whois server
+      {"example.xn--q9jyb4c", "https://pubapi.registry.google/rdap/domain/example.xn--q9jyb4c"},
+      {"example.kg", ""},  // listed with a plain http service only
+      {"example.de", ""},  // not listed by IANA
       {"86.54.11.1", "https://rdap.db.ripe.net/ip/86.54.11.1"},
       {"192.198.0.0/22", "https://rdap.arin.net/registry/ip/192.198.0.0/22"},
       {"2600::1", "https://rdap.arin.net/registry/ip/2600::1"},
@@ -76,6 +85,18 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
       {"AS4294967296", ""},      // past 32 bits: neither a number nor a name
   };
   for (const Case& c : cases) EXPECT_EQ(RdapQueryUrl(c.object), c.url) << c.object;
+  EXPECT_EQ(RdapTable(RdapRegistry::Dns)->Names.size(), 1197u);  // 1,199 less the two on plain http
+  // The publication written beside each file is the file's own.
+  const std::pair<const char*, const char*> builtIn[] = {{RdapBuiltIn_dns, RdapBuiltInPublication_dns},
+                                                         {RdapBuiltIn_ipv4, RdapBuiltInPublication_ipv4},
+                                                         {RdapBuiltIn_ipv6, RdapBuiltInPublication_ipv6},
+                                                         {RdapBuiltIn_asn, RdapBuiltInPublication_asn}};
+  for (int r = 0; r < RdapRegistryCount; ++r) {
+    RdapServiceTable table;
+    ASSERT_TRUE(ParseRdapBootstrap(builtIn[r].first, static_cast<RdapRegistry>(r), table));
+    EXPECT_EQ(table.Publication, builtIn[r].second);
+    EXPECT_GT(ParseRdapTimestamp(table.Publication), 0);
+  }
   ResetRdapBootstrap();
 }
 
@@ -99,8 +120,17 @@ TEST(RdapBootstrap, LongestMatchAndHttpsFirst) {
 
   RdapServiceTable t;
   for (const char* bad : {"", "[]", "{}", R"({"services":{}})", R"({"services":[[["com"],[]]]})",
-                          R"({"services":[[["com"],["ftp://x/"]]]})", R"({"services":[["com","https://x/"]]})"})
+                          R"({"services":[[["com"],["ftp://x/"]]]})", R"({"services":[["com","https://x/"]]})",
+                          R"({"services":[[["com"],["http://x/","https://u:p@x/","HTTPS://x/","https:///"]]]})"})
     EXPECT_FALSE(ParseRdapBootstrap(bad, RdapRegistry::Dns, t)) << bad;
+  // A key listed twice keeps its first service; a plain-http-only key is noted, not served.
+  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["b","a"],["https://1/"]],[["a","c"],["https://2/"]],)"
+                                 R"([["Plain"],["http://p/"]]]})",
+                                 RdapRegistry::Dns, t));
+  EXPECT_EQ(FindDomainService(t, "x.a"), "https://1/");
+  EXPECT_EQ(FindDomainService(t, "x.c"), "https://2/");
+  EXPECT_EQ(FindDomainService(t, "x.plain"), "");
+  EXPECT_EQ(t.Unserved, std::vector<std::string>{"plain"});
   EXPECT_FALSE(ParseRdapBootstrap(R"({"services":[[["1.2.3.0/40","x"],["https://x/"]]]})", RdapRegistry::Ipv4, t));
 }
 
@@ -133,6 +163,94 @@ TEST(RdapBootstrap, CachedCopy) {
   std::filesystem::remove_all(folder);
   ResetRdapBootstrap();
   SetRdapCacheFolder({});
+}
+
+// What the fake IANA of the refresh tests answers.
+std::string ianaAnswer;
+void FakeIana(const ProxyOptions&, StopFlags, const std::string&, RdapFetch& fetch) {
+  fetch = RdapFetch{};
+  fetch.Status = 200;
+  fetch.Body = ianaAnswer;
+}
+
+// The refresh takes a newer copy only when it serves over https what the copy
+// in use did, and writes it without following what lies under the
+// temporary name.
+TEST(RdapBootstrap, RefreshKeepsHttpsAndTheCache) {
+  const auto folder = std::filesystem::temp_directory_path() / "merrowgate-rdap-refresh";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  SetRdapCacheFolder(folder.string());
+  const std::string cache = RdapCachePath(RdapRegistry::Dns), victim = (folder / "victim").string();
+  const std::string old = R"({"publication":"2000-01-01T00:00:00Z","services":[[["com","org"],["https://old/"]]]})";
+  struct Case {
+    const char* fresh;
+    bool plant;           // a link to `victim` (or a file) under the temporary name
+    const char* comUrl;   // the service for .com afterwards
+    bool cached;          // the fresh copy was written to the cache
+  } cases[] = {
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", false, "https://new/",
+       true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", true, "https://new/",
+       true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com","org"],["http://new/"]]]})", false, "https://old/",
+       false},  // nothing but plain http
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["net"],["https://n/"]],[["org"],["http://o/"]]]})",
+       false, "https://old/", false},  // .org would lose its https service
+      {R"({"publication":"1999-01-01T00:00:00Z","services":[[["com"],["https://older/"]]]})", false, "https://old/",
+       false},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(cache);
+    std::filesystem::remove(cache + ".new");
+    WriteFile(victim, "keep me");
+    if (c.plant) {  // a link where the system makes one, else a file left behind
+      std::error_code error;
+      std::filesystem::create_symlink(victim, cache + ".new", error);
+      if (error) WriteFile(cache + ".new", "left behind");
+    }
+    RdapServiceTable inUse;
+    ASSERT_TRUE(ParseRdapBootstrap(old, RdapRegistry::Dns, inUse));
+    UseRdapTable(RdapRegistry::Dns, inUse);
+    ianaAnswer = c.fresh;
+    ResetRdapRefresh();
+    RefreshRdapBootstrapWith(FakeIana, ProxyOptions{}, TestStopFlags());
+    EXPECT_EQ(FindDomainService(*RdapTable(RdapRegistry::Dns), "a.com"), c.comUrl) << c.fresh;
+    EXPECT_EQ(std::filesystem::exists(cache) ? ReadFile(cache) : "", c.cached ? c.fresh : "") << c.fresh;
+    EXPECT_EQ(ReadFile(victim), "keep me") << c.fresh;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(cache + ".new"))) << c.fresh;
+  }
+  std::filesystem::remove_all(folder);
+  ResetRdapRefresh();
+  ResetRdapBootstrap();
+  SetRdapCacheFolder({});
+}
+
+TEST(RdapBootstrap, LosesHttpsService) {
+  struct Case {
+    RdapRegistry registry;
+    const char* inUse;
+    const char* fresh;
+    bool loses;
+  } cases[] = {
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["net"],["https://n/"]]])",
+       true},
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["com"],["http://a/"]],[["com"],["https://b/"]]])",
+       false},  // still served, by another entry
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["org"],["http://o/"]],[["net"],["https://n/"]]])",
+       false},  // nothing the copy in use served
+      {RdapRegistry::Dns, R"([[["com"],["https://a/"]]])", R"([[["net"],["https://n/"]]])", false},  // .com retired
+      {RdapRegistry::Ipv4, R"([[["10.0.0.0/8"],["https://a/"]]])",
+       R"([[["10.1.0.0/16"],["http://p/"]],[["11.0.0.0/8"],["https://b/"]]])", true},
+      {RdapRegistry::Asn, R"([[["1-100"],["https://a/"]]])", R"([[["50-60"],["http://p/"]],[["200"],["https://b/"]]])",
+       true},
+  };
+  for (const Case& c : cases) {
+    RdapServiceTable inUse, fresh;
+    ASSERT_TRUE(ParseRdapBootstrap(std::string(R"({"services":)") + c.inUse + "}", c.registry, inUse));
+    ASSERT_TRUE(ParseRdapBootstrap(std::string(R"({"services":)") + c.fresh + "}", c.registry, fresh));
+    EXPECT_EQ(LosesHttpsService(inUse, fresh, c.registry), c.loses) << c.fresh;
+  }
 }
 
 std::string Recorded(const char* name) {
@@ -207,6 +325,12 @@ TEST(RdapRender, ErrorsAndLinks) {
   EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"http://x/"},)"
                                                   R"({"rel":"related","type":"text/html","href":"https://y/"}]})")),
             "");
+  EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"https://user:secret@x/d"},)"
+                                                  R"({"rel":"related","href":"https://z/d"}]})")),
+            "https://z/d");
+  RenderRdapObject(Output(), nlohmann::json::parse(R"({"notices":[{"title":"T","links":[{"href":"https://u:secret@x/t"}]}]})"));
+  EXPECT_EQ(sink.Text().find("secret"), std::string::npos);
+  EXPECT_NE(sink.Text().find("https://x/t"), std::string::npos);
 }
 
 }  // namespace
