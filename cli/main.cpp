@@ -109,9 +109,10 @@ bool ColourWanted() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The arguments are in the locale's encoding, which names typed with
-  // non-ASCII letters are converted from.
+  // The locale's character set is the one the arguments come in and the
+  // output goes out in; inside, all text is UTF-8.
   std::setlocale(LC_CTYPE, "");
+  platform::UseUtf8Arguments(argc, argv);
   std::string settingsPath = ConsoleSettingsFilePath();
   std::string query;
   int resolve = -1, reverse = -1, abuse = -1, proxyDebug = 0, rdap = 0, json = 0;
