@@ -52,7 +52,16 @@ void TerminalFilter::Put(const char* text, size_t length) {
   const char* p = text;
   const char* const end = text + length;
   if (heldLength_ && p < end) p = Complete(p, end);
-  const platform::ByteSet& stops = crlf_ ? StopsCrLf : Stops;
+  if (crlf_)
+    Filter<true>(p, end);
+  else
+    Filter<false>(p, end);
+}
+
+// One way for each line-end mode, so that the scan's byte set is a constant.
+template <bool CrLf>
+void TerminalFilter::Filter(const char* p, const char* const end) {
+  const platform::ByteSet& stops = CrLf ? StopsCrLf : Stops;
   const char* run = p;
   auto passRun = [&](const char* to) {
     if (to > run) next_.Put(run, static_cast<size_t>(to - run));

@@ -22,6 +22,8 @@ class TerminalFilter final : public TextStage {
 
  private:
   const char* Complete(const char* p, const char* end);
+  template <bool CrLf>
+  void Filter(const char* p, const char* end);
 
   TextStage& next_;
   bool crlf_;

@@ -13,6 +13,14 @@
 
 #include "platform/text.h"
 
+// The scans are inlined wherever they are used, so that the compiler folds a
+// constant set into the few vector operations it stands for.
+#if defined(__GNUC__)
+#define MERROWGATE_SCAN inline __attribute__((always_inline))
+#else
+#define MERROWGATE_SCAN inline
+#endif
+
 namespace platform {
 
 // The byte values low to high, both included.
@@ -20,7 +28,7 @@ struct ByteRange {
   unsigned char low, high;
 };
 
-// A set of byte values made of a few ranges. Each range costs one to three
+// A set of byte values made of a few ranges. Each range costs one or two
 // vector operations a block, so a set is best written with the fewest: as
 // the bytes it holds, or with AllBut as the bytes it leaves out.
 class ByteSet {
@@ -37,7 +45,7 @@ class ByteSet {
     return set;
   }
 
-  constexpr bool Contains(unsigned char c) const {
+  MERROWGATE_SCAN constexpr bool Contains(unsigned char c) const {
     bool in = false;
     for (int i = 0; i < count_; ++i) in = in || (c >= ranges_[i].low && c <= ranges_[i].high);
     return in != negated_;
@@ -46,7 +54,7 @@ class ByteSet {
   // The high bit of each byte of `x` that is in the set (the bytes of a word
   // as LoadBytesLowFirst gives them). Exact per byte: no carry crosses into
   // the next byte.
-  constexpr std::uint64_t WordMask(std::uint64_t x) const {
+  MERROWGATE_SCAN constexpr std::uint64_t WordMask(std::uint64_t x) const {
     std::uint64_t m = 0;
     for (int i = 0; i < count_; ++i) {
       const ByteRange r = ranges_[i];
@@ -64,37 +72,43 @@ class ByteSet {
 
 #if defined(__SSE2__)
   // 0xFF in each byte of `v` that is in the set.
-  __m128i VectorMask(__m128i v) const {
+  MERROWGATE_SCAN __m128i VectorMask(__m128i v) const {
+    const __m128i m = RangesMask(v);
+    return negated_ ? _mm_xor_si128(m, _mm_set1_epi8(-1)) : m;
+  }
+  // 0xFF in each byte of `v` that is in one of the ranges (for a set made
+  // with AllBut: each byte that is not in the set).
+  MERROWGATE_SCAN __m128i RangesMask(__m128i v) const {
     __m128i m = _mm_setzero_si128();
     for (int i = 0; i < count_; ++i) {
       const ByteRange r = ranges_[i];
-      const __m128i low = _mm_set1_epi8(static_cast<char>(r.low)), high = _mm_set1_epi8(static_cast<char>(r.high));
       __m128i in;
       if (r.low == r.high) {
-        in = _mm_cmpeq_epi8(v, low);
-      } else if (r.low == 0) {
-        in = _mm_cmpeq_epi8(_mm_min_epu8(v, high), v);
-      } else if (r.high == 0xFF) {
-        in = _mm_cmpeq_epi8(_mm_max_epu8(v, low), v);
+        in = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(r.low)));
+      } else if (r.low == 0 && r.high == 0xFF) {
+        in = _mm_set1_epi8(-1);
       } else {
-        // Unsigned: low <= v <= high is v - low <= high - low.
-        const __m128i d = _mm_sub_epi8(v, low);
-        in = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(static_cast<char>(r.high - r.low))), d);
+        // v - low is below the width, unsigned: shifted by 128 that is a
+        // signed comparison.
+        const unsigned width = r.high - r.low + 1u;
+        in = _mm_cmplt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - r.low))),
+                            _mm_set1_epi8(static_cast<char>(0x80 + width)));
       }
       m = _mm_or_si128(m, in);
     }
-    return negated_ ? _mm_xor_si128(m, _mm_set1_epi8(-1)) : m;
+    return m;
   }
 #endif
+  constexpr bool Negated() const { return negated_; }
 
  private:
   static constexpr std::uint64_t Ones = 0x0101010101010101ull, High = 0x8080808080808080ull, Low = ~High;
   // The high bit where the byte is zero.
-  static constexpr std::uint64_t ZeroBytes(std::uint64_t y) { return ~(((y & Low) + Low) | y) & High; }
+  MERROWGATE_SCAN static constexpr std::uint64_t ZeroBytes(std::uint64_t y) { return ~(((y & Low) + Low) | y) & High; }
   // The high bit where the byte is below n (1 to 256). The low seven bits
   // plus 128 - n (or 256 - n) carry into the high bit exactly when they are
   // not below n (or n - 128).
-  static constexpr std::uint64_t Below(std::uint64_t x, unsigned n) {
+  MERROWGATE_SCAN static constexpr std::uint64_t Below(std::uint64_t x, unsigned n) {
     if (n <= 128) return ~(((x & Low) + (128 - n) * Ones) | x) & High;
     return (~x | ~((x & Low) + (256 - n) * Ones)) & High;
   }
@@ -110,20 +124,22 @@ namespace byte_scan {
 // each byte in the set, the first byte in the lowest bits.
 struct Words {
   static constexpr std::ptrdiff_t Size = 8, BitsPerByte = 8;
-  static std::uint64_t Mask(const char* p, const ByteSet& set) { return set.WordMask(LoadBytesLowFirst(p)); }
+  MERROWGATE_SCAN static std::uint64_t Mask(const char* p, const ByteSet& set) {
+    return set.WordMask(LoadBytesLowFirst(p));
+  }
 };
 
 #if defined(__SSE2__)
 struct Vectors {
   static constexpr std::ptrdiff_t Size = 16, BitsPerByte = 1;
-  static __m128i Load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-  static std::uint64_t Mask(const char* p, const ByteSet& set) {
+  MERROWGATE_SCAN static __m128i Load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  MERROWGATE_SCAN static std::uint64_t Mask(const char* p, const ByteSet& set) {
     return static_cast<unsigned>(_mm_movemask_epi8(set.VectorMask(Load(p))));
   }
 };
 #endif
 
-inline const char* FindByByte(const char* p, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindByByte(const char* p, const char* end, const ByteSet& set) {
   for (; p < end; ++p)
     if (set.Contains(static_cast<unsigned char>(*p))) return p;
   return end;
@@ -133,7 +149,7 @@ inline const char* FindByByte(const char* p, const char* end, const ByteSet& set
 // bytes already looked at are shifted out); a text shorter than a block is
 // left to the byte loop.
 template <class Block>
-const char* FindIn(const char* begin, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindIn(const char* begin, const char* end, const ByteSet& set) {
   constexpr std::ptrdiff_t Size = Block::Size;
   if (end - begin < Size) return FindByByte(begin, end, set);
   const char* p = begin;
@@ -147,7 +163,7 @@ const char* FindIn(const char* begin, const char* end, const ByteSet& set) {
 
 // From the end: whole blocks, then one that overlaps the one after it.
 template <class Block>
-const char* FindLastIn(const char* begin, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindLastIn(const char* begin, const char* end, const ByteSet& set) {
   constexpr std::ptrdiff_t Size = Block::Size, Bits = Block::BitsPerByte;
   auto highest = [](std::uint64_t m) { return (63 - __builtin_clzll(m)) / Bits; };
   if (end - begin < Size) {
@@ -165,7 +181,8 @@ const char* FindLastIn(const char* begin, const char* end, const ByteSet& set) {
 }
 
 template <class Block>
-const char* FindPairIn(const char* begin, const char* end, const ByteSet& first, const ByteSet& second) {
+MERROWGATE_SCAN const char* FindPairIn(const char* begin, const char* end, const ByteSet& first,
+                                       const ByteSet& second) {
   const char* p = begin;
   for (; end - p > Block::Size; p += Block::Size)  // each byte's neighbour too
     if (const std::uint64_t m = Block::Mask(p, first) & Block::Mask(p + 1, second))
@@ -179,21 +196,25 @@ const char* FindPairIn(const char* begin, const char* end, const ByteSet& first,
 }  // namespace byte_scan
 
 // The first byte of [begin, end) in `set`, or end.
-inline const char* FindByteWordwise(const char* begin, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindByteWordwise(const char* begin, const char* end, const ByteSet& set) {
   return byte_scan::FindIn<byte_scan::Words>(begin, end, set);
 }
 
-inline const char* FindByte(const char* begin, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindByte(const char* begin, const char* end, const ByteSet& set) {
 #if defined(__SSE2__)
   using byte_scan::Vectors;
   // Most of a long text is not in the set: 64 bytes a step until a block is.
+  // A set made with AllBut is looked for as its ranges: every byte in them.
   const char* p = begin;
-  while (end - p >= 64) {
-    const __m128i any = _mm_or_si128(
-        _mm_or_si128(set.VectorMask(Vectors::Load(p)), set.VectorMask(Vectors::Load(p + 16))),
-        _mm_or_si128(set.VectorMask(Vectors::Load(p + 32)), set.VectorMask(Vectors::Load(p + 48))));
-    if (_mm_movemask_epi8(any)) break;
-    p += 64;
+  auto ranges = [&set](const char* at) { return set.RangesMask(Vectors::Load(at)); };
+  if (set.Negated()) {
+    while (end - p >= 64 && _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(ranges(p), ranges(p + 16)),
+                                                            _mm_and_si128(ranges(p + 32), ranges(p + 48)))) == 0xFFFF)
+      p += 64;
+  } else {
+    while (end - p >= 64 && !_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ranges(p), ranges(p + 16)),
+                                                             _mm_or_si128(ranges(p + 32), ranges(p + 48)))))
+      p += 64;
   }
   return end - p >= 16 ? byte_scan::FindIn<Vectors>(p, end, set) : FindByteWordwise(p, end, set);
 #else
@@ -202,11 +223,11 @@ inline const char* FindByte(const char* begin, const char* end, const ByteSet& s
 }
 
 // The last byte of [begin, end) in `set`, or end when there is none.
-inline const char* FindLastByteWordwise(const char* begin, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindLastByteWordwise(const char* begin, const char* end, const ByteSet& set) {
   return byte_scan::FindLastIn<byte_scan::Words>(begin, end, set);
 }
 
-inline const char* FindLastByte(const char* begin, const char* end, const ByteSet& set) {
+MERROWGATE_SCAN const char* FindLastByte(const char* begin, const char* end, const ByteSet& set) {
 #if defined(__SSE2__)
   if (end - begin >= 16) return byte_scan::FindLastIn<byte_scan::Vectors>(begin, end, set);
 #endif
@@ -214,12 +235,13 @@ inline const char* FindLastByte(const char* begin, const char* end, const ByteSe
 }
 
 // The first p in [begin, end - 1) with p[0] in `first` and p[1] in `second`, or end.
-inline const char* FindBytePairWordwise(const char* begin, const char* end, const ByteSet& first,
-                                        const ByteSet& second) {
+MERROWGATE_SCAN const char* FindBytePairWordwise(const char* begin, const char* end, const ByteSet& first,
+                                                 const ByteSet& second) {
   return byte_scan::FindPairIn<byte_scan::Words>(begin, end, first, second);
 }
 
-inline const char* FindBytePair(const char* begin, const char* end, const ByteSet& first, const ByteSet& second) {
+MERROWGATE_SCAN const char* FindBytePair(const char* begin, const char* end, const ByteSet& first,
+                                         const ByteSet& second) {
 #if defined(__SSE2__)
   return byte_scan::FindPairIn<byte_scan::Vectors>(begin, end, first, second);
 #else
@@ -228,3 +250,5 @@ inline const char* FindBytePair(const char* begin, const char* end, const ByteSe
 }
 
 }  // namespace platform
+
+#undef MERROWGATE_SCAN
