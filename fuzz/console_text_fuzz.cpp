@@ -101,7 +101,8 @@ void CheckHarmless(const std::string& out) {
   }
 }
 
-std::string Written(std::FILE* out, char* buffer, size_t length) {
+// The memory stream's text: its buffer and length are set when it is closed.
+std::string Written(std::FILE* out, char*& buffer, size_t& length) {
   std::fclose(out);
   std::string written(buffer, length);
   std::free(buffer);
