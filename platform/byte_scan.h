@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 
 #if defined(__SSE2__)
@@ -35,9 +36,12 @@ class ByteSet {
  public:
   static constexpr int MaxRanges = 4;
 
+  // At most MaxRanges ranges: a constant set with more does not compile.
   constexpr ByteSet(std::initializer_list<ByteRange> ranges) {
-    for (const ByteRange& r : ranges)
-      if (count_ < MaxRanges) ranges_[count_++] = r;
+    for (const ByteRange& r : ranges) {
+      if (count_ == MaxRanges) TooManyRanges();
+      ranges_[count_++] = r;
+    }
   }
   static constexpr ByteSet AllBut(std::initializer_list<ByteRange> ranges) {
     ByteSet set(ranges);
@@ -102,6 +106,7 @@ class ByteSet {
   constexpr bool Negated() const { return negated_; }
 
  private:
+  static void TooManyRanges() { std::abort(); }
   static constexpr std::uint64_t Ones = 0x0101010101010101ull, High = 0x8080808080808080ull, Low = ~High;
   // The high bit where the byte is zero.
   MERROWGATE_SCAN static constexpr std::uint64_t ZeroBytes(std::uint64_t y) { return ~(((y & Low) + Low) | y) & High; }
