@@ -101,9 +101,10 @@ int RunConsoleLookup(const CliOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The arguments are in the locale's encoding, which names typed with
-  // non-ASCII letters are converted from.
+  // The locale's character set is the one the arguments come in and the
+  // output goes out in; inside, all text is UTF-8.
   std::setlocale(LC_CTYPE, "");
+  platform::UseUtf8Arguments(argc, argv);
   CliOptions options;
   options.SettingsPath = ConsoleSettingsFilePath();
   int status = 0;

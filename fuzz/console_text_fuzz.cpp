@@ -1,7 +1,9 @@
-// A reply chunk as merrowgate-cli writes it: every piece reaches the output
-// with its control characters (but tab, LF and the CR of a CR LF) turned into
-// "?", the UTF-8 form of a C1 control into one "?", so nothing a server sends
-// can drive the terminal, and nothing else changes. Both line-end modes.
+// A reply chunk as merrowgate-cli writes it, one character at a time: every
+// valid UTF-8 character reaches the output whole, but C0 controls (tab, LF
+// and the CR of a CR LF aside), DEL and U+0080 to U+009F, each of which
+// becomes "?"; so does every byte that is part of no valid character. So the
+// output is valid UTF-8 that cannot drive the terminal, whatever a server
+// sends and wherever its chunks end. Both line-end modes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -33,27 +35,78 @@ class TeeSink final : public QuietSink {
   OutputSink& next_;
 };
 
-// The rule, byte by byte over the whole text.
+// The code point of the UTF-8 character at text[i] and its length in bytes;
+// length 0 when no valid character starts there.
+std::uint32_t Decode(const std::string& text, size_t i, size_t& length) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  length = 0;
+  size_t n;
+  std::uint32_t cp;
+  if (lead < 0x80) {
+    length = 1;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    n = 2, cp = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    n = 3, cp = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    n = 4, cp = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const unsigned char c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = cp << 6 | (c & 0x3F);
+  }
+  static const std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < Least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  length = n;
+  return cp;
+}
+
+// The rule over the whole text.
 std::string Expected(const std::string& text, bool crlf) {
   std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-    if (c == '\r' && next == '\n') {
+  for (size_t i = 0; i < text.size();) {
+    size_t n;
+    const std::uint32_t cp = Decode(text, i, n);
+    if (cp == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
       out += "\r\n";
-      ++i;
-    } else if (c == '\n') {
-      out += crlf ? "\r\n" : "\n";
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      out += '?';
-      ++i;
-    } else if (c == '\t' || c == 0xC2 || (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c <= 0x9F))) {
-      out += static_cast<char>(c);
-    } else {
-      out += '?';
+      i += 2;
+      continue;
     }
+    if (n == 0 || (cp < 0x20 && cp != '\t' && cp != '\n') || (cp >= 0x7F && cp <= 0x9F))
+      out += '?';
+    else if (cp == '\n')
+      out += crlf ? "\r\n" : "\n";
+    else
+      out.append(text, i, n);
+    i += n ? n : 1;
   }
   return out;
+}
+
+// What the terminal may see: valid UTF-8, no control but tab, LF and the CR
+// of a CR LF.
+void CheckHarmless(const std::string& out) {
+  for (size_t i = 0; i < out.size();) {
+    size_t n;
+    const std::uint32_t cp = Decode(out, i, n);
+    FUZZ_CHECK(n > 0);
+    FUZZ_CHECK(cp >= 0x20 || cp == '\t' || cp == '\n' || (cp == '\r' && i + 1 < out.size() && out[i + 1] == '\n'));
+    FUZZ_CHECK(cp < 0x7F || cp > 0x9F);
+    i += n;
+  }
+}
+
+// The memory stream's text: its buffer and length are set when it is closed.
+std::string Written(std::FILE* out, char*& buffer, size_t& length) {
+  std::fclose(out);
+  std::string written(buffer, length);
+  std::free(buffer);
+  return written;
 }
 
 }  // namespace
@@ -61,6 +114,7 @@ std::string Expected(const std::string& text, bool crlf) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string chunk(reinterpret_cast<const char*>(data), size);
   for (bool crlf : {false, true}) {
+    // The pane's text: the chunk split into pieces by the e-mail links.
     char* buffer = nullptr;
     size_t length = 0;
     std::FILE* out = open_memstream(&buffer, &length);
@@ -68,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string pieces;
     {
       ConsoleSink console(out, false, "");
+      console.SetCharset("UTF-8");
       console.SetCrLfLineEnds(crlf);
       TeeSink tee(console);
       SetOutputSink(&tee);
@@ -76,10 +131,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(console.Finish());
       pieces = tee.Pieces;
     }
-    std::fclose(out);
-    const std::string written(buffer, length);
-    std::free(buffer);
+    const std::string written = Written(out, buffer, length);
     FUZZ_CHECK(written == Expected(pieces, crlf));
+    CheckHarmless(written);
   }
+  // Quiet to a terminal: the chunk's bytes as received, cut into parts of
+  // one to eight bytes, so the parts end inside characters and CR LFs.
+  char* buffer = nullptr;
+  size_t length = 0;
+  std::FILE* out = open_memstream(&buffer, &length);
+  FUZZ_CHECK(out != nullptr);
+  {
+    ConsoleSink console(out, false, "");
+    console.SetCharset("UTF-8");
+    console.SetCrLfLineEnds(false);
+    console.SetQuiet(nullptr, false);
+    const size_t step = size ? 1 + data[0] % 8 : 1;
+    for (size_t at = 0; at < size; at += step)
+      console.ReplyChunk(chunk.data() + at, static_cast<int>(size - at < step ? size - at : step));
+    FUZZ_CHECK(console.Finish());
+  }
+  const std::string written = Written(out, buffer, length);
+  FUZZ_CHECK(written == Expected(chunk, false));
+  CheckHarmless(written);
   return 0;
 }

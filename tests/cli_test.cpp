@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include "cli/console_sink.h"
 #include "cli/proxy_url.h"
+#include "cli/terminal_filter.h"
 #include "settings/settings.h"
 
 namespace {
@@ -69,18 +71,28 @@ std::string Render(bool colour, TextKind kind, const char* text) {
   std::FILE* f = std::tmpfile();
   {
     ConsoleSink sink(f, colour, "");
+    sink.SetCharset("UTF-8");
     sink.AppendOutput(kind, text);
   }
   return ReadAll(f);
 }
 
-// Pieces appended one after the other, as the pane's text.
-std::string RenderPieces(const std::vector<std::string>& pieces, bool crlf) {
+// Pieces handed over one after the other, as the pane's text; or, quiet, as
+// reply chunks to a terminal.
+std::string RenderPieces(const std::vector<std::string>& pieces, bool crlf, const char* charset = "UTF-8",
+                         bool quiet = false) {
   std::FILE* f = std::tmpfile();
   {
     ConsoleSink sink(f, false, "");
     sink.SetCrLfLineEnds(crlf);
-    for (const std::string& piece : pieces) sink.AppendOutput(Plain, piece.c_str());
+    sink.SetCharset(charset);
+    if (quiet) sink.SetQuiet(nullptr, false);
+    for (const std::string& piece : pieces) {
+      if (quiet)
+        sink.ReplyChunk(piece.data(), static_cast<int>(piece.size()));
+      else
+        sink.AppendPiece(Plain, "", 0, piece.data(), piece.size());
+    }
   }
   return ReadAll(f);
 }
@@ -103,8 +115,15 @@ TEST(ConsoleSink, ControlCharactersAndLineEnds) {
       {{"\x1b]0;t\x07\x7f\x01"}, "?]0;t???", "?]0;t???"},
       {{"\xc2\x9b" "31m \xc2\x80"}, "?31m ?", "?31m ?"},  // U+009B, U+0080 in UTF-8
       {{"\xc2", "\x85"}, "?", "?"},
-      {{"\xc2\xa9 caf\xc3\xa9 \xc2"}, "\xc2\xa9 caf\xc3\xa9 \xc2", "\xc2\xa9 caf\xc3\xa9 \xc2"},
-      {{"\xa0\xff\x7e"}, "\xa0\xff\x7e", "\xa0\xff\x7e"},
+      {{"\xc2\xa9 caf\xc3\xa9 \xc2"}, "\xc2\xa9 caf\xc3\xa9 ?", "\xc2\xa9 caf\xc3\xa9 ?"},
+      {{"\xa0\xff\x7e"}, "??~", "??~"},  // bytes of no character
+      {{"Ja: \xe4\xbe", "\x8b\xe3", "\x81\x88"}, "Ja: \xe4\xbe\x8b\xe3\x81\x88", "Ja: \xe4\xbe\x8b\xe3\x81\x88"},
+      {{"\xe4\xbe", "x"}, "??x", "??x"},        // a character cut short
+      {{"\xf0\x9f\x98"}, "???", "???"},         // ... by the end of the text
+      {{"\xc0\xaf \xe0\x80\xaf \xed\xa0\x80 \xf4\x90\x80\x80"}, "?? ??? ??? ????", "?? ??? ??? ????"},
+      {{"\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf"}, "\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf",
+       "\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf"},  // U+200B, U+FFFD, U+10FFFF
+      {{"\xc2\x9f\xc2\xa0"}, "?\xc2\xa0", "?\xc2\xa0"},  // U+009F is the last C1 control
       {{"0123456789abcdef0123\n456789\x85"}, "0123456789abcdef0123\n456789?",
        "0123456789abcdef0123\r\n456789?"},
   };
@@ -114,34 +133,104 @@ TEST(ConsoleSink, ControlCharactersAndLineEnds) {
   }
 }
 
-// Both ways of finding the next byte to rewrite agree with the rule, for
-// every byte value at every place of a block and of the padded rest.
-TEST(ConsoleSink, FindConsoleByteMatchesTheRule) {
+// The filter's output, gathered.
+struct Gathered final : TextStage {
+  std::string text;
+  using TextStage::Put;
+  void Put(const char* bytes, size_t count) override { text.append(bytes, count); }
+};
+
+std::string Filtered(const std::string& text, bool crlf) {
+  Gathered out;
+  TerminalFilter filter(out, crlf);
+  filter.Put(text.data(), text.size());
+  filter.Finish();
+  return out.text;
+}
+
+// One byte of every value at every place of a text of lines, in blocks and
+// in the rest: it alone is rewritten (a byte above 0x7F alone is no character).
+TEST(ConsoleSink, EveryByteAtEveryPlace) {
   for (bool crlf : {false, true}) {
-    auto stops = [crlf](unsigned char c) {
-      return ((c & 0x7F) < 0x20 && c != '\t' && (crlf || c != '\n')) || c == 0x7F || c == 0xC2;
-    };
-    // Lines of letters, ending in LF every ninth byte.
-    for (bool lines : {false, true}) {
-      for (int value = 0; value < 256; ++value) {
-        for (size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 31u, 40u, 64u, 65u, 100u, 130u}) {
-          for (size_t at = 0; at < length; ++at) {
-            std::string text(length, 'a');
-            if (lines)
-              for (size_t i = 8; i < length; i += 9) text[i] = '\n';
-            text[at] = static_cast<char>(value);
-            size_t first = 0;
-            while (first < length && !stops(static_cast<unsigned char>(text[first]))) ++first;
-            const char* expected = text.data() + first;
-            const char* end = text.data() + length;
-            ASSERT_EQ(FindConsoleByte(text.data(), end, crlf), expected) << value << " at " << at << " " << lines;
-            ASSERT_EQ(FindConsoleByteWordwise(text.data(), end, crlf), expected) << value << " at " << at;
+    for (int value = 0; value < 256; ++value) {
+      for (size_t length : {1u, 8u, 9u, 17u, 40u, 65u, 130u}) {
+        for (size_t at = 0; at < length; ++at) {
+          std::string text(length, 'a');
+          for (size_t i = 8; i < length; i += 9) text[i] = '\n';
+          text[at] = static_cast<char>(value);
+          std::string expected;
+          for (size_t i = 0; i < length; ++i) {
+            const char c = text[i];
+            const unsigned char u = static_cast<unsigned char>(c);
+            if (c == '\n' || (c == '\r' && i + 1 < length && text[i + 1] == '\n'))
+              expected += c == '\n' && !crlf ? "\n" : "\r\n";
+            else
+              expected += c == '\t' || (u >= 0x20 && u < 0x7F) ? c : '?';
+            if (c == '\r' && expected.back() == '\n') ++i;
           }
+          ASSERT_EQ(Filtered(text, crlf), expected) << value << " at " << at << " of " << length;
         }
       }
     }
   }
 }
+
+// Text of every script comes out whole: at once, cut into two at every
+// place (a chunk's end inside a character), a byte at a time, quiet to a
+// terminal; quiet to a pipe the bytes stay the bytes.
+TEST(ConsoleSink, EveryScriptIntact) {
+  const char* texts[] = {
+      u8"Registrant City: Łódź\r\n", u8"Адрес: Москва, сайт\n", u8"Χώρα: Ελλάδα\n", u8"العنوان: القاهرة\n",
+      u8"住所: 例えば東京都\n",          u8"Note: 😀🎉 ok\n",        u8"Ja: 例え",
+  };
+  for (const std::string text : texts) {
+    EXPECT_EQ(RenderPieces({text}, false), text);
+    EXPECT_EQ(RenderPieces({text}, false, "UTF-8", true), text);
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+      const std::vector<std::string> two = {text.substr(0, cut), text.substr(cut)};
+      ASSERT_EQ(RenderPieces(two, false), text) << text << " cut at " << cut;
+      ASSERT_EQ(RenderPieces(two, false, "UTF-8", true), text) << text << " cut at " << cut;
+    }
+    std::vector<std::string> bytes;
+    for (char c : text) bytes.push_back(std::string(1, c));
+    EXPECT_EQ(RenderPieces(bytes, false), text);
+  }
+}
+
+#ifndef _WIN32
+// Another locale's character set: what it holds converted, "?" for each
+// character it lacks (not for each byte). Windows writes UTF-8 and UTF-16.
+TEST(ConsoleSink, LocaleCharsets) {
+  struct Case {
+    const char* charset;
+    const char* text;
+    const char* expected;
+  } cases[] = {
+      {"ANSI_X3.4-1968", u8"Łódź 例え 😀 x\x1b\n", "??d? ?? ? x?\n"},
+      {"ISO-8859-1", u8"Łódź café\r\n", "?\xf3""d? caf\xe9\r\n"},
+      {"ISO-8859-2", u8"Łódź\n", "\xa3\xf3""d\xbc\n"},
+      {"SHIFT_JIS", u8"例え Ελ\n", "\x97\xe1\x82\xa6 \x83\xa3\x83\xc9\n"},
+      {"ISO-2022-JP", u8"例え", "\x1b$BNc$(\x1b(B"},
+      {"UTF-8", u8"Łódź", u8"Łódź"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RenderPieces({c.text}, false, c.charset), c.expected) << c.charset;
+}
+
+// The charset is the locale's unless a test names one.
+TEST(ConsoleSink, CharsetOfTheLocale) {
+  const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    if (!std::setlocale(LC_CTYPE, locale)) continue;
+    std::FILE* f = std::tmpfile();
+    {
+      ConsoleSink sink(f, false, "");
+      sink.AppendOutput(Plain, u8"Łódź");
+    }
+    EXPECT_EQ(ReadAll(f), std::string(locale) == "C" ? "??d?" : u8"Łódź") << locale;
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+}
+#endif
 
 // A reply piece handed over as prefix and bytes is written exactly as the
 // same text joined and appended: every mode, pieces cut anywhere, a CR or
@@ -169,6 +258,7 @@ TEST(ConsoleSink, PiecesAsAppendedText) {
         std::FILE* err = std::tmpfile();
         {
           ConsoleSink sink(out, colour, "");
+          sink.SetCharset("UTF-8");
           sink.SetCrLfLineEnds(crlf);
           if (quiet) sink.SetQuiet(err, true);
           for (const Piece& p : pieces) {
