@@ -4,6 +4,30 @@
 
 #include "net/output_sink.h"
 #include "net/stream.h"
+#include "net/tunnel_target.h"
+
+namespace {
+
+// SOCKS4 names the whois server by an IPv4 address, looked up here. A host
+// with IPv6 addresses only cannot be reached that way: that is said before
+// anything is sent. False when reported (the connection closed).
+bool LookUpSocks4Target(const char* host, std::uint32_t& address) {
+  platform::SocketAddress target;
+  if (!LookUpTunnelAddress(host, target)) {
+    ReportResolveFailure(host);
+    CloseConnection();
+    return false;
+  }
+  if (target.Family() != platform::AddressFamily::IPv4) {
+    AppendFormatted(Error, "SOCKS4 can not reach the IPv6 host '%s': use SOCKS4a or SOCKS5\n", host);
+    CloseConnection();
+    return false;
+  }
+  address = target.IPv4();
+  return true;
+}
+
+}  // namespace
 
 // Connect request:
 //
@@ -52,7 +76,7 @@ Socks4ReplyStatus JudgeSocks4Reply(const unsigned char* reply, int count) {
 bool OpenSocks4Tunnel(const ProxyOptions& proxy, const char* host, int port) {
   const bool proxyResolves = proxy.Resolve;
   std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpTunnelTarget(host, address)) return false;
+  if (!proxyResolves && !LookUpSocks4Target(host, address)) return false;
   if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
     return FailTunnel(ProxyFailure::HostNameTooLong);
 
