@@ -3,6 +3,7 @@
 // getaddrinfo and getnameinfo. Only one of the two is built, so the functions
 // defined here are defined once.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -155,7 +156,15 @@ bool ParseNumeric(const std::string& text, std::uint16_t port, SocketAddress& ad
     address = MakeIPv4Address(v4, port);
     return true;
   }
-  if (text.find(':') == std::string::npos) return false;
+  // Only the characters of the IPv6 form go to the system's parser, which
+  // on Windows also takes brackets and text behind them; a zone may follow "%".
+  const size_t zone = text.find('%');
+  if (text.find(':') == std::string::npos ||
+      text.find_first_not_of("0123456789abcdefABCDEF:.") < std::min(zone, text.size()) ||
+      (zone != std::string::npos &&
+       text.find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ._-", zone + 1) !=
+           std::string::npos))
+    return false;
   std::vector<SocketAddress> found;
   if (LookUpAll(text.c_str(), port, AI_NUMERICHOST, AF_INET6, found) != 0) return false;
   address = found.front();
