@@ -67,6 +67,17 @@ bool ParseProxyUrl(const std::string& url, ProxyChoice& choice, std::string& err
     }
     choice.UseAuth = 1;
   }
+  // An IPv6 address goes in brackets, which the server text loses.
+  std::string host;
+  if (!rest.empty() && rest[0] == '[') {
+    const size_t close = rest.find(']');
+    if (close == std::string::npos || close == 1 || (close + 1 < rest.size() && rest[close + 1] != ':')) {
+      error = "bad IPv6 proxy host '" + rest + "'";
+      return false;
+    }
+    host = rest.substr(1, close - 1);
+    rest = rest.substr(close + 1);  // empty or ":port"
+  }
   const size_t colon = rest.rfind(':');
   if (colon != std::string::npos) {
     const std::string port = rest.substr(colon + 1);
@@ -80,11 +91,12 @@ bool ParseProxyUrl(const std::string& url, ProxyChoice& choice, std::string& err
     }
     choice.Port = static_cast<int>(value);
   }
-  if (rest.empty()) {
+  if (host.empty()) host = rest;
+  if (host.empty()) {
     error = "proxy URL has no host";
     return false;
   }
-  choice.Server = rest;
+  choice.Server = host;
   const size_t limit = ProxyTextCapacity - 1;
   if (choice.Server.size() > limit || choice.Login.size() > limit || choice.Pass.size() > limit) {
     error = "proxy host, user and password hold at most 127 characters each";

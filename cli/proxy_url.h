@@ -1,4 +1,6 @@
-// --proxy URL: scheme://[user[:password]@]host[:port] into the proxy settings.
+// --proxy URL: scheme://[user[:password]@]host[:port] into the proxy settings;
+// an IPv6 address as host goes in brackets ("socks5://[::1]:1080") and is
+// kept without them.
 #pragma once
 #include <string>
 

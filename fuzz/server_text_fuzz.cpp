@@ -1,6 +1,7 @@
-// Server texts (a referral from a reply becomes one): the host is the text
-// before the first ":", cut to its capacity; the port is read like atoi with
-// 32-bit wrap-around.
+// Server texts (a referral from a reply becomes one): "[host]" or "[host]:port",
+// a bare IPv6 address, else the text before the first ":" as the host, cut to
+// its capacity; the port is read like atoi with 32-bit wrap-around. Written
+// back with FormatHostPort, a split text splits the same way again.
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
@@ -8,7 +9,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "net/connection.h"
+#include "net/server_text.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ int ReferencePort(const char* p) {
   return static_cast<int>(static_cast<std::uint32_t>(value));
 }
 
+size_t Cut(size_t length) { return std::min<size_t>(length, HostTextCapacity - 1); }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -32,15 +35,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const size_t hostLength = strnlen(split.Host, HostTextCapacity);
   FUZZ_CHECK(hostLength < static_cast<size_t>(HostTextCapacity));
-  FUZZ_CHECK(std::strncmp(split.Host, server, hostLength) == 0);
-  FUZZ_CHECK(std::strchr(split.Host, ':') == nullptr);
+  const char* close = server[0] == '[' ? std::strchr(server, ']') : nullptr;
   const char* colon = std::strchr(server, ':');
-  if (colon) {
-    FUZZ_CHECK(hostLength == std::min<size_t>(static_cast<size_t>(colon - server), HostTextCapacity - 1));
+  if (close && close > server + 1 && (close[1] == '\0' || close[1] == ':')) {
+    FUZZ_CHECK(hostLength == Cut(static_cast<size_t>(close - server - 1)));
+    FUZZ_CHECK(std::strncmp(split.Host, server + 1, hostLength) == 0);
+    FUZZ_CHECK(split.Port == (close[1] == ':' ? ReferencePort(close + 2) : DefaultWhoisPort));
+  } else if (colon && std::strchr(split.Host, ':')) {
+    // A bare IPv6 address: the whole text, two colons at least, the default port.
+    FUZZ_CHECK(std::strchr(colon + 1, ':') != nullptr);
+    FUZZ_CHECK(hostLength == Cut(std::strlen(server)) && std::strncmp(split.Host, server, hostLength) == 0);
+    FUZZ_CHECK(split.Port == DefaultWhoisPort);
+  } else if (colon) {
+    FUZZ_CHECK(hostLength == Cut(static_cast<size_t>(colon - server)));
+    FUZZ_CHECK(std::strncmp(split.Host, server, hostLength) == 0);
     FUZZ_CHECK(split.Port == ReferencePort(colon + 1));
   } else {
-    FUZZ_CHECK(hostLength == std::min<size_t>(std::strlen(server), HostTextCapacity - 1));
+    FUZZ_CHECK(hostLength == Cut(std::strlen(server)) && std::strncmp(split.Host, server, hostLength) == 0);
     FUZZ_CHECK(split.Port == DefaultWhoisPort);
+  }
+
+  if (split.Host[0] != '[' && !std::strchr(split.Host, ']')) {
+    const ServerAddress again = SplitServerText(FormatHostPort(split.Host, split.Port).c_str());
+    FUZZ_CHECK(std::strcmp(again.Host, split.Host) == 0);
+    FUZZ_CHECK(again.Port == split.Port);
   }
   return 0;
 }

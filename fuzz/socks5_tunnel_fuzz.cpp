@@ -1,6 +1,7 @@
 // The SOCKS5 tunnel's pure parts: method, authentication and connect replies
 // judged from exactly the bytes that came, the connect reply's length from
-// its head; the packets built from any texts within the one-byte lengths.
+// its head; the packets built from any texts within the one-byte lengths and
+// from any IPv6 address.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -57,6 +58,17 @@ void CheckBuilders(const std::uint8_t* data, size_t size) {
   }
   const int numeric = BuildSocks5ConnectRequest(packet.get(), capacity, nullptr, address, port);
   FUZZ_CHECK((numeric == 10) == (capacity >= 10));
+
+  // The IPv6 form: the 16 bytes as they are, then the port.
+  if (size >= 22) {
+    const platform::SocketAddress target = platform::MakeIPv6Address(data + 6, 0);
+    const int v6 = BuildSocks5AddressRequest(packet.get(), capacity, target, port);
+    FUZZ_CHECK((v6 == 22) == (capacity >= 22) && (v6 == 22 || v6 == -1));
+    if (v6 == 22) {
+      FUZZ_CHECK(packet[3] == 4 && std::memcmp(packet.get() + 4, data + 6, 16) == 0);
+      FUZZ_CHECK(packet[20] == ((port >> 8) & 0xFF) && packet[21] == (port & 0xFF));
+    }
+  }
 }
 
 }  // namespace

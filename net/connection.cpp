@@ -3,35 +3,36 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "net/happy_eyeballs.h"
 #include "net/http_tunnel.h"
 #include "net/output_sink.h"
 #include "net/socks4_tunnel.h"
 #include "net/socks5_tunnel.h"
-#include "platform/decimal.h"
 
 namespace {
 
-// The connect runs without blocking, in steps of a second that look at the
-// flags: a server that drops connection attempts would otherwise hold the
-// lookup for minutes, out of reach of Escape and Ctrl-C.
-ConnectOutcome ConnectWithin(Transport& t, std::uint32_t address, int port) {
+// Every address of the name, raced (RFC 8305) within the 30 seconds; the
+// race looks at the flags several times a second, so a server that drops
+// connection attempts cannot hold the lookup out of reach of Escape and Ctrl-C.
+// `proxy`: the target is the proxy, which the failure texts then name.
+ConnectOutcome ConnectWithin(Transport& t, const std::vector<platform::SocketAddress>& addresses, const char* name,
+                             int port, bool proxy) {
   OutputSink& out = t.Out;
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(ConnectSeconds);
-  int state = platform::StartConnectIPv4(t.Connection, address, static_cast<std::uint16_t>(port));
-  while (state == 0) {
-    if (t.CancelRequested()) {
+  const ConnectResult result = RaceConnect(addresses, std::chrono::seconds(ConnectSeconds),
+                                           [&t] { return t.CancelRequested(); });
+  switch (result.State) {
+    case ConnectResult::Connected:
+      t.Connection = result.Socket;
+      return ConnectOutcome::Sent;
+    case ConnectResult::Cancelled:
       out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
       return ConnectOutcome::Cancelled;
-    }
-    if (std::chrono::steady_clock::now() >= giveUp) break;
-    state = platform::WaitConnected(t.Connection, 1);
+    default:
+      out.AppendOutput(Error, proxy ? ProxyConnectFailureText(name, port).c_str() : NetTextOf(NetText::CannotConnect));
+      return ConnectOutcome::ConnectFailed;
   }
-  if (state != 1) {
-    out.AppendOutput(Error, NetTextOf(NetText::CannotConnect));
-    return ConnectOutcome::ConnectFailed;
-  }
-  return ConnectOutcome::Sent;
 }
 
 bool OpenTunnel(Transport& t, const ServerAddress& whois) {
@@ -46,23 +47,12 @@ bool OpenTunnel(Transport& t, const ServerAddress& whois) {
 
 }  // namespace
 
-ServerAddress SplitServerText(const char* server) {
-  ServerAddress result;
-  const char* colon = std::strchr(server, ':');
-  size_t hostLength = colon ? static_cast<size_t>(colon - server) : std::strlen(server);
-  if (hostLength > HostTextCapacity - 1) hostLength = HostTextCapacity - 1;
-  std::memcpy(result.Host, server, hostLength);
-  result.Host[hostLength] = '\0';
-  result.Port = colon ? platform::ParseLeadingInt(colon + 1) : DefaultWhoisPort;
-  return result;
-}
-
 ConnectOutcome ConnectAndSend(Transport& t, const char* server, const char* query) {
   OutputSink& out = t.Out;
   out.AppendOutput(Detail, "\nQuerying ");
   const ServerAddress whois = SplitServerText(server);
-  out.AppendOutput(Detail, whois.Host);
-  AppendFormatted(out, Detail, ":%i...\n", whois.Port);
+  out.AppendOutput(Detail, FormatHostPort(whois.Host, whois.Port).c_str());
+  out.AppendOutput(Detail, "...\n");
 
   // The lookup's copy of the proxy options, whatever the dialog stores meanwhile.
   const ProxyOptions& proxy = t.Proxy;
@@ -70,20 +60,18 @@ ConnectOutcome ConnectAndSend(Transport& t, const char* server, const char* quer
   const int targetPort = proxy.Enabled ? proxy.Port : whois.Port;
 
   out.SetStatus(ActivityPart, "Resolving...");
-  std::uint32_t address;
-  if (!LookUpAddress(targetName, address)) {
-    ReportResolveFailure(t, targetName);
+  std::vector<platform::SocketAddress> addresses;
+  if (!platform::ResolveAll(targetName, static_cast<std::uint16_t>(targetPort), addresses)) {
+    if (proxy.Enabled)
+      out.AppendOutput(Error, ProxyResolveFailureText(targetName, targetPort).c_str());
+    else
+      ReportResolveFailure(t, targetName);
     return ConnectOutcome::ResolveFailed;
   }
 
   if (proxy.Enabled && proxy.Debug) out.AppendOutput(Plain, "Connecting to proxy...\n");
   out.SetStatus(ActivityPart, "Connecting...");
-  t.Connection = platform::OpenTcpSocket();
-  if (t.Connection == platform::InvalidSocket) {
-    out.AppendOutput(Error, NetTextOf(NetText::CannotCreateSocket));
-    return ConnectOutcome::ConnectFailed;
-  }
-  const ConnectOutcome connected = ConnectWithin(t, address, targetPort);
+  const ConnectOutcome connected = ConnectWithin(t, addresses, targetName, targetPort, proxy.Enabled);
   if (connected != ConnectOutcome::Sent) return connected;
 
   out.SetStatus(ActivityPart, "Sending Request...");

@@ -3,20 +3,11 @@
 // stream below (ReceiveReply, CloseConnection).
 #pragma once
 
+#include "net/server_text.h"
 #include "net/stream.h"
 
-// A server text is a host, optionally followed by ":" and a decimal port.
-constexpr int DefaultWhoisPort = 43;
-constexpr int HostTextCapacity = 1024;  // 1023 characters and the terminator
-struct ServerAddress {
-  char Host[HostTextCapacity];
-  int Port;
-};
-// Splits at the first ":"; the port is read like atoi (platform::ParseLeadingInt),
-// 43 without a colon.
-ServerAddress SplitServerText(const char* server);
-
-// A connect that has not completed after this long is given up.
+// A connect that has not completed after this long is given up: every address
+// of the server is tried within it, attempts started 250 ms apart (RFC 8305).
 constexpr int ConnectSeconds = 30;
 
 // How a ConnectAndSend ended, for callers that try another way when a server

@@ -1,6 +1,7 @@
 #include "net/http_tunnel.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "net/base64.h"
@@ -24,13 +25,16 @@ constexpr int EncodedCredentialsCapacity = 4 * ((CredentialsCapacity - 1 + 2) / 
 //   Proxy-Authorization: Basic <base64 of "login:pass"> CR LF   (only with credentials)
 //   CR LF
 //
-// The host goes as the whois server text names it (the proxy resolves it); the
-// port is the decimal number as parsed, even when it is out of range.
+// The host goes as the whois server text names it (the proxy resolves it), an
+// IPv6 address in brackets; the port is the decimal number as parsed, even
+// when it is out of range.
 int BuildHttpConnectRequest(char* request, int capacity, const char* host, int port,
                             const char* encodedCredentials) {
   if (capacity <= 0) return -1;
   const auto room = [&](int used) { return static_cast<size_t>(capacity - used); };
-  int length = std::snprintf(request, room(0), "CONNECT %s:%d HTTP/1.1\r\n", host, port);
+  const bool bracketed = std::strchr(host, ':') && host[0] != '[';
+  int length = std::snprintf(request, room(0),
+                             bracketed ? "CONNECT [%s]:%d HTTP/1.1\r\n" : "CONNECT %s:%d HTTP/1.1\r\n", host, port);
   if (length < 0 || length >= capacity) return -1;
   if (encodedCredentials) {
     const int n = std::snprintf(request + length, room(length), "Proxy-Authorization: Basic %s\r\n",

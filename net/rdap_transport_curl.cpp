@@ -190,9 +190,11 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
   } else if (code == CURLE_COULDNT_RESOLVE_HOST) {
     result.Error = ResolveFailureText(result.Server.c_str());
   } else if (code == CURLE_COULDNT_RESOLVE_PROXY) {
-    result.Error = ResolveFailureText(options.Server);
+    result.Error = ProxyResolveFailureText(options.Server, options.Port);
   } else if (code == CURLE_COULDNT_CONNECT) {
-    result.Error = NetTextOf(NetText::CannotConnect);
+    // Through a proxy, the one connection libcurl makes itself is the proxy's.
+    result.Error = options.Enabled ? ProxyConnectFailureText(options.Server, options.Port)
+                                   : NetTextOf(NetText::CannotConnect);
   } else if (code == CURLE_OPERATION_TIMEDOUT) {
     result.Error = "No answer from " + result.Server + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
   } else {

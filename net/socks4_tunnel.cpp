@@ -4,7 +4,31 @@
 
 #include "net/output_sink.h"
 #include "net/stream.h"
+#include "net/tunnel_target.h"
 #include "platform/text.h"
+
+namespace {
+
+// SOCKS4 names the whois server by an IPv4 address, looked up here. A host
+// with IPv6 addresses only cannot be reached that way: that is said before
+// anything is sent. False when reported (the connection closed).
+bool LookUpSocks4Target(Transport& t, const char* host, std::uint32_t& address) {
+  platform::SocketAddress target;
+  if (!LookUpTunnelAddress(host, target)) {
+    ReportResolveFailure(t, host);
+    CloseConnection(t);
+    return false;
+  }
+  if (target.Family() != platform::AddressFamily::IPv4) {
+    AppendFormatted(t.Out, Error, "SOCKS4 can not reach the IPv6 host '%s': use SOCKS4a or SOCKS5\n", host);
+    CloseConnection(t);
+    return false;
+  }
+  address = target.IPv4();
+  return true;
+}
+
+}  // namespace
 
 // Connect request:
 //
@@ -54,7 +78,7 @@ bool OpenSocks4Tunnel(Transport& t, const char* host, int port) {
   const ProxyOptions& proxy = t.Proxy;
   const bool proxyResolves = proxy.Resolve;
   std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpTunnelTarget(t, host, address)) return false;
+  if (!proxyResolves && !LookUpSocks4Target(t, host, address)) return false;
   if (proxyResolves && std::strlen(host) > static_cast<size_t>(Socks4HostNameLimit))
     return FailTunnel(t, ProxyFailure::HostNameTooLong);
 

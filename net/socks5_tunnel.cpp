@@ -4,6 +4,7 @@
 
 #include "net/output_sink.h"
 #include "net/stream.h"
+#include "net/tunnel_target.h"
 
 namespace {
 
@@ -69,12 +70,14 @@ int BuildSocks5AuthRequest(unsigned char* packet, int capacity, const char* user
 //   0       1      5 (version)
 //   1       1      1 (command: connect)
 //   2       1      0 (reserved)
-//   3       1      address type: 1 IPv4, 3 domain name
+//   3       1      address type: 1 IPv4, 3 domain name, 4 IPv6
 //   4       4      IPv4: the address, network byte order
 //   4       1 + h  domain name: h, then the h characters, no zero byte
+//   4       16     IPv6: the address, network byte order
 //   8 / 5+h 2      port, high byte first (the low 16 bits of the parsed port)
+//   / 20
 //
-// 10 bytes, or 7 + h with a domain name.
+// 10 bytes, 7 + h with a domain name, 22 with IPv6.
 int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host,
                               std::uint32_t address, int port) {
   const size_t h = host ? std::strlen(host) : 0;
@@ -97,6 +100,35 @@ int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* h
   packet[pos++] = static_cast<unsigned char>((port >> 8) & 0xFF);
   packet[pos++] = static_cast<unsigned char>(port & 0xFF);
   return static_cast<int>(pos);
+}
+
+int BuildSocks5AddressRequest(unsigned char* packet, int capacity, const platform::SocketAddress& target, int port) {
+  unsigned char v6[16];
+  if (!target.IPv6(v6)) {
+    if (target.Family() != platform::AddressFamily::IPv4) return -1;
+    return BuildSocks5ConnectRequest(packet, capacity, nullptr, target.IPv4(), port);
+  }
+  if (capacity < 22) return -1;
+  packet[0] = 5;
+  packet[1] = 1;
+  packet[2] = 0;
+  packet[3] = AddressIPv6;
+  std::memcpy(packet + 4, v6, 16);
+  packet[20] = static_cast<unsigned char>((port >> 8) & 0xFF);
+  packet[21] = static_cast<unsigned char>(port & 0xFF);
+  return 22;
+}
+
+int BuildSocks5TargetRequest(unsigned char* packet, int capacity, const char* host, bool proxyResolves, int port) {
+  platform::SocketAddress target;
+  if (IsIPv6Text(host)) {
+    platform::ParseAddress(host, 0, target);
+  } else if (proxyResolves) {
+    return BuildSocks5ConnectRequest(packet, capacity, host, 0, port);
+  } else if (!LookUpTunnelAddress(host, target)) {
+    return Socks5Unresolved;
+  }
+  return BuildSocks5AddressRequest(packet, capacity, target, port);
 }
 
 // Method reply: version (not looked at), chosen method. 255 means none of the
@@ -158,14 +190,15 @@ const char* Socks5ReplyText(int code) {
 bool OpenSocks5Tunnel(Transport& t, const char* host, int port) {
   const ProxyOptions& proxy = t.Proxy;
   OutputSink& out = t.Out;
-  const bool proxyResolves = proxy.Resolve;
-  std::uint32_t address = 0;
-  if (!proxyResolves && !LookUpTunnelTarget(t, host, address)) return false;
-  // Built first so that a host name too long for its length byte is refused
-  // before anything is sent.
+  // Built first so that a host that does not resolve here, or a host name
+  // too long for its length byte, is refused before anything is sent.
   unsigned char connect[Socks5PacketCapacity];
-  const int connectLength =
-      BuildSocks5ConnectRequest(connect, sizeof connect, proxyResolves ? host : nullptr, address, port);
+  const int connectLength = BuildSocks5TargetRequest(connect, sizeof connect, host, proxy.Resolve, port);
+  if (connectLength == Socks5Unresolved) {
+    ReportResolveFailure(t, host);
+    CloseConnection(t);
+    return false;
+  }
   if (connectLength < 0) return FailTunnel(t, ProxyFailure::HostNameTooLong);
 
   unsigned char packet[Socks5PacketCapacity];

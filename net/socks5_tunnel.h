@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "net/transport.h"
+#include "platform/sockets.h"
 
 // Every length field of the protocol is one byte.
 constexpr int Socks5FieldLimit = 255;
@@ -21,6 +22,17 @@ int BuildSocks5AuthRequest(unsigned char* packet, int capacity, const char* user
 // a host name the domain-name form lets the proxy resolve it.
 int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host,
                               std::uint32_t address, int port);
+
+// The connect request by address: the IPv4 form (type 1) or the IPv6 form
+// (type 4, 22 bytes) after the address's family; `port` as above. -1 when it
+// does not fit or the address is neither.
+int BuildSocks5AddressRequest(unsigned char* packet, int capacity, const platform::SocketAddress& target, int port);
+// The connect request for the whois server `host`: an IPv6 address always in
+// the IPv6 form; else, when the proxy resolves, the domain-name form; else by
+// the address looked up here (IPv4 when the host has one). -1 when it does
+// not fit, Socks5Unresolved when the lookup here finds nothing.
+constexpr int Socks5Unresolved = -2;
+int BuildSocks5TargetRequest(unsigned char* packet, int capacity, const char* host, bool proxyResolves, int port);
 
 enum class Socks5MethodVerdict { BadResponse, NoAcceptableMethod, Authenticate, Connect };
 Socks5MethodVerdict JudgeSocks5MethodReply(const unsigned char* reply, int count);

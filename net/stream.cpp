@@ -5,6 +5,7 @@
 #include <string>
 
 #include "net/output_sink.h"
+#include "net/server_text.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ int SendToConnection(Transport& t, const void* data, int length) {
 
 void BeginReply(Transport& t, const char* host, int port) {
   StreamState& stream = t.Stream;
-  stream.peer = std::string(host) + ":" + std::to_string(port);
+  stream.peer = FormatHostPort(host, port);
   stream.lastByteAt = Clock::now();
   stream.lastFull = false;
   stream.quickReceives = 0;
@@ -178,20 +179,4 @@ void ProxyDumpPacket(Transport& t, const char* header, const unsigned char* byte
   ProxyDump(t, header, listing.c_str());
 }
 
-bool LookUpAddress(const char* name, std::uint32_t& address) {
-  address = platform::ParseIPv4(name);
-  if (address != 0 && address != platform::AddressNone) return true;
-  platform::HostEntry entry;
-  if (!platform::ResolveName(name, entry)) return false;
-  address = entry.Addresses.front();
-  return true;
-}
-
 void ReportResolveFailure(Transport& t, const char* name) { t.Out.AppendOutput(Error, ResolveFailureText(name).c_str()); }
-
-bool LookUpTunnelTarget(Transport& t, const char* host, std::uint32_t& address) {
-  if (LookUpAddress(host, address)) return true;
-  ReportResolveFailure(t, host);
-  CloseConnection(t);
-  return false;
-}

@@ -47,10 +47,3 @@ bool FailTunnel(Transport& t, ProxyFailure failure);
 void ProxyDump(Transport& t, const char* header, const char* body);
 // A packet listing: one line per byte, "packet[i] -> v 'c'" or "packet[i] -> v".
 void ProxyDumpPacket(Transport& t, const char* header, const unsigned char* bytes, int count);
-
-// The resolver step shared by the connection and the SOCKS tunnels: a dotted
-// address, else the first address of a name lookup. false when neither works.
-bool LookUpAddress(const char* name, std::uint32_t& address);
-// The SOCKS tunnels' local lookup of the whois server: on failure reported as
-// "Can not resolve host", the connection closed, false.
-bool LookUpTunnelTarget(Transport& t, const char* host, std::uint32_t& address);

@@ -1,5 +1,6 @@
 #include "net/texts.h"
 
+#include "net/server_text.h"
 #include "platform/sockets.h"
 
 const char ProxyErrorCodeText[] = "Received error code from proxy: ";
@@ -18,6 +19,14 @@ const char* NetTextOf(NetText text) {
 }
 
 std::string ResolveFailureText(const char* name) { return "Can not resolve host '" + std::string(name) + "'\n"; }
+
+std::string ProxyResolveFailureText(const char* name, int port) {
+  return "Can not resolve proxy host '" + std::string(name) + "' (proxy " + FormatHostPort(name, port) + ")\n";
+}
+
+std::string ProxyConnectFailureText(const char* name, int port) {
+  return "Cannot connect to proxy " + FormatHostPort(name, port) + "\n";
+}
 
 const char* ProxyFailureText(ProxyFailure failure) {
   switch (failure) {

@@ -14,6 +14,10 @@ enum class NetText {
 const char* NetTextOf(NetText text);
 // "Can not resolve host 'NAME'" and a line break.
 std::string ResolveFailureText(const char* name);
+// The proxy's failures name the proxy, so that the whois server is not blamed:
+// "Can not resolve proxy host 'NAME' (proxy NAME:PORT)", "Cannot connect to proxy NAME:PORT".
+std::string ProxyResolveFailureText(const char* name, int port);
+std::string ProxyConnectFailureText(const char* name, int port);
 
 // Every way a tunnel can fail with a fixed text.
 enum class ProxyFailure {

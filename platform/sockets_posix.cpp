@@ -53,6 +53,17 @@ int TranslateHostError(int e) {
   }
 }
 
+int TranslateLookupError(int e) {
+  switch (e) {
+    case EAI_AGAIN: return ErrTryAgain;
+    case EAI_FAIL: return ErrNoRecovery;
+    case EAI_NODATA: return ErrNoData;
+    case EAI_MEMORY: return ErrNoBuffers;
+    case EAI_SYSTEM: return TranslateErrno(errno);
+    default: return ErrHostNotFound;
+  }
+}
+
 int Fail() {
   lastError = TranslateErrno(errno);
   return -1;
@@ -93,8 +104,23 @@ bool ResolveAddress(std::uint32_t address, HostEntry& entry) {
   return true;
 }
 
-Socket OpenTcpSocket() {
-  int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+bool ResolveAll(const char* host, std::uint16_t port, std::vector<SocketAddress>& addresses) {
+  addresses.clear();
+  SocketAddress numeric;
+  if (ParseAddress(host, port, numeric)) {
+    addresses.push_back(numeric);
+    return true;
+  }
+  const int r = LookUpAll(WithoutBrackets(host).c_str(), port, 0, AF_UNSPEC, addresses);
+  if (r != 0) lastError = TranslateLookupError(r);
+  return r == 0;
+}
+
+Socket OpenTcpSocket() { return OpenTcpSocket(AddressFamily::IPv4); }
+
+Socket OpenTcpSocket(AddressFamily family) {
+  const int domain = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+  int s = socket(domain, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (s < 0) {
     Fail();
     return InvalidSocket;
@@ -102,15 +128,64 @@ Socket OpenTcpSocket() {
   return s;
 }
 
-int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+int StartConnect(Socket s, const SocketAddress& target) {
   const int fd = static_cast<int>(s);
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return Fail();
-  sockaddr_in target = IPv4Target<sockaddr_in>(address, port);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+  if (connect(fd, reinterpret_cast<const sockaddr*>(target.Bytes), static_cast<socklen_t>(target.Length)) == 0)
     return fcntl(fd, F_SETFL, flags) < 0 ? Fail() : 1;
   // A connect interrupted by a signal goes on in the background, as one under way.
   return errno == EINPROGRESS || errno == EINTR ? 0 : Fail();
+}
+
+int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+  return StartConnect(s, MakeIPv4Address(address, port));
+}
+
+namespace {
+
+// A connect that has ended: 1 connected and blocking again, -1 failed with
+// its code in `error`.
+int ConnectEnded(int fd, int& error) {
+  socklen_t length = sizeof error;
+  error = 0;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0) error = errno;
+  if (error != 0) {
+    error = TranslateErrno(error);
+    return -1;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    error = TranslateErrno(errno);
+    return -1;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int WaitAnyConnected(const Socket* sockets, int count, int milliseconds, int* outcomes, int* errors) {
+  std::vector<pollfd> polls(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    polls[static_cast<size_t>(i)] = pollfd{static_cast<int>(sockets[i]), POLLOUT, 0};
+    outcomes[i] = 0;
+    errors[i] = 0;
+  }
+  const int r = poll(polls.data(), static_cast<nfds_t>(count), milliseconds);
+  if (r < 0) return errno == EINTR ? 0 : Fail();
+  int ended = 0;
+  for (int i = 0; i < count && r > 0; ++i) {
+    const short revents = polls[static_cast<size_t>(i)].revents;
+    if (revents == 0) continue;
+    ++ended;
+    if (revents & POLLNVAL) {
+      outcomes[i] = -1;
+      errors[i] = ErrNotSocket;
+    } else {
+      outcomes[i] = ConnectEnded(polls[static_cast<size_t>(i)].fd, errors[i]);
+    }
+  }
+  return ended;
 }
 
 int WaitConnected(Socket s, int seconds) {

@@ -1,6 +1,10 @@
 #include "platform/sockets.h"
 
-#include <winsock.h>
+// Room for every attempt of a connection race in one wait (Winsock's sets are
+// arrays of this length, 64 by default).
+#define FD_SETSIZE 256
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <cstring>
 
@@ -38,8 +42,23 @@ bool ResolveAddress(std::uint32_t address, HostEntry& entry) {
   return true;
 }
 
-Socket OpenTcpSocket() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+// getaddrinfo's error codes are the Windows sockets numbers already.
+bool ResolveAll(const char* host, std::uint16_t port, std::vector<SocketAddress>& addresses) {
+  addresses.clear();
+  SocketAddress numeric;
+  if (ParseAddress(host, port, numeric)) {
+    addresses.push_back(numeric);
+    return true;
+  }
+  const int r = LookUpAll(WithoutBrackets(host).c_str(), port, 0, AF_UNSPEC, addresses);
+  if (r != 0) WSASetLastError(r);
+  return r == 0;
+}
+
+Socket OpenTcpSocket() { return OpenTcpSocket(AddressFamily::IPv4); }
+
+Socket OpenTcpSocket(AddressFamily family) {
+  SOCKET s = socket(family == AddressFamily::IPv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
   return s == INVALID_SOCKET ? InvalidSocket : static_cast<Socket>(s);
 }
 
@@ -52,13 +71,53 @@ bool SetBlocking(SOCKET s, bool blocking) {
 
 }  // namespace
 
-int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+int StartConnect(Socket s, const SocketAddress& target) {
   const SOCKET socket = static_cast<SOCKET>(s);
   if (!SetBlocking(socket, false)) return -1;
-  sockaddr_in target = IPv4Target<sockaddr_in>(address, port);
-  if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0)
+  if (connect(socket, reinterpret_cast<const sockaddr*>(target.Bytes), target.Length) == 0)
     return SetBlocking(socket, true) ? 1 : -1;
   return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
+
+int StartConnectIPv4(Socket s, std::uint32_t address, std::uint16_t port) {
+  return StartConnect(s, MakeIPv4Address(address, port));
+}
+
+int WaitAnyConnected(const Socket* sockets, int count, int milliseconds, int* outcomes, int* errors) {
+  if (count > FD_SETSIZE) {
+    WSASetLastError(WSAEINVAL);
+    return -1;
+  }
+  fd_set writeSet, exceptSet;
+  FD_ZERO(&writeSet);
+  FD_ZERO(&exceptSet);
+  for (int i = 0; i < count; ++i) {
+    FD_SET(static_cast<SOCKET>(sockets[i]), &writeSet);
+    FD_SET(static_cast<SOCKET>(sockets[i]), &exceptSet);
+    outcomes[i] = 0;
+    errors[i] = 0;
+  }
+  timeval timeout{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  const int r = select(0, nullptr, &writeSet, &exceptSet, &timeout);
+  if (r == SOCKET_ERROR) return -1;
+  int ended = 0;
+  for (int i = 0; i < count && r > 0; ++i) {
+    const SOCKET socket = static_cast<SOCKET>(sockets[i]);
+    const bool failed = FD_ISSET(socket, &exceptSet) != 0;
+    if (!failed && !FD_ISSET(socket, &writeSet)) continue;
+    ++ended;
+    if (!failed && SetBlocking(socket, true)) {
+      outcomes[i] = 1;
+      continue;
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error == 0)
+      error = WSAGetLastError();
+    outcomes[i] = -1;
+    errors[i] = error;
+  }
+  return ended;
 }
 
 // A connect that succeeds makes the socket writable; one that fails shows in

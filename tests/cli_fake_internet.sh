@@ -100,7 +100,7 @@ check "bad option: exit 2" test $rc = 2
 run --proxy gopher://x example.com
 check "bad proxy URL: exit 2" test $rc = 2
 run --proxy http://127.0.0.1:1 --no-resolve example.com
-check "refused proxy: message, exit 1" bash -c "[ $rc = 1 ] && grep -qF 'Cannot connect socket' '$work/out.lf'"
+check "refused proxy: message, exit 1" bash -c "[ $rc = 1 ] && grep -qF 'Cannot connect to proxy 127.0.0.1:1' '$work/out.lf'"
 
 if [ "${cli[0]##*/}" = merrowgate-cli ]; then
   # Ctrl-C while the silent .org server is awaited: the lookup ends quietly.

@@ -178,7 +178,7 @@ TEST_F(ConnectionTest, UnresolvableProxyIsNamedWhileBannerNamesTheServer) {
   CopyText(Settings.Server, ProxyTextCapacity, "no-such-proxy.invalid");
   EXPECT_FALSE(ConnectAndSend("whois.example.net:4321", "q"));
   EXPECT_EQ(sink.TextOf(Detail), "\nQuerying whois.example.net:4321...\n");
-  EXPECT_EQ(sink.TextOf(Error), "Can not resolve host 'no-such-proxy.invalid'\n");
+  EXPECT_EQ(sink.TextOf(Error), "Can not resolve proxy host 'no-such-proxy.invalid' (proxy no-such-proxy.invalid:80)\n");
   EXPECT_EQ(sink.TextOf(Plain), "");  // never got as far as connecting
 }
 

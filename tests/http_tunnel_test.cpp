@@ -246,4 +246,19 @@ TEST(HttpTunnel, RequestFitsItsBufferExactlyOrNotAtAll) {
   EXPECT_EQ(BuildHttpConnectRequest(buffer, 60, "whois.example.invalid", 43, "dXNlcjpwYXNz"), -1);
 }
 
+TEST(HttpTunnel, IPv6AddressesGoInBrackets) {
+  struct Case {
+    const char *host, *line;
+  } const cases[] = {
+      {"2001:db8::1", "CONNECT [2001:db8::1]:4343 HTTP/1.1\r\n\r\n"},
+      {"[2001:db8::1]", "CONNECT [2001:db8::1]:4343 HTTP/1.1\r\n\r\n"},
+      {"192.0.2.1", "CONNECT 192.0.2.1:4343 HTTP/1.1\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    char buffer[HttpRequestCapacity];
+    ASSERT_GT(BuildHttpConnectRequest(buffer, sizeof buffer, c.host, 4343, nullptr), 0) << c.host;
+    EXPECT_STREQ(buffer, c.line);
+  }
+}
+
 }  // namespace

@@ -2,9 +2,13 @@
 // socket errors reported as Windows sockets codes on every platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -118,6 +122,117 @@ TEST(Sockets, AddressTexts) {
 TEST(Sockets, UnknownNameFails) {
   platform::HostEntry entry;
   EXPECT_FALSE(platform::ResolveName("no-such-host.invalid", entry));
+}
+
+TEST(Sockets, AddressesOfBothFamilies) {
+  struct Case {
+    const char* text;
+    const char* formatted;  // nullptr: not a numeric address
+    const char* reverse;
+  } const cases[] = {
+      {"192.0.2.1", "192.0.2.1", "1.2.0.192.in-addr.arpa"},
+      {"127.1", "127.0.0.1", "1.0.0.127.in-addr.arpa"},  // as inet_addr reads it
+      {"255.255.255.255", "255.255.255.255", "255.255.255.255.in-addr.arpa"},
+      {"2001:db8::1", "2001:db8::1", "1.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.8.b.d.0.1.0.0.2.ip6.arpa"},
+      {"[2001:DB8::a:1]", "2001:db8::a:1", nullptr},
+      {"::ffff:192.0.2.1", "::ffff:192.0.2.1", nullptr},
+      {"::1", "::1", nullptr},
+      {"[192.0.2.1]", nullptr, nullptr},
+      {"[::1]x", nullptr, nullptr},
+      {"[::1", nullptr, nullptr},
+      {"2001:db8::g", nullptr, nullptr},
+      {"1:2:3", nullptr, nullptr},
+      {"whois.example.net", nullptr, nullptr},
+      {"", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    platform::SocketAddress a;
+    EXPECT_EQ(platform::ParseAddress(c.text, 4343, a), c.formatted != nullptr) << c.text;
+    if (!c.formatted) continue;
+    EXPECT_EQ(platform::FormatAddress(a), c.formatted) << c.text;
+    EXPECT_EQ(a.Port(), 4343) << c.text;
+    if (c.reverse) {
+      EXPECT_EQ(platform::ReverseZoneName(a), c.reverse) << c.text;
+    }
+  }
+  EXPECT_EQ(platform::ReverseZoneName(platform::SocketAddress{}), "");
+}
+
+bool InFakeInternet() {
+  const char* flag = std::getenv("MERROWGATE_FAKE_INTERNET");
+  return flag && std::string(flag) == "1";
+}
+
+// Numeric addresses need no lookup; names give every address of both families.
+TEST(Sockets, ResolveAllTable) {
+  struct Case {
+    const char* host;
+    bool fakeInternet;
+    std::vector<std::string> addresses;  // in any order; empty: no address
+  } const cases[] = {
+      {"192.0.2.7", false, {"192.0.2.7"}},
+      {"2001:db8::7", false, {"2001:db8::7"}},
+      {"[2001:db8::7]", false, {"2001:db8::7"}},
+      {"no-such-host.invalid", false, {}},
+      {"whois.arin.net", true, {"127.0.0.3"}},
+      {"v6only.example.net", true, {"fd00:77::1"}},
+      {"[v6only.example.net]", true, {"fd00:77::1"}},
+      {"dual.example.net", true, {"127.0.0.40", "fd00:77::2"}},
+  };
+  for (const Case& c : cases) {
+    if (c.fakeInternet && !InFakeInternet()) continue;
+    std::vector<platform::SocketAddress> found;
+    EXPECT_EQ(platform::ResolveAll(c.host, 43, found), !c.addresses.empty()) << c.host;
+    std::vector<std::string> texts;
+    for (const platform::SocketAddress& a : found) {
+      texts.push_back(platform::FormatAddress(a));
+      EXPECT_EQ(a.Port(), 43) << c.host;
+    }
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, c.addresses) << c.host;
+    if (c.addresses.empty()) {
+      // not found, or "try again" where no name server can be reached
+      const int e = platform::LastSocketError();
+      EXPECT_TRUE(e == platform::ErrHostNotFound || e == platform::ErrTryAgain) << c.host << " " << e;
+    }
+  }
+  if (!InFakeInternet()) return;
+  std::string name;
+  platform::SocketAddress v6;
+  ASSERT_TRUE(platform::ParseAddress("fd00:77::1", 0, v6));
+  EXPECT_TRUE(platform::ResolveAddressName(v6, name));
+  EXPECT_EQ(name, "v6only.example.net");
+}
+
+// Connects of both families run side by side and end one by one.
+TEST(Sockets, WaitAnyConnectedTellsEachOutcome) {
+  LoopbackServer live({});
+  std::uint16_t closed;
+  {
+    LoopbackServer gone({});
+    closed = gone.Port();
+  }
+  const platform::SocketAddress targets[] = {platform::MakeIPv4Address(platform::ParseIPv4("127.0.0.1"), closed),
+                                             platform::MakeIPv4Address(platform::ParseIPv4("127.0.0.1"), live.Port())};
+  platform::Socket sockets[2];
+  int outcomes[2] = {0, 0}, errors[2] = {0, 0}, final[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    sockets[i] = platform::OpenTcpSocket(targets[i].Family());
+    final[i] = platform::StartConnect(sockets[i], targets[i]);
+  }
+  for (int round = 0; round < 20 && (final[0] == 0 || final[1] == 0); ++round) {
+    ASSERT_GE(platform::WaitAnyConnected(sockets, 2, 100, outcomes, errors), 0);
+    for (int i = 0; i < 2; ++i) {
+      if (final[i] != 0) continue;
+      final[i] = outcomes[i];
+      if (outcomes[i] < 0) {
+        EXPECT_EQ(errors[i], platform::ErrConnRefused);
+      }
+    }
+  }
+  EXPECT_EQ(final[0], -1);
+  EXPECT_EQ(final[1], 1);
+  for (const platform::Socket s : sockets) platform::CloseSocket(s);
 }
 
 // Only ASCII letters fold: bytes of other code pages compare as they stand.

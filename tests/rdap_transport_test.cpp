@@ -44,7 +44,9 @@ TEST(RdapTransport, FailuresAreNamed) {
     const char* error;  // start of the error line
   } cases[] = {
       {"https://127.0.0.1:1/domain/example.com", false, "Cannot connect socket\n"},
-#ifdef _WIN32
+#ifndef _WIN32
+      {"https://127.0.0.1:1/domain/example.com", true, "Cannot connect to proxy 127.0.0.1:1\n"},
+#else
       {"https://127.0.0.1:1/domain/example.com", true, "RDAP cannot go through a SOCKS proxy"},
 #endif
   };

@@ -1,6 +1,7 @@
 // The SOCKS4 and SOCKS4a tunnel against scripted fake proxies on loopback.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -133,6 +134,33 @@ TEST(Socks4Tunnel, RequestNeverOverrunsItsBuffer) {
   EXPECT_EQ(BuildSocks4Request(packet, Socks4PacketCapacity - 1, 43, 0, user.c_str(), host.c_str()), -1);
   EXPECT_EQ(BuildSocks4Request(packet, 8, 43, 0, "", nullptr), -1);
   EXPECT_EQ(BuildSocks4Request(packet, 9, 43, 0, "", nullptr), 9);
+}
+
+// SOCKS4 carries IPv4 addresses only: a host with IPv6 addresses alone is
+// refused before anything is sent; SOCKS4a hands the name on.
+TEST(Socks4Tunnel, IPv6OnlyHost) {
+  const char* flag = std::getenv("MERROWGATE_FAKE_INTERNET");
+  if (!flag || std::string(flag) != "1") GTEST_SKIP() << "needs the fake internet's hosts";
+  const std::string host = "v6only.example.net";
+  struct Case {
+    int resolve;
+    std::string error, request;
+  } const cases[] = {
+      {0, "SOCKS4 can not reach the IPv6 host 'v6only.example.net': use SOCKS4a or SOCKS5\n", ""},
+      {1, "", Bytes({4, 1, 0, 43, 0, 0, 0, 1, 0}) + host + std::string(1, '\0') + "q\r\n"},
+  };
+  for (const Case& c : cases) {
+    RecordingSink sink;
+    SinkScope scope(&sink);
+    LoopbackServer proxy({Socks4Proxy(c.request.empty() ? 9 : c.request.size() - 3, {Granted}, WhoisReply)});
+    UseProxy(proxy, Socks4);
+    Settings.Resolve = c.resolve;
+    std::string reply;
+    EXPECT_EQ(Exchange(host, reply), c.error.empty());
+    EXPECT_EQ(sink.TextOf(Error), c.error);
+    ASSERT_TRUE(proxy.WaitDone());
+    EXPECT_EQ(proxy.Received()[0], c.request);
+  }
 }
 
 }  // namespace

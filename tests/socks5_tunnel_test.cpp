@@ -1,6 +1,7 @@
 // The SOCKS5 tunnel against scripted fake proxies on loopback.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -271,6 +272,68 @@ TEST(Socks5Tunnel, PacketsNeverOverrunTheirFields) {
   EXPECT_EQ(BuildSocks5ConnectRequest(packet, sizeof packet, over.c_str(), 0, 43), -1);
   EXPECT_EQ(BuildSocks5ConnectRequest(packet, 9, nullptr, 0, 43), -1);
   EXPECT_EQ(BuildSocks5ConnectRequest(packet, 10, nullptr, 0, 43), 10);
+}
+
+bool InFakeInternet() {
+  const char* flag = std::getenv("MERROWGATE_FAKE_INTERNET");
+  return flag && std::string(flag) == "1";
+}
+
+// An IPv6 address always goes as one; names the proxy does not resolve go by
+// the address found here, IPv4 when the name has one.
+TEST(Socks5Tunnel, TargetRequestTable) {
+  const std::string head = Bytes({5, 1, 0});
+  const std::string v6 = Bytes({4, 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7});
+  struct Case {
+    const char* host;
+    bool proxyResolves, fakeInternet;
+    std::string request;  // empty: does not resolve
+  } const cases[] = {
+      {"2001:db8::7", false, false, head + v6 + Bytes({0, 43})},
+      {"2001:db8::7", true, false, head + v6 + Bytes({0, 43})},
+      {"[2001:db8::7]", true, false, head + v6 + Bytes({0, 43})},
+      {"192.0.2.7", false, false, Connect},
+      {"192.0.2.7", true, false, head + Bytes({3, 9}) + "192.0.2.7" + Bytes({0, 43})},
+      {"no-such-host.invalid", false, false, ""},
+      {"v6only.example.net", false, true,
+       head + Bytes({4, 0xfd, 0, 0, 0x77, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 43})},
+      {"dual.example.net", false, true, head + Bytes({1, 127, 0, 0, 40, 0, 43})},
+  };
+  for (const Case& c : cases) {
+    if (c.fakeInternet && !InFakeInternet()) continue;
+    unsigned char packet[Socks5PacketCapacity];
+    const int n = BuildSocks5TargetRequest(packet, sizeof packet, c.host, c.proxyResolves, 43);
+    if (c.request.empty()) {
+      EXPECT_EQ(n, Socks5Unresolved) << c.host;
+      continue;
+    }
+    ASSERT_GT(n, 0) << c.host;
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(packet), static_cast<size_t>(n)), c.request) << c.host;
+  }
+  unsigned char packet[22];
+  platform::SocketAddress target;
+  ASSERT_TRUE(platform::ParseAddress("2001:db8::7", 43, target));
+  EXPECT_EQ(BuildSocks5AddressRequest(packet, 21, target, 43), -1);
+  EXPECT_EQ(BuildSocks5AddressRequest(packet, 22, target, 43), 22);
+}
+
+// A name with IPv6 addresses only goes by IPv6, and the proxy's IPv6 bound
+// address (22 bytes) ends the reply.
+TEST(Socks5Tunnel, IPv6OnlyHostThroughTheProxy) {
+  if (!InFakeInternet()) GTEST_SKIP() << "needs the fake internet's hosts";
+  const std::string request =
+      Bytes({5, 1, 0, 4, 0xfd, 0, 0, 0x77, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0x10, 0xE1});
+  const std::string bound = Bytes({5, 0, 0, 4}) + std::string(15, '\0') + Bytes({1, 0, 43});
+  RecordingSink sink;
+  SinkScope scope(&sink);
+  LoopbackServer proxy({Socks5Proxy({{3, {NoAuth}}, {request.size(), {bound + "early "}}}, "late\r\n")});
+  UseProxy(proxy, Socks5);
+  std::string reply;
+  EXPECT_TRUE(Exchange("v6only.example.net:4321", reply));
+  EXPECT_EQ(reply, "early late\r\n");
+  ASSERT_TRUE(proxy.WaitDone());
+  EXPECT_EQ(proxy.Received()[0], Greeting + request + "q\r\n");
+  EXPECT_EQ(sink.TextOf(Error), "");
 }
 
 }  // namespace
