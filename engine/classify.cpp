@@ -8,6 +8,9 @@
 #include "engine/address_form.h"
 #include "engine/directory.h"
 #include "engine/lookup_context.h"
+#include "engine/rdap_bootstrap.h"
+#include "engine/rdap_exchange.h"
+#include "net/rdap_transport.h"
 #include "net/output_sink.h"
 #include "platform/decimal.h"
 #include "platform/idn.h"
@@ -168,6 +171,7 @@ bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form
 bool ResolveNameQuery(LookupContext& ctx, char* query, LookupTarget& target, platform::HostEntry& entry,
                       bool& haveEntry) {
   OutputSink& out = ctx.Out;
+  CopyText(target.Typed, QueryBufferSize, query);
   if (!ConvertQueryToAscii(out, query, QueryBufferSize)) return false;
   CopyText(target.Host, HostCapacity, query);
   if (ctx.Options.ResolveDomain) {
@@ -185,25 +189,36 @@ bool ResolveNameQuery(LookupContext& ctx, char* query, LookupTarget& target, pla
 }
 
 // The domain of a host query and its whois server from the directory.
-const char* PickDomainServer(OutputSink& out, LookupTarget& target) {
+const char* PickDomainServer(LookupContext& ctx, LookupTarget& target) {
+  OutputSink& out = ctx.Out;
   const char* server = nullptr;
   if (!target.Domain[0]) CopyText(target.Domain, DomainCapacity, target.Host);
   if (std::strlen(target.Host) > 5 && StartsWithIgnoringCase(target.Host, "www.") && std::strchr(target.Host + 4, '.'))
     CopyText(target.Domain, DomainCapacity, target.Host + 4);
-  SetStatusFormatted(out, DomainPart, "Domain: %s", target.Domain);
+  // The status bar shows the domain as typed where it is the typed name.
+  const char* shown = target.Domain;
+  if (target.Typed[0] && std::strcmp(target.Domain, target.Host) == 0) shown = target.Typed;
+  else if (target.Typed[0] && std::strlen(target.Host) > 4 && std::strcmp(target.Domain, target.Host + 4) == 0 &&
+           StartsWithIgnoringCase(target.Typed, "www."))
+    shown = target.Typed + 4;
+  SetStatusFormatted(out, DomainPart, "Domain: %s", shown);
   AppendFormatted(out, Highlight, "Domain:\t%s\n", target.Domain);
   switch (FindTldKind(target.Domain, &server)) {
     case TldKind::Listed:
     case TldKind::Whois:
       break;
     case TldKind::None:
-    case TldKind::Web:
-      // A known registry without a port-43 service: the default server
-      // still knows who runs it, so that is no fault to report.
+    case TldKind::Web: {
+      // A known registry without a port-43 service: its RDAP service is
+      // asked where the bootstrap knows one; else the default server, which
+      // still knows who runs it. No fault to report either way.
+      const std::string rdap = RdapServiceKnown(ctx, target.Domain) ? UrlHost(RdapQueryUrl(target.Domain)) : "";
       AppendFormatted(out, Info, "The registry of .%s runs no whois server on port 43; asking %s.\n",
-                      std::strrchr(target.Domain, '.') + 1, DefaultWhoisServer);
-      server = DefaultWhoisServer;
+                      std::strrchr(target.Domain, '.') + 1,
+                      rdap.empty() ? DefaultWhoisServer : ("its RDAP service at " + rdap).c_str());
+      server = DefaultWhoisServer;  // the whois fallback when RDAP cannot answer
       break;
+    }
     case TldKind::Unknown:
       out.AppendOutput(Error,
                        "Don't know which Top Level Domain this server belongs to!\n"
@@ -219,7 +234,7 @@ const char* PickDomainServer(OutputSink& out, LookupTarget& target) {
 
 const char* ClassifyQuery(LookupContext& ctx, LookupTarget& target) {
   OutputSink& out = ctx.Out;
-  target.Host[0] = target.IP[0] = target.Domain[0] = '\0';
+  target.Typed[0] = target.Host[0] = target.IP[0] = target.Domain[0] = '\0';
   char query[QueryBufferSize];
   if (!ReadQuery(out, query)) return nullptr;
 
@@ -245,7 +260,7 @@ const char* ClassifyQuery(LookupContext& ctx, LookupTarget& target) {
   }
   if (target.IP[0]) SetStatusFormatted(out, AddressPart, "IP: %s", target.IP);
 
-  const char* server = target.Host[0] ? PickDomainServer(out, target) : nullptr;
+  const char* server = target.Host[0] ? PickDomainServer(ctx, target) : nullptr;
   if (ctx.StopRequested()) return nullptr;
   return server;
 }

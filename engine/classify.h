@@ -12,6 +12,9 @@ constexpr int DomainCapacity = 176;  // 175 characters and the terminator
 constexpr int QueryBufferSize = 1024;
 
 struct LookupTarget {
+  // A host query as typed (UTF-8, before its ASCII form), for the title, the
+  // status bar and the recent list; empty for an address.
+  char Typed[QueryBufferSize];
   char Host[HostCapacity];
   char IP[IPCapacity];
   char Domain[DomainCapacity];

@@ -39,10 +39,12 @@ bool Unreachable(const LookupContext& ctx, ConnectOutcome outcome) {
 }
 
 // A whois exchange; with `referral`, the server its reply names is noted there.
-ConnectOutcome AskWhois(Sequence& s, const char* server, const char* query, char* referral) {
+ConnectOutcome AskWhois(Sequence& s, const char* server, const char* query, char* referral,
+                        bool* turnedAway = nullptr) {
   s.asked = true;
   char unused[HostCapacity] = "";
-  const ConnectOutcome outcome = RunWhoisExchange(s.ctx, referral != nullptr, server, query, referral ? referral : unused);
+  const ConnectOutcome outcome =
+      RunWhoisExchange(s.ctx, referral != nullptr, server, query, referral ? referral : unused, turnedAway);
   if (outcome == ConnectOutcome::Sent) ++s.exchanges;
   return outcome;
 }
@@ -60,15 +62,23 @@ void AskRdapRecord(Sequence& s, const std::string& url) {
 
 // The one place where a step chooses between whois and RDAP: RDAP first when
 // `rdapFirst` and the bootstrap knows a service for `object`; otherwise the
-// whois server, with RDAP standing in for one that cannot be reached. With
-// `referral`, the referral of the whois reply is noted there (empty when RDAP
-// answered); `link` receives the record an RDAP answer links to.
+// whois server, with RDAP standing in for one that cannot be reached or whose
+// reply turns the user away (empty, or the service closed or moved to RDAP).
+// With `referral`, the referral of the whois reply is noted there (empty when
+// RDAP answered); `link` receives the record an RDAP answer links to.
 bool AskRegistry(Sequence& s, bool rdapFirst, const char* whois, const char* object, char* referral,
                  std::string* link) {
   if (referral) referral[0] = '\0';
   if (rdapFirst && RdapServiceKnown(s.ctx, object)) return AskRdap(s, object, link);
-  const ConnectOutcome outcome = AskWhois(s, whois, object, referral);
-  if (outcome == ConnectOutcome::Sent) return true;
+  bool turnedAway = false;
+  const ConnectOutcome outcome = AskWhois(s, whois, object, referral, &turnedAway);
+  if (outcome == ConnectOutcome::Sent) {
+    if (turnedAway && !s.ctx.StopRequested() && RdapServiceKnown(s.ctx, object)) {
+      if (referral) referral[0] = '\0';
+      AskRdap(s, object, link);
+    }
+    return true;
+  }
   return Unreachable(s.ctx, outcome) && AskRdap(s, object, link);
 }
 
@@ -146,9 +156,11 @@ int RunDirectLookup(LookupContext& ctx, const LookupOptions& options) {
   out.ClearOutput();
   // A single word is a name, sent in its ASCII form like any other; a query
   // with blanks may carry the server's own flags and goes as typed.
+  char typed[QueryBufferSize];
+  CopyText(typed, QueryBufferSize, query);
   if (!std::strpbrk(query, " \t") && !ConvertQueryToAscii(out, query, QueryBufferSize)) return 0;
   out.SetInputLocked(true);
-  out.ShareRecentQuery(query);
+  out.ShareRecentQuery(typed);
   Sequence s(ctx, options);
   if (!ctx.StopRequested() && AskWhois(s, options.Server, query, s.referral) == ConnectOutcome::Sent &&
       s.referral[0] && !options.FirstServerOnly && !ctx.StopRequested())
@@ -161,9 +173,10 @@ int RunDirectLookup(LookupContext& ctx, const LookupOptions& options) {
 void ShowQuery(OutputSink& out, const LookupTarget& target) {
   char title[TitleCapacity];
   if (target.Kind == HostName) {
-    CopyText(title, TitleCapacity, ("Host: " + std::string(target.Host) + " - merrowgate").c_str());
+    const char* shown = target.Typed[0] ? target.Typed : target.Host;
+    CopyText(title, TitleCapacity, ("Host: " + std::string(shown) + " - merrowgate").c_str());
     out.SetMainTitle(title);
-    out.ShareRecentQuery(target.Host);
+    out.ShareRecentQuery(shown);
   } else if (target.Kind == IpAddress) {
     CopyText(title, TitleCapacity, ("IP: " + std::string(target.IP) + " - merrowgate").c_str());
     out.SetMainTitle(title);

@@ -10,6 +10,7 @@
 #include "engine/lookup_context.h"
 #include "engine/mail_links.h"
 #include "engine/referral_scan.h"
+#include "engine/refusal_notice.h"
 #include "engine/reply_decoder.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
@@ -32,7 +33,7 @@ void BuildWhoisRequest(const char* server, const char* query, char* buffer, int 
 }
 
 ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const char* server, const char* query,
-                                char* referral) {
+                                char* referral, bool* turnedAway) {
   OutputSink& out = ctx.Out;
   AppendFormatted(out, Info, "\nSending request for domain: %s...\n", query);
 
@@ -54,9 +55,11 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
   ReplyDecoder decoder(server);
   ReferralScan referrals(server, referral);
   const bool pieces = out.ShowsReplyPieces();
-  std::string text;
+  std::string text, head;  // head: the start of the reply, for a refusal notice
+  constexpr size_t HeadLimit = 8192;
   auto show = [&] {
     if (text.empty()) return;
+    if (turnedAway && head.size() < HeadLimit) head.append(text, 0, HeadLimit - head.size());
     if (pieces) EmitReplyChunk(out, text.c_str());
     if (ctx.Steps) ctx.Steps->StepData(text.data(), text.size());
     if (followReferral) referrals.Scan(text.data(), static_cast<int>(text.size()));
@@ -73,5 +76,6 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
   show();
   CloseConnection(ctx.Net);
   if (ctx.Steps) ctx.Steps->StepEnded(n == 0, nullptr);
+  if (turnedAway) *turnedAway = TurnsAway(head.data(), head.size());
   return ConnectOutcome::Sent;
 }

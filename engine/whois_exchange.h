@@ -12,8 +12,10 @@ constexpr int ReceiveChunkSize = 4000;
 // to the reply; otherwise how it failed (reported). With followReferral,
 // `referral` (HostCapacity bytes) is emptied first and receives the server
 // that the reply names, if any.
+// With `turnedAway`, it tells whether the reply was empty or said that the
+// service is closed or moved to RDAP.
 ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const char* server, const char* query,
-                                char* referral);
+                                char* referral, bool* turnedAway = nullptr);
 
 // The request line (without CR LF) that `server` expects for `query`.
 void BuildWhoisRequest(const char* server, const char* query, char* buffer, int size);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/console_sink.h"
-#include "engine/whois_exchange.h"
+#include "engine/mail_links.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -125,9 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       console.SetCharset("UTF-8");
       console.SetCrLfLineEnds(crlf);
       TeeSink tee(console);
-      SetOutputSink(&tee);
-      EmitReplyChunk(chunk.c_str());
-      SetOutputSink(nullptr);
+      EmitReplyChunk(tee, chunk.c_str());
       FUZZ_CHECK(console.Finish());
       pieces = tee.Pieces;
     }

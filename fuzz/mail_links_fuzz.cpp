@@ -6,16 +6,15 @@
 #include <cstring>
 #include <string>
 
-#include "engine/whois_exchange.h"
+#include "engine/mail_links.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static PieceSink sink;
-  SetOutputSink(&sink);
   sink.Pieces.clear();
 
   const std::string chunk(reinterpret_cast<const char*>(data), size);
-  EmitReplyChunk(chunk.c_str());
+  EmitReplyChunk(sink, chunk.c_str());
 
   static const char Prefix[] = "mailto:";
   const size_t prefixLength = sizeof Prefix - 1;

@@ -3,12 +3,14 @@
 // terminated within their capacities, and a server is chosen for every name.
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
 #include <cstring>
 #include <string>
 
 #include "engine/address_form.h"
 #include "engine/classify.h"
 #include "engine/directory.h"
+#include "engine/lookup_context.h"
 #include "fuzz/fuzz_support.h"
 #include "net/connection.h"
 #include "settings/settings.h"
@@ -41,11 +43,12 @@ void CheckTerminated(const char (&field)[N]) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static PieceSink sink;
-  SetOutputSink(&sink);
   // No resolver: these rules alone decide.
-  Settings.ResolveDomain = 0;
-  Settings.ReverseIP = 0;
-  CancelFlag = 0;
+  static std::atomic<int> cancel{0}, quit{0};
+  LookupSettings options;
+  options.ResolveDomain = false;
+  options.ReverseIP = false;
+  LookupContext context(sink, StopFlags{&cancel, &quit}, options);
 
   const std::string typed(reinterpret_cast<const char*>(data), size);
   CheckNormalize(typed);
@@ -53,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sink.Query = std::string(typed.c_str());
   LookupTarget target;
   std::memset(&target, 0x55, sizeof target);  // no help from a zeroed record
-  const char* server = ClassifyQuery(target);
+  const char* server = ClassifyQuery(context, target);
   CheckTerminated(target.Host);
   CheckTerminated(target.IP);
   CheckTerminated(target.Domain);

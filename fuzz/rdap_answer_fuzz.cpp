@@ -10,10 +10,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static PieceSink sink;
-  SetOutputSink(&sink);
   sink.Pieces.clear();
   const std::string body(reinterpret_cast<const char*>(data), size);
-  const std::string related = ShowRdapAnswer(size % 2 ? 200 : 404, "rdap.fuzz", body);
+  const std::string related = ShowRdapAnswer(sink, size % 2 ? 200 : 404, "rdap.fuzz", body);
   FUZZ_CHECK(related.empty() || related.compare(0, 8, "https://") == 0);
   for (const PieceSink::Piece& piece : sink.Pieces) {
     for (const char c : piece.Text)

@@ -346,7 +346,7 @@ LRESULT OnPaneLink(HWND owner, HWND pane, const void* enlink) {
 // Wine's shell (8.0) builds the command of a link in a buffer of 1024
 // characters on the stack and runs past it with a longer link: under Wine a
 // link that with the browser's command would not fit is not opened.
-bool TooLongForWineShell(const std::wstring& target) {
+static bool TooLongForWineShell(const std::wstring& target) {
   static const bool underWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   return underWine && target.size() > WineShellLinkLimit;
 }
