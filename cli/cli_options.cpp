@@ -37,6 +37,7 @@ const char Usage[] =
     "  --proxy URL               connect through a proxy: http://, socks4://,\n"
     "                            socks4a://, socks5:// or socks5h://, with\n"
     "                            user:pass@ if needed\n"
+    "  --no-proxy                ignore ALL_PROXY, HTTPS_PROXY and NO_PROXY\n"
     "  --proxy-debug             show the proxy exchange\n"
     "  --rdap                    ask the registries' RDAP services first for every\n"
     "                            step\n"
@@ -47,6 +48,8 @@ const char Usage[] =
     "  --help                    show this text\n"
     "  --version                 show the version\n"
     "\n"
+    "Without --proxy or an enabled proxy in the settings file, ALL_PROXY (whois\n"
+    "and RDAP) and HTTPS_PROXY (RDAP) are used as curl uses them, NO_PROXY too.\n"
     "Each lookup is recorded in the settings file's recent-queries list, which\n"
     "the Windows program shares; no other setting is written.\n"
     "Ctrl-C cancels the lookup; a second Ctrl-C quits.\n"
@@ -136,6 +139,7 @@ bool TakeFlag(const std::string& arg, CliOptions& o) {
   else if (arg == "--proxy-debug") o.ProxyDebug = true;
   else if (arg == "--rdap") o.Rdap = true;
   else if (arg == "--json") o.Json = true;
+  else if (arg == "--no-proxy") o.NoProxy = true;
   else return false;
   return true;
 }

@@ -12,6 +12,7 @@ struct CliOptions {
   bool Rdap = false;
   bool Json = false;
   bool HaveProxy = false;
+  bool NoProxy = false;  // --no-proxy: no proxy from the environment
   ProxyChoice Proxy;
   std::string Colour = "auto";
   bool Quiet = false;

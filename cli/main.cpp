@@ -9,6 +9,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
+#include "cli/proxy_env.h"
 #include "engine/lookup.h"
 #include "engine/lookup_context.h"
 #include "engine/rdap_bootstrap.h"
@@ -31,6 +32,41 @@ bool ColourWanted() {
   return !(noColour && *noColour) && !(term && std::strcmp(term, "dumb") == 0);
 }
 
+ProxyOptions ToProxyOptions(const ProxyChoice& choice) {
+  ProxyOptions proxy;
+  proxy.Enabled = true;
+  proxy.Type = choice.Type;
+  proxy.Resolve = choice.Resolve != 0;
+  proxy.UseAuth = choice.UseAuth != 0;
+  proxy.Port = choice.Port;
+  CopyText(proxy.Server, ProxyTextCapacity, choice.Server.c_str());
+  CopyText(proxy.Login, ProxyTextCapacity, choice.Login.c_str());
+  CopyText(proxy.Pass, ProxyTextCapacity, choice.Pass.c_str());
+  return proxy;
+}
+
+const char* Environment(const char* name) { return std::getenv(name); }
+
+// The environment's proxies, checked before the lookup starts: false with a
+// message naming the variable when one is not a proxy URL this program takes.
+bool EnvironmentProxiesUsable(std::string& error) {
+  EnvironmentProxy unused;
+  return ProxyFromEnvironment(ProxyPurpose::Whois, "whois.invalid", Environment, unused, error) &&
+         ProxyFromEnvironment(ProxyPurpose::Rdap, "rdap.invalid", Environment, unused, error);
+}
+
+// The proxy of each connection when the lookup has none of its own.
+bool EnvironmentProxyFor(const char* host, bool rdap, ProxyOptions& proxy, bool debug) {
+  EnvironmentProxy chosen;
+  std::string error;
+  if (!ProxyFromEnvironment(rdap ? ProxyPurpose::Rdap : ProxyPurpose::Whois, host, Environment, chosen, error) ||
+      !chosen.Applies)
+    return false;
+  proxy = ToProxyOptions(chosen.Choice);
+  proxy.Debug = debug;
+  return true;
+}
+
 // The options of the settings file, then the command line's over them.
 LookupSettings LookupSettingsFor(const CliOptions& o) {
   LoadSettingsRecord(o.SettingsPath.c_str());  // defaults when there is no file
@@ -38,17 +74,7 @@ LookupSettings LookupSettingsFor(const CliOptions& o) {
   if (o.Resolve >= 0) settings.ResolveDomain = o.Resolve != 0;
   if (o.Reverse >= 0) settings.ReverseIP = o.Reverse != 0;
   if (o.Abuse >= 0) settings.GetAbuseInfo = o.Abuse != 0;
-  if (o.HaveProxy) {
-    ProxyOptions& proxy = settings.Proxy;
-    proxy.Enabled = true;
-    proxy.Type = o.Proxy.Type;
-    proxy.Resolve = o.Proxy.Resolve != 0;
-    proxy.UseAuth = o.Proxy.UseAuth != 0;
-    proxy.Port = o.Proxy.Port;
-    CopyText(proxy.Server, ProxyTextCapacity, o.Proxy.Server.c_str());
-    CopyText(proxy.Login, ProxyTextCapacity, o.Proxy.Login.c_str());
-    CopyText(proxy.Pass, ProxyTextCapacity, o.Proxy.Pass.c_str());
-  }
+  if (o.HaveProxy) settings.Proxy = ToProxyOptions(o.Proxy);
   if (o.ProxyDebug) settings.Proxy.Debug = true;
   settings.IdleTimeout = static_cast<int>(o.Timeout);
   if (o.Rdap) settings.PreferRDAP = true;
@@ -66,6 +92,12 @@ void UseRdapCacheBeside(const std::string& settingsPath) {
 int RunConsoleLookup(const CliOptions& o) {
   const LookupSettings settings = LookupSettingsFor(o);
   UseRdapCacheBeside(o.SettingsPath);
+  const bool environmentProxies = !o.NoProxy && !settings.Proxy.Enabled;
+  std::string error;
+  if (environmentProxies && !EnvironmentProxiesUsable(error)) {
+    std::fprintf(stderr, "merrowgate-cli: %s\n", error.c_str());
+    return 2;
+  }
 
   const bool terminal = platform::IsTerminal(stdout);
   bool useColour = !o.Quiet && (o.Colour == "always" || (o.Colour == "auto" && terminal && ColourWanted()));
@@ -88,6 +120,10 @@ int RunConsoleLookup(const CliOptions& o) {
   lookup.FirstServerOnly = o.FirstServerOnly;
   if (!o.Host.empty()) lookup.Server = o.Host.c_str();
   LookupContext context(sink, StopFlags{&CancelFlag, &QuitFlag}, settings);
+  if (environmentProxies)
+    context.Net.ChooseProxy = [debug = o.ProxyDebug](const char* host, bool rdap, ProxyOptions& proxy) {
+      return EnvironmentProxyFor(host, rdap, proxy, debug);
+    };
   const int exchanges = RunLookup(context, lookup);
   if (!o.Quiet) sink.AppendOutput(Plain, "\n");
   if (!sink.Finish()) {

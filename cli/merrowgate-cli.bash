@@ -33,7 +33,7 @@ _merrowgate_cli() {
     -*)
       COMPREPLY=($(compgen -W '-h --host -p --port --no-referral -q --quiet --verbose
         --timeout --settings --resolve --no-resolve --reverse --no-reverse --abuse
-        --no-abuse --proxy --proxy-debug --rdap --json --color= --help --version' -- "$cur"))
+        --no-abuse --proxy --no-proxy --proxy-debug --rdap --json --color= --help --version' -- "$cur"))
       [[ ${COMPREPLY[0]-} == *= ]] && compopt -o nospace 2>/dev/null
       return ;;
   esac

@@ -19,7 +19,7 @@ bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* re
   out.SetStatus(ActivityPart, "Waiting for reply...");
   if (ctx.Steps) ctx.Steps->StepStarted(UrlHost(url).c_str(), "rdap", url.c_str());
   RdapFetch fetch;
-  FetchRdap(ctx.Options.Proxy, ctx.Stop, url, fetch);
+  FetchRdap(ctx.Net.ProxyFor(UrlHost(url).c_str(), true), ctx.Stop, url, fetch);
   if (ctx.Steps) {
     ctx.Steps->StepData(fetch.Body.data(), fetch.Body.size());
     const bool ok = !fetch.Cancelled && fetch.Error.empty() && !fetch.TooLarge;

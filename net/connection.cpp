@@ -47,6 +47,10 @@ bool OpenTunnel(Transport& t, const ServerAddress& whois) {
 
 }  // namespace
 
+namespace {
+ConnectOutcome Connect(Transport& t, const ServerAddress& whois, const char* query);
+}  // namespace
+
 ConnectOutcome ConnectAndSend(Transport& t, const char* server, const char* query) {
   OutputSink& out = t.Out;
   out.AppendOutput(Detail, "\nQuerying ");
@@ -54,7 +58,20 @@ ConnectOutcome ConnectAndSend(Transport& t, const char* server, const char* quer
   out.AppendOutput(Detail, FormatHostPort(whois.Host, whois.Port).c_str());
   out.AppendOutput(Detail, "...\n");
 
-  // The lookup's copy of the proxy options, whatever the dialog stores meanwhile.
+  // The lookup's copy of the proxy options, whatever the dialog stores
+  // meanwhile, or the one its front end chooses for this server; the tunnels
+  // read it from the transport for this exchange.
+  const ProxyOptions lookupProxy = t.Proxy;
+  t.Proxy = t.ProxyFor(whois.Host, false);
+  const ConnectOutcome outcome = Connect(t, whois, query);
+  t.Proxy = lookupProxy;
+  return outcome;
+}
+
+namespace {
+
+ConnectOutcome Connect(Transport& t, const ServerAddress& whois, const char* query) {
+  OutputSink& out = t.Out;
   const ProxyOptions& proxy = t.Proxy;
   const char* targetName = proxy.Enabled ? proxy.Server : whois.Host;
   const int targetPort = proxy.Enabled ? proxy.Port : whois.Port;
@@ -86,3 +103,5 @@ ConnectOutcome ConnectAndSend(Transport& t, const char* server, const char* quer
   BeginReply(t, whois.Host, whois.Port);
   return ConnectOutcome::Sent;
 }
+
+}  // namespace

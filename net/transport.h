@@ -6,6 +6,7 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "net/output_sink.h"
@@ -39,6 +40,11 @@ struct StreamState {
   int quickReceives = 0;
 };
 
+// Where no proxy is set for the whole lookup, the front end may still choose
+// one for each host (the console from ALL_PROXY, HTTPS_PROXY and NO_PROXY):
+// true with `proxy` filled when the connection to `host` goes through one.
+using ProxyChooser = std::function<bool(const char* host, bool rdap, ProxyOptions& proxy)>;
+
 class Transport {
  public:
   // `connection`: where the socket of the exchange in progress is kept, for a
@@ -55,6 +61,12 @@ class Transport {
   }
 
   bool CancelRequested() const { return Stop.Requested(); }
+  // The proxy of a connection to `host`: the lookup's, else the chooser's.
+  ProxyOptions ProxyFor(const char* host, bool rdap) const {
+    ProxyOptions chosen = Proxy;
+    if (!chosen.Enabled && ChooseProxy && !ChooseProxy(host, rdap, chosen)) chosen = Proxy;
+    return chosen;
+  }
 
  private:
   platform::Socket own_ = platform::InvalidSocket;
@@ -64,6 +76,7 @@ class Transport {
   StopFlags Stop;
   ProxyOptions Proxy;
   int IdleTimeout;  // seconds without a byte before a reply wait gives up; 0 never
+  ProxyChooser ChooseProxy;  // none by default
   platform::Socket& Connection;  // the exchange's socket, or InvalidSocket
   StreamState Stream;
 };

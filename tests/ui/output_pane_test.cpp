@@ -158,7 +158,7 @@ TEST(OutputPane, RdapValuesShowAsWritten) {
       "vcardArray":["vcard",[["version",{},"text","4.0"],["fn",{},"text","株式会社 例え \ud83d\ude00"]]]}]})";
   ASSERT_TRUE(RunAsWorker([&] {
     TheWindowSink.ClearOutput();
-    ShowRdapAnswer(200, "rdap.test", body);
+    ShowRdapAnswer(TheWindowSink, 200, "rdap.test", body);
   }));
   const std::wstring text = PaneWideText();
   for (const wchar_t* value : {L"bücher.de", L"Jürgen Müller", L"株式会社 例え \U0001F600"})
