@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/address_form.h"
 #include "engine/directory.h"
@@ -46,15 +47,20 @@ bool UnpackAddress(const char* digits, char* ip) {
 }
 
 // Host information as the pane shows it, one append per piece.
-void PrintHostEntry(OutputSink& out, const platform::HostEntry& entry) {
+// The IPv4 addresses of the entry come first, then `extra` (IPv6 addresses).
+void PrintHostEntry(OutputSink& out, const platform::HostEntry& entry, const std::vector<std::string>& extra) {
   out.AppendOutput(Plain, "Name:\t\t");
   out.AppendOutput(Plain, entry.Name.c_str());
   out.AppendOutput(Plain, "\n");
 
+  std::vector<std::string> addresses;
+  for (const std::uint32_t a : entry.Addresses) addresses.push_back(platform::FormatIPv4(a));
+  addresses.insert(addresses.end(), extra.begin(), extra.end());
   out.AppendOutput(Plain, "IP:\t\t");
-  const size_t count = entry.Addresses.size();
+  const size_t count = addresses.size();
+  if (count == 0) out.AppendOutput(Plain, "\n");
   for (size_t i = 0; i < count; ++i) {
-    out.AppendOutput(Plain, platform::FormatIPv4(entry.Addresses[i]).c_str());
+    out.AppendOutput(Plain, addresses[i].c_str());
     const bool more = i + 1 < count;
     if (more) out.AppendOutput(Plain, ", ");
     if ((i + 1) % 4 == 0) out.AppendOutput(Plain, "\n");
@@ -144,7 +150,7 @@ bool ReadAddressForm(OutputSink& out, const char* query, LookupTarget& target, A
 
 // An address query: checked, then resolved to its name when asked to.
 bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form, LookupTarget& target,
-                         platform::HostEntry& entry, bool& haveEntry) {
+                         platform::HostEntry& entry, std::vector<std::string>& v6, bool& haveEntry) {
   OutputSink& out = ctx.Out;
   AppendFormatted(out, Info, "Checking IP: %s...\n", target.IP);
   const std::uint32_t address = form == AddressForm::NotAddress ? platform::ParseIPv4(target.IP) : platform::AddressNone;
@@ -153,11 +159,19 @@ bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form
     target.IP[0] = '\0';
     return false;
   }
-  // Reverse resolution knows IPv4 addresses only.
-  if (ctx.Options.ReverseIP && form == AddressForm::NotAddress) {
+  // An address, IPv4 or IPv6, is resolved to its name (in-addr.arpa or
+  // ip6.arpa); prefixes and AS numbers have none.
+  platform::SocketAddress address6;
+  const bool isV6 = form == AddressForm::IPv6 && platform::ParseAddress(target.IP, 0, address6);
+  if (ctx.Options.ReverseIP && (form == AddressForm::NotAddress || isV6)) {
     AppendFormatted(out, Info, "Resolving IP: %s...\n", target.IP);
     SetStatusFormatted(out, AddressPart, "IP: %s", target.IP);
-    haveEntry = platform::ResolveAddress(address, entry);
+    if (isV6) {
+      haveEntry = platform::ResolveAddressName(address6, entry.Name);
+      if (haveEntry) v6.assign(1, target.IP);
+    } else {
+      haveEntry = platform::ResolveAddress(address, entry);
+    }
     if (haveEntry)
       CopyText(target.Host, HostCapacity, entry.Name.c_str());
     else
@@ -169,7 +183,7 @@ bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form
 
 // A name query: put into its ASCII form, then resolved when asked to.
 bool ResolveNameQuery(LookupContext& ctx, char* query, LookupTarget& target, platform::HostEntry& entry,
-                      bool& haveEntry) {
+                      std::vector<std::string>& v6, bool& haveEntry) {
   OutputSink& out = ctx.Out;
   CopyText(target.Typed, QueryBufferSize, query);
   if (!ConvertQueryToAscii(out, query, QueryBufferSize)) return false;
@@ -177,8 +191,20 @@ bool ResolveNameQuery(LookupContext& ctx, char* query, LookupTarget& target, pla
   if (ctx.Options.ResolveDomain) {
     AppendFormatted(out, Info, "Resolving Host: %s...\n", target.Host);
     haveEntry = platform::ResolveName(target.Host, entry);
+    // Its IPv6 addresses too; a host that has only those is asked about by
+    // its first one.
+    std::vector<platform::SocketAddress> all;
+    if (platform::ResolveAll(target.Host, 0, all))
+      for (const platform::SocketAddress& a : all)
+        if (a.Family() == platform::AddressFamily::IPv6) v6.push_back(platform::FormatAddress(a));
+    if (!haveEntry && !v6.empty()) {
+      entry = platform::HostEntry{};
+      entry.Name = target.Host;
+      haveEntry = true;
+    }
     if (haveEntry) {
-      CopyText(target.IP, IPCapacity, platform::FormatIPv4(entry.Addresses.front()).c_str());
+      CopyText(target.IP, IPCapacity,
+               entry.Addresses.empty() ? v6.front().c_str() : platform::FormatIPv4(entry.Addresses.front()).c_str());
       if (std::strstr(target.Host, entry.Name.c_str())) CopyText(target.Domain, DomainCapacity, entry.Name.c_str());
     } else {
       out.AppendOutput(Error, "Failed Domain Lookup.\n");
@@ -247,13 +273,14 @@ const char* ClassifyQuery(LookupContext& ctx, LookupTarget& target) {
   out.SetStatus(AddressPart, "IP:");
 
   platform::HostEntry entry;
+  std::vector<std::string> v6;  // the IPv6 addresses of the entry
   bool haveEntry = false;
-  const bool classified = target.IP[0] ? ResolveAddressQuery(ctx, query, form, target, entry, haveEntry)
-                                       : ResolveNameQuery(ctx, query, target, entry, haveEntry);
+  const bool classified = target.IP[0] ? ResolveAddressQuery(ctx, query, form, target, entry, v6, haveEntry)
+                                       : ResolveNameQuery(ctx, query, target, entry, v6, haveEntry);
   if (!classified) return nullptr;
 
   if (haveEntry) {
-    PrintHostEntry(out, entry);
+    PrintHostEntry(out, entry, v6);
   } else {
     if (target.Host[0]) AppendFormatted(out, Plain, "Hostname:\t%s\n", target.Host);
     if (target.IP[0]) AppendFormatted(out, Plain, "IP:\t\t%s\n", target.IP);

@@ -2,6 +2,7 @@
 // on for names that the local hosts file answers (localhost, 127.0.0.1).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -130,8 +131,10 @@ TEST_F(ClassifyTest, RegistryListServersAndPortlessRegistries) {
 }
 
 TEST_F(ClassifyTest, AddressFormsAreAddressQueries) {
-  Settings.ReverseIP = 1;  // IPv4 only: none of these is resolved
   for (const char* query : {"2001:db8::1", "AS3333", "as3333", "192.0.2.0/24", "2001:db8::/32", "::ffff:1.2.3.4"}) {
+    // Prefixes and AS numbers have no name to resolve; addresses are resolved
+    // only when asked (below, in the fake internet).
+    Settings.ReverseIP = std::strchr(query, '/') || (query[0] | 0x20) == 'a' ? 1 : 0;
     target = LookupTarget{};
     EXPECT_EQ(Classify(query), nullptr) << query;
     EXPECT_EQ(target.Kind, IpAddress) << query;
@@ -155,6 +158,17 @@ TEST_F(ClassifyTest, AddressFormsAreAddressQueries) {
     EXPECT_EQ(sink.Pieces().back().Kind, Error) << b.query;
     EXPECT_EQ(sink.Pieces().back().Text, b.message) << b.query;
   }
+}
+
+// An IPv6 address is resolved to its name (ip6.arpa) like an IPv4 one. Only
+// in the fake internet, whose resolver knows no such name.
+TEST_F(ClassifyTest, IPv6AddressesAreReverseResolved) {
+  const char* flag = std::getenv("MERROWGATE_FAKE_INTERNET");
+  if (!flag || std::strcmp(flag, "1") != 0) GTEST_SKIP() << "resolves: runs in the fake internet only";
+  Settings.ReverseIP = 1;
+  EXPECT_EQ(Classify("2001:db8::1"), nullptr);
+  EXPECT_EQ(sink.Text(), "Checking IP: 2001:db8::1...\nResolving IP: 2001:db8::1...\nFailed Domain Lookup.\n"
+                         "IP:\t\t2001:db8::1\n");
 }
 
 // "ü" and "Ü" as the 8-bit text of each platform: the ANSI code page 1252
