@@ -3,57 +3,20 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/byte_scan.h"
 #include "platform/text.h"
 
 namespace {
 
-// Space, tab, CR or LF.
-bool IsBlank(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return u <= ' ' && ((std::uint64_t{1} << u) & ((std::uint64_t{1} << ' ') | (1u << '\t') | (1u << '\r') | (1u << '\n')));
-}
+// An e-mail word runs from a blank (space, tab, CR or LF) to a blank; other
+// control characters are part of it.
+constexpr platform::ByteSet Blanks{{'\t', '\n'}, {'\r', '\r'}, {' ', ' '}};
 
-// The high bit of each of the 8 bytes at p (the first in the lowest bits)
-// that is at most ' ', where every blank is. Exact per byte: no carry
-// crosses from one byte into the next.
-std::uint64_t LowBytes(const char* p) {
-  const std::uint64_t x = LoadBytesLowFirst(p);
-  constexpr std::uint64_t Ones = 0x0101010101010101ull, High = 0x8080808080808080ull;
-  return ~(((x & ~High) + (0x7F - ' ') * Ones) | x) & High;
-}
-
-// An e-mail word runs from a blank to a blank; most of its bytes are far
-// from one, so they are passed over eight at a time.
-const char* WordEnd(const char* p, const char* end) {
-  for (;;) {
-    while (end - p >= 8) {
-      const std::uint64_t m = LowBytes(p);
-      if (m) {
-        p += __builtin_ctzll(m) / 8;
-        break;
-      }
-      p += 8;
-    }
-    while (p < end && static_cast<unsigned char>(*p) > ' ') ++p;
-    if (p == end || IsBlank(*p)) return p;
-    ++p;  // a control character other than a blank is part of the word
-  }
-}
+const char* WordEnd(const char* p, const char* end) { return platform::FindByte(p, end, Blanks); }
 
 const char* WordStart(const char* from, const char* p) {
-  for (;;) {
-    while (p - from >= 8) {
-      const std::uint64_t m = LowBytes(p - 8);
-      if (m) {
-        p -= 8 - (63 - __builtin_clzll(m)) / 8 - 1;
-        break;
-      }
-      p -= 8;
-    }
-    while (p > from && static_cast<unsigned char>(p[-1]) > ' ') --p;
-    if (p == from || IsBlank(p[-1])) return p;
-    --p;
-  }
+  const char* blank = platform::FindLastByte(from, p, Blanks);
+  return blank == p ? from : blank + 1;
 }
 
 }  // namespace

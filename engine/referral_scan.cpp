@@ -3,11 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "net/connection.h"
+#include "platform/byte_scan.h"
 #include "platform/text.h"
 
 namespace {
@@ -33,39 +30,10 @@ int ReferralStart(const char* candidate, size_t length, bool& undecided) {
 }
 
 // The next space followed by "w" or "W" in [from, end), or end. Every byte of
-// every reply passes here, so sixteen are looked at in one step where the
-// compiler offers vectors; such a pair is rare in whois text.
+// every reply passes here; such a pair is rare in whois text.
 const char* FindSpaceW(const char* from, const char* end) {
-  const char* p = from;
-#if defined(__SSE2__)
-  const __m128i space = _mm_set1_epi8(' '), w = _mm_set1_epi8('w'), caseBit = _mm_set1_epi8(0x20);
-  auto pairs = [&](const char* at) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
-    return _mm_and_si128(_mm_cmpeq_epi8(here, space), _mm_cmpeq_epi8(_mm_or_si128(next, caseBit), w));
-  };
-  while (end - p > 64) {
-    const __m128i any = _mm_or_si128(_mm_or_si128(pairs(p), pairs(p + 16)), _mm_or_si128(pairs(p + 32), pairs(p + 48)));
-    if (_mm_movemask_epi8(any)) break;
-    p += 64;
-  }
-#endif
-#if defined(__GNUC__)
-  typedef unsigned char Lanes __attribute__((vector_size(16)));
-  while (end - p > 16) {  // 17 bytes: each lane's neighbour too
-    Lanes here, next;
-    std::memcpy(&here, p, 16);
-    std::memcpy(&next, p + 1, 16);
-    const Lanes hit = (here == ' ') & ((next | 0x20) == 'w');
-    std::uint64_t halves[2];
-    std::memcpy(halves, &hit, 16);
-    if (halves[0] | halves[1]) break;
-    p += 16;
-  }
-#endif
-  for (; end - p > 1; ++p)
-    if (p[0] == ' ' && (p[1] | 0x20) == 'w') return p;
-  return end;
+  static constexpr platform::ByteSet Space{{' ', ' '}}, W{{'W', 'W'}, {'w', 'w'}};
+  return platform::FindBytePair(from, end, Space, W);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "net/rdap_transport.h"
 #include "net/rdap_url.h"
+#include "net/server_text.h"
 #include "net/texts.h"
 #include "version.h"
 
@@ -63,6 +64,22 @@ struct ProxyChoice {
   std::string Login, Pass;
 };
 
+// The answer's body, up to the size limit; false when a read failed.
+bool ReadBody(HINTERNET request, RdapFetch& result) {
+  char buffer[16384];
+  for (;;) {
+    DWORD got = 0;
+    if (!WinHttpReadData(request, buffer, sizeof buffer, &got)) return false;
+    if (got == 0) return true;
+    if (result.Body.size() + got > RdapAnswerLimit) {
+      result.TooLarge = true;
+      result.Body.clear();
+      return true;
+    }
+    result.Body.append(buffer, got);
+  }
+}
+
 void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result) {
   const bool viaProxy = proxy.Use;
 
@@ -79,7 +96,7 @@ void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result
   if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
 
   std::wstring proxyName;
-  if (viaProxy) proxyName = Wide(proxy.Server + ":" + std::to_string(proxy.Port & 0xFFFF));
+  if (viaProxy) proxyName = Wide(FormatHostPort(proxy.Server.c_str(), proxy.Port & 0xFFFF));
   HINTERNET session = WinHttpOpen(L"" MERROWGATE_USER_AGENT,
                                   viaProxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
                                   viaProxy ? proxyName.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
@@ -122,21 +139,7 @@ void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result
     wchar_t finalUrl[2048];
     DWORD urlSize = sizeof finalUrl;
     if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, finalUrl, &urlSize)) result.Server = UrlHost(Narrow(finalUrl));
-    char buffer[16384];
-    for (;;) {
-      DWORD got = 0;
-      if (!WinHttpReadData(request, buffer, sizeof buffer, &got)) {
-        ok = false;
-        break;
-      }
-      if (got == 0) break;
-      if (result.Body.size() + got > RdapAnswerLimit) {
-        result.TooLarge = true;
-        result.Body.clear();
-        break;
-      }
-      result.Body.append(buffer, got);
-    }
+    ok = ReadBody(request, result);
     if (ok && !result.TooLarge) result.Status = static_cast<long>(status);
   }
   if (!ok) failure = GetLastError();
