@@ -56,7 +56,10 @@ void CheckRequest(const std::uint8_t* data, size_t size) {
   std::unique_ptr<char[]> request(new char[capacity > 0 ? capacity : 1]);
   const int length = BuildHttpConnectRequest(request.get(), capacity, host.c_str(), port,
                                              withCredentials ? credentials.c_str() : nullptr);
-  const std::string expected = "CONNECT " + host + ":" + std::to_string(port) + " HTTP/1.1\r\n" +
+  // An IPv6 address (a host with a colon) goes in brackets, unless it has them.
+  const bool bracketed = host.find(':') != std::string::npos && host[0] != '[';
+  const std::string shown = bracketed ? "[" + host + "]" : host;
+  const std::string expected = "CONNECT " + shown + ":" + std::to_string(port) + " HTTP/1.1\r\n" +
                                (withCredentials ? "Proxy-Authorization: Basic " + credentials + "\r\n" : "") +
                                "\r\n";
   if (length < 0) {
