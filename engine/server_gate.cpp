@@ -2,6 +2,13 @@
 
 #include "platform/text.h"
 
+int PauseSeconds(int notices, long retryAfter) {
+  if (retryAfter >= 0) return static_cast<int>(retryAfter < LongestPauseSeconds ? retryAfter : LongestPauseSeconds);
+  int seconds = FirstPauseSeconds;
+  for (int i = 0; i < notices && seconds < LongestPauseSeconds; ++i) seconds *= 2;
+  return seconds < LongestPauseSeconds ? seconds : LongestPauseSeconds;
+}
+
 std::string ServerGate::Key(const std::string& server) {
   std::string key = server;
   for (char& c : key) c = Lower(c);
@@ -49,10 +56,7 @@ int ServerGate::Pause(const std::string& server, long retryAfter) {
   // notice: the pause that runs stands.
   if (retryAfter < 0 && s.pausedUntil > now)
     return static_cast<int>(std::chrono::ceil<std::chrono::seconds>(s.pausedUntil - now).count());
-  int seconds = FirstPauseSeconds;
-  for (int i = 0; i < s.notices && seconds < LongestPauseSeconds; ++i) seconds *= 2;
-  if (retryAfter >= 0) seconds = static_cast<int>(retryAfter < LongestPauseSeconds ? retryAfter : LongestPauseSeconds);
-  if (seconds > LongestPauseSeconds) seconds = LongestPauseSeconds;
+  const int seconds = PauseSeconds(s.notices, retryAfter);
   ++s.notices;
   const Clock::time_point until = now + std::chrono::seconds(seconds);
   // Several lookups may meet the same notice: the longest pause stands.

@@ -19,6 +19,10 @@ constexpr int FirstPauseSeconds = 2;
 // An exchange answered by a notice is asked again this often, then given up.
 constexpr int RateLimitRetries = 3;
 
+// The pause after `notices` notices in a row before this one, or the
+// Retry-After the server gave (0 or more), within the bounds above.
+int PauseSeconds(int notices, long retryAfter);
+
 class ServerGate {
  public:
   explicit ServerGate(int perServer) : perServer_(perServer < 1 ? 1 : perServer) {}
