@@ -50,9 +50,13 @@ check "notices above the rate" test "$notices" -ge 1 -a "$notices" -le 3
 check "peak connections" test "$(stat whois.nic.xyz peak_connections)" = 3
 check "queries counted" test "$(stat whois.bellwether-reg.test queries)" = 5
 check "notices counted" test "$(stat whois.bellwether-reg.test notices)" = "$notices"
+total() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["total"]["queries"])' "$stats"; }
+check "total" test "$(total)" = 13
+kill -USR1 $farm
+for _ in $(seq 50); do [ "$(total)" = 0 ] && break; sleep 0.05; done
+check "reset on SIGUSR1" test "$(total)" = 0 -a "$(stat whois.nic.xyz peak_connections)" = 0
 kill -TERM $farm
 wait $farm
 check "ends on SIGTERM" test $? = 0
-check "total" python3 -c 'import json,sys; t=json.load(open(sys.argv[1]))["total"]; sys.exit(t["queries"] != 13)' "$stats"
 [ -s "$work/farm.log" ] && sed 's/^/      farm: /' "$work/farm.log"
 finish

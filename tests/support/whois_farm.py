@@ -52,7 +52,10 @@ every server listens, after every connection closes and on SIGTERM or SIGINT:
    "total": {"queries": ..., "notices": ...}}
 "queries" counts the query lines read (notices included), "peak_connections"
 the most connections the server held open at one time. Its appearance tells
-that the farm is ready. The farm ends on SIGTERM or SIGINT (exit status 0).
+that the farm is ready. SIGUSR1 sets the counters to zero (the peak to the
+connections open at that moment) and rewrites the file, so that one farm can
+serve runs measured one by one. The farm ends on SIGTERM or SIGINT (exit
+status 0).
 """
 import argparse
 import asyncio
@@ -251,6 +254,12 @@ class Farm:
                 sys.exit("whois_farm: no server named %s" % name)
             found[0].limit = float(rate) if rate else 2.0
 
+    def reset(self):
+        for s in self.servers:
+            s.queries = s.notices = 0
+            s.peak = s.open
+        self.write_stats()
+
     def write_stats(self):
         if not self.stats:
             return
@@ -260,7 +269,7 @@ class Farm:
                                               "notices": sum(s.notices for s in self.servers)}}
         tmp = self.stats + ".tmp"
         with open(tmp, "w") as f:
-            json.dump(body, f, indent=1, sort_keys=True)
+            json.dump(body, f, sort_keys=True)
             f.write("\n")
         os.replace(tmp, self.stats)
 
@@ -273,6 +282,7 @@ class Farm:
         loop = asyncio.get_running_loop()
         for sig in (signal.SIGTERM, signal.SIGINT):
             loop.add_signal_handler(sig, stop.set)
+        loop.add_signal_handler(signal.SIGUSR1, self.reset)
         self.write_stats()
         await stop.wait()
         for listener in listeners:
