@@ -16,7 +16,8 @@ resolves to there.
                       the server NAME (a registrar's or a registry's host name,
                       or "registrar:K" for the K-th registrar, 1-based) answers
                       at most R queries a second (default 2, may be a
-                      fraction); a query above that gets the rate-limit notice
+                      fraction, counted over the last second, notices left
+                      out); a query above that gets the rate-limit notice
                       instead of a record. Repeatable.
   --notice TEXT       the rate-limit notice (default "Query rate limit
                       exceeded. Try again later.")
@@ -31,6 +32,8 @@ this server for the TLD):
 Registrars (in this order): whois.anvil-names.test, whois.bellwether-reg.test,
   whois.cinder-domains.test, whois.dovetail-names.test,
   whois.ember-registrar.test, whois.fathom-names.test
+In tests/fake-internet.hosts the registries are 127.0.43.1 to 127.0.43.10 and
+the registrars 127.0.44.1 to 127.0.44.6, in these orders.
 
 The record of a domain follows from its name alone. The first label, split at
 "-", may carry tags:
