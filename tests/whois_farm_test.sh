@@ -17,7 +17,7 @@ stats=$work/stats.json
 python3 "$here/tests/support/whois_farm.py" --registries 3 --registrars 2 --delay 300 \
   --rate-limit whois.bellwether-reg.test=2 --stats "$stats" 2>"$work/farm.log" &
 farm=$!
-servers+=($farm)
+servers+=("$farm")
 for _ in $(seq 100); do [ -e "$stats" ] && break; sleep 0.05; done
 # stat NAME FIELD: a counter of the statistics file.
 stat() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["servers"][sys.argv[2]][sys.argv[3]])' "$stats" "$1" "$2"; }
