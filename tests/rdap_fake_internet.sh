@@ -75,9 +75,25 @@ check ".com registrar answer shown, redactions marked" all "Querying https://rda
   $'Redacted:\tRegistrant Name (emptyValue: Server policy)' $'Last changed:\t2020-05-28 01:35:00 UTC'
 check "Prefer RDAP: no whois server asked" bash -c "! grep -qF 'Querying whois.' '$work/out.lf'"
 
-run --rdap --json google.com
-check "--json: the raw answers instead of their lines" \
-  bash -c "grep -qF '\"handle\":\"2138514_DOMAIN_COM-VRSN\"' '$work/out.lf' && ! grep -qF 'Domain:		GOOGLE.COM' '$work/out.lf' && grep -qxF 'rdap.markmonitor.com /rdap/domain/GOOGLE.COM' '$work/rdap.log'"
+# --json: the record, its fields from the RDAP answers, the answers in its steps.
+run_json() {
+  rm -f "$work/rdap.log"
+  SECONDS=0
+  timeout 60 "${cli[@]}" --settings "$work/empty.ini" --no-resolve --no-reverse --json "$@" >"$work/out" 2>"$work/err" </dev/null
+  rc=$?
+  took=$SECONDS
+}
+record() { python3 -c 'import json,sys; r=json.loads(open(sys.argv[1]).readline()); sys.exit(0 if eval(sys.argv[2]) else 1)' "$work/out" "$1"; }
+run_json --rdap google.com
+check "--json: the record from the RDAP answers" record \
+  "r['source'] == 'rdap' and r['expires'] == '2028-09-14T04:00:00Z' and r['registrar']['name'] == 'MarkMonitor Inc.' and r['steps'][0]['rdap']['handle'] == '2138514_DOMAIN_COM-VRSN' and len(r['steps']) == 2 and $rc == 0"
+# Too many requests: paused for the Retry-After, then asked again.
+run_json --rdap busy.com
+check "429 with Retry-After 1: asked again a second later" record \
+  "r['steps'][0]['error'] == 'HTTP 429 Too Many Requests' and r['steps'][1]['status'] == 'ok' and r['expires'] == '2030-01-02T03:04:05Z' and $rc == 0 and $took >= 1"
+run_json --rdap always429.com
+check "429 every time: three retries, then an error" bash -c \
+  "[ $rc = 1 ] && [ \$(grep -c always429 '$work/rdap.log') = 4 ] && grep -qF 'rdap.verisign.com still limits the query rate after 3 retries' '$work/err'"
 
 run --rdap 192.198.0.1
 check "ARIN network" all "Querying https://rdap.arin.net/registry/ip/192.198.0.1..." \
