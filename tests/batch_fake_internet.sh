@@ -31,9 +31,10 @@ reset_stats() {
   done
 }
 run() {  # run ARGS...: stdout to $work/out, stderr to $work/err, exit status to $rc
-  timeout 120 "${cli[@]}" --settings "$work/batch.ini" --color=never "$@" >"$work/out.raw" 2>"$work/err" <"$work/in"
+  timeout 120 "${cli[@]}" --settings "$work/batch.ini" --color=never "$@" >"$work/out.raw" 2>"$work/err.raw" <"$work/in"
   rc=$?
   tr -d '\r' <"$work/out.raw" >"$work/out"
+  tr -d '\r' <"$work/err.raw" >"$work/err"
 }
 : >"$work/in"
 # json EXPR: a Python expression over `records` (the JSON lines) that must be true.
@@ -72,10 +73,12 @@ check "given up after 3 retries: exit 1, error on stderr and in the record" \
 check "given up: four steps, no fields" json "len(records[0]['steps']) == 4 and 'expires' not in records[0] and any('still limits' in e for e in records[0]['errors'])"
 
 # --expires-within.
+# The farm dates the expiry from the moment of the query: the whole days left
+# are 9 once a second has passed.
 in10=$(date -u -d '+10 days' +%Y-%m-%d)
 run --expires-within 30 exp10-r1-soon.biz r1-later.biz
 check "--expires-within: exit 3, the domain named" \
-  bash -c "[ $rc = 3 ] && grep -qxF 'exp10-r1-soon.biz expires $in10 (10 days)' '$work/err' && ! grep -q later '$work/err'"
+  bash -c "[ $rc = 3 ] && grep -qxE 'exp10-r1-soon.biz expires $in10 \((9|10) days\)' '$work/err' && ! grep -q later '$work/err'"
 run --expires-within 5 --json exp10-r1-soon.biz
 check "--expires-within: nothing within the days, exit 0" bash -c "[ $rc = 0 ] && [ ! -s '$work/err' ]"
 run --expires-within 5 -q nx-gone.biz
