@@ -132,10 +132,10 @@ bool Look(Run& run, OutputSink& out, StepObserver* steps, int& unanswered) {
   return exchanges > 0 && unanswered == 0;
 }
 
-void NoteRecord(const RecordSteps& steps, QueryOutcome& outcome) {
+// The domain and its expiry date, for --expires-within.
+void NoteExpiry(const RecordSteps& steps, const nlohmann::json& record, QueryOutcome& outcome) {
   if (steps.Kind() != "domain" && steps.Kind() != "host") return;
   outcome.Domain = steps.Domain();
-  const nlohmann::json record = steps.Builder().Build();
   if (record.contains("expires")) outcome.Expires = record["expires"].get<std::string>();
 }
 
@@ -146,9 +146,10 @@ QueryOutcome LookJson(Run& run, const std::string& query) {
   RecordSink sink(steps, query, run.recentPath);
   int unanswered = 0;
   outcome.Answered = Look(run, sink, &steps, unanswered);
-  outcome.Output = steps.Builder().Line();
+  const nlohmann::json record = steps.Builder().Build();
+  outcome.Output = RecordLine(record);
   for (const std::string& error : steps.Errors()) outcome.Errors += "merrowgate-cli: " + query + ": " + error + "\n";
-  NoteRecord(steps, outcome);
+  NoteExpiry(steps, record, outcome);
   return outcome;
 }
 
@@ -165,7 +166,7 @@ QueryOutcome LookText(Run& run, const std::string& query, std::FILE* file, bool 
   int unanswered = 0;
   outcome.Answered = Look(run, sink, steps.get(), unanswered);
   if (!run.o.Quiet) sink.AppendOutput(Plain, "\n");
-  if (steps) NoteRecord(*steps, outcome);
+  if (steps) NoteExpiry(*steps, steps->Builder().Build(), outcome);
   if (!sink.Finish()) {
     outcome.Answered = false;
     outcome.WriteErrno = sink.WriteErrno() ? sink.WriteErrno() : EIO;
@@ -264,7 +265,7 @@ int RunConsoleLookups(const CliOptions& o) {
   QueryFeed feed(o.Queries, list);
   // Outcomes that wait for their turn are held at most this many.
   const size_t window = static_cast<size_t>(o.Jobs) * 4;
-  RunBatch(feed, direct ? 1 : static_cast<int>(o.Jobs), window, lookUp, write, CancelFlag);
+  RunBatch(feed, direct || !run.batch ? 1 : static_cast<int>(o.Jobs), window, lookUp, write, CancelFlag);
   if (list && list != stdin) std::fclose(list);
 
   if (feed.ReadFailed()) {

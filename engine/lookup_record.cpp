@@ -169,6 +169,6 @@ json RecordBuilder::Build() const {
   return record;
 }
 
-std::string RecordBuilder::Line() const {
-  return Build().dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-}
+std::string RecordLine(const json& record) { return record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n"; }
+
+std::string RecordBuilder::Line() const { return RecordLine(Build()); }

@@ -16,6 +16,9 @@ struct StepRecord {
   std::string Error, Reply /* whois text, UTF-8 */, RdapJson /* raw body */;
 };
 
+// A record as one line of JSON and its line end: UTF-8, invalid bytes replaced.
+std::string RecordLine(const nlohmann::json& record);
+
 // The reply text kept of one step; a longer reply is cut there, with an error.
 constexpr std::size_t StepReplyLimit = 4u << 20;
 
@@ -29,7 +32,7 @@ class RecordBuilder {
   void StepEnded(bool ok, const char* error);            // error text or nullptr
   void AddError(std::string text);
   nlohmann::json Build() const;  // the normalised record
-  std::string Line() const;      // Build().dump() + "\n", UTF-8, invalid bytes replaced
+  std::string Line() const;      // RecordLine(Build())
   const std::vector<StepRecord>& Steps() const { return steps; }
 
  private:

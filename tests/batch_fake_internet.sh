@@ -50,6 +50,8 @@ check "JSON: one record a query, in the list's order" json "[r['query'] for r in
 check "JSON: every record complete after the pauses" json "all('expires' in r and r['registrar']['name'] for r in records)"
 check "JSON: a notice is a step with an error, not the answer" json "any(s.get('error') == 'rate-limit notice' for r in records for s in r['steps'])"
 check "JSON: exit 0, farm sent notices" bash -c "[ $rc = 0 ] && [ $(stat whois.bellwether-reg.test notices) -ge 1 ]"
+check "JSON: every member as docs/json-record.md lists it" \
+  python3 "$here/tests/support/check_records.py" "$here/docs/json-record.md" "$work/out"
 check "JSON: fields of the gTLD layouts" json "records[4]['kind'] == 'domain' and records[4]['domain'] == 'r1-q1.shop' and records[4]['source'] == 'whois' and records[4]['nameservers'] and records[4]['status'] == ['clientTransferProhibited'] and records[4]['registrar']['whois_server'] == 'whois.anvil-names.test'"
 
 run -j 8 "${list[@]:0:6}"

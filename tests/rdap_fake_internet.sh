@@ -87,6 +87,8 @@ record() { python3 -c 'import json,sys; r=json.loads(open(sys.argv[1]).readline(
 run_json --rdap google.com
 check "--json: the record from the RDAP answers" record \
   "r['source'] == 'rdap' and r['expires'] == '2028-09-14T04:00:00Z' and r['registrar']['name'] == 'MarkMonitor Inc.' and r['steps'][0]['rdap']['handle'] == '2138514_DOMAIN_COM-VRSN' and len(r['steps']) == 2 and $rc == 0"
+check "--json: every member as docs/json-record.md lists it" \
+  python3 "$here/tests/support/check_records.py" "$here/docs/json-record.md" "$work/out"
 # Too many requests: paused for the Retry-After, then asked again.
 run_json --rdap busy.com
 check "429 with Retry-After 1: asked again a second later" record \
