@@ -96,5 +96,21 @@ check "-f -: the queries of stdin, comments skipped" json "[r['query'] for r in 
 run -f "$work/missing"
 check "-f: a missing file is exit 2 with a message" bash -c "[ $rc = 2 ] && grep -qF 'cannot read $work/missing' '$work/err'"
 
+if [ "${cli[0]##*/}" = merrowgate-cli ]; then
+  # Ctrl-C while lookups wait for a paused server: every lookup stops, the
+  # rest of the list is not started, and what ran is written.
+  for i in $(seq 1 40); do echo "r1-c$i.top"; done >"$work/list"
+  timeout --foreground 60 "${cli[@]}" --settings "$work/batch.ini" -j 4 --json -f "$work/list" >"$work/out" 2>/dev/null </dev/null &
+  pid=$!
+  sleep 1
+  start=$(date +%s%N)
+  kill -INT $pid
+  wait $pid
+  rc=$?
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  check "Ctrl-C in a batch: exit 130 within about a second, no more lookups" \
+    bash -c "[ $rc = 130 ] && [ $elapsed -lt 2500 ] && [ \$(wc -l <'$work/out') -le 16 ]"
+fi
+
 kill -TERM $farm
 finish
