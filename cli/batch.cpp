@@ -53,9 +53,10 @@ namespace {
 // The batch's shared state: the feed, the outcomes waiting for their turn,
 // and whose turn it is.
 struct Batch {
-  Batch(QueryFeed& f, size_t w, const QueryRun& r, const QueryWrite& wr, const std::atomic<int>& s)
-      : feed(f), window(w < 1 ? 1 : w), run(r), write(wr), stop(s) {}
+  Batch(QueryFeed& f, JobSlots& j, size_t w, const QueryRun& r, const QueryWrite& wr, const std::atomic<int>& s)
+      : feed(f), slots(j), window(w < 1 ? 1 : w), run(r), write(wr), stop(s) {}
   QueryFeed& feed;
+  JobSlots& slots;
   const size_t window;
   const QueryRun& run;
   const QueryWrite& write;
@@ -104,20 +105,25 @@ struct Batch {
   void Work() {
     size_t index;
     std::string query;
-    while (Take(index, query)) Done(index, query, run(query));
+    while (Take(index, query)) {
+      slots.Acquire();
+      QueryOutcome outcome = run(query);
+      slots.Release();
+      Done(index, std::move(query), std::move(outcome));
+    }
   }
 };
 
 }  // namespace
 
-void RunBatch(QueryFeed& feed, int jobs, size_t window, const QueryRun& run, const QueryWrite& write,
-              const std::atomic<int>& stop) {
-  Batch batch(feed, window, run, write, stop);
-  if (jobs <= 1) {
+void RunBatch(QueryFeed& feed, int threads, JobSlots& slots, size_t window, const QueryRun& run,
+              const QueryWrite& write, const std::atomic<int>& stop) {
+  Batch batch(feed, slots, window, run, write, stop);
+  if (threads <= 1) {
     batch.Work();
     return;
   }
-  std::vector<std::thread> threads;
-  for (int i = 0; i < jobs; ++i) threads.emplace_back([&batch] { batch.Work(); });
-  for (std::thread& t : threads) t.join();
+  std::vector<std::thread> workers;
+  for (int i = 0; i < threads; ++i) workers.emplace_back([&batch] { batch.Work(); });
+  for (std::thread& t : workers) t.join();
 }

@@ -2,9 +2,11 @@
 // time while their outputs still come out in the order of the queries.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,12 +44,38 @@ struct QueryOutcome {
   std::string Expires;  // its expiry time (RFC 3339), when found
 };
 
+// The turns of a batch: at most so many lookups at work at once. A lookup
+// that waits for a server (paused, or at its connection limit) gives its
+// turn to another meanwhile.
+class JobSlots {
+ public:
+  explicit JobSlots(int jobs) : free_(jobs < 1 ? 1 : jobs) {}
+  void Acquire() {
+    std::unique_lock<std::mutex> hold(lock_);
+    freed_.wait(hold, [this] { return free_ > 0; });
+    --free_;
+  }
+  void Release() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable freed_;
+  int free_;
+};
+
 using QueryRun = std::function<QueryOutcome(const std::string& query)>;
 using QueryWrite = std::function<void(const std::string& query, QueryOutcome& outcome)>;
 
-// Runs `run` for every query of `feed` on up to `jobs` threads and hands each
-// outcome to `write` in the feed's order, one at a time. A query is started
-// only while fewer than `window` outcomes wait to be written, so memory stays
-// flat however long the list. No query is started once `stop` is 1.
-void RunBatch(QueryFeed& feed, int jobs, size_t window, const QueryRun& run, const QueryWrite& write,
-              const std::atomic<int>& stop);
+// Runs `run` for every query of `feed` on `threads` threads, each lookup in
+// one of the turns of `slots`, and hands each outcome to `write` in the feed's
+// order, one at a time. A query is started only while fewer than `window`
+// outcomes wait to be written, so memory stays flat however long the list. No
+// query is started once `stop` is 1.
+void RunBatch(QueryFeed& feed, int threads, JobSlots& slots, size_t window, const QueryRun& run,
+              const QueryWrite& write, const std::atomic<int>& stop);

@@ -88,6 +88,9 @@ LookupSettings LookupSettingsFor(const CliOptions& o) {
   if (o.ProxyDebug) settings.Proxy.Debug = true;
   settings.IdleTimeout = static_cast<int>(o.Timeout);
   if (o.Rdap) settings.PreferRDAP = true;
+  // A record takes its fields from RDAP wherever the registry has a service:
+  // its answers say the same in one form for every registry.
+  if (o.Json) settings.PreferRDAP = settings.WhoisWhenRdapFails = true;
   return settings;
 }
 
@@ -263,9 +266,21 @@ int RunConsoleLookups(const CliOptions& o) {
     }
   };
   QueryFeed feed(o.Queries, list);
-  // Outcomes that wait for their turn are held at most this many.
-  const size_t window = static_cast<size_t>(o.Jobs) * 4;
-  RunBatch(feed, direct || !run.batch ? 1 : static_cast<int>(o.Jobs), window, lookUp, write, CancelFlag);
+  // Up to -j lookups at work; more threads than that, so that lookups waiting
+  // for a paused or busy server leave their turn to others.
+  const int jobs = direct || !run.batch ? 1 : static_cast<int>(o.Jobs);
+  JobSlots slots(jobs);
+  if (jobs > 1)
+    run.gate.SetWaitHook([&slots](bool waiting) {
+      if (waiting)
+        slots.Release();
+      else
+        slots.Acquire();
+    });
+  // Outcomes that wait for their turn to be written are held at most this
+  // many: a few MiB of records.
+  const size_t window = static_cast<size_t>(jobs) * 64;
+  RunBatch(feed, jobs > 1 ? jobs * 4 : 1, slots, window, lookUp, write, CancelFlag);
   if (list && list != stdin) std::fclose(list);
 
   if (feed.ReadFailed()) {

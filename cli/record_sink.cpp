@@ -27,7 +27,8 @@ void RecordSteps::StepStarted(const char* server, const char* protocol, const ch
 }
 
 void RecordSteps::StepEnded(bool ok, const char* error) {
-  builder_.StepEnded(ok, error ? error : ok || stepError_.empty() ? nullptr : stepError_.c_str());
+  const std::string given = error ? Trimmed(error) : std::string();
+  builder_.StepEnded(ok, error ? given.c_str() : ok || stepError_.empty() ? nullptr : stepError_.c_str());
   stepOpen_ = false;
 }
 

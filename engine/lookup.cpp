@@ -62,7 +62,8 @@ void AskRdapRecord(Sequence& s, const std::string& url) {
 }
 
 // The one place where a step chooses between whois and RDAP: RDAP first when
-// `rdapFirst` and the bootstrap knows a service for `object`; otherwise the
+// `rdapFirst` and the bootstrap knows a service for `object` (then whois when
+// RDAP gave no answer and the options say so); otherwise the
 // whois server, with RDAP standing in for one that cannot be reached or whose
 // reply turns the user away (empty, or the service closed or moved to RDAP).
 // With `referral`, the referral of the whois reply is noted there (empty when
@@ -70,17 +71,23 @@ void AskRdapRecord(Sequence& s, const std::string& url) {
 bool AskRegistry(Sequence& s, bool rdapFirst, const char* whois, const char* object, char* referral,
                  std::string* link) {
   if (referral) referral[0] = '\0';
-  if (rdapFirst && RdapServiceKnown(s.ctx, object)) return AskRdap(s, object, link);
+  bool rdapAsked = false;
+  if (rdapFirst && RdapServiceKnown(s.ctx, object)) {
+    if (AskRdap(s, object, link)) return true;
+    if (!s.ctx.Options.WhoisWhenRdapFails || !whois || s.ctx.StopRequested()) return false;
+    if (link) link->clear();
+    rdapAsked = true;
+  }
   bool turnedAway = false;
   const ConnectOutcome outcome = AskWhois(s, whois, object, referral, &turnedAway);
   if (outcome == ConnectOutcome::Sent) {
-    if (turnedAway && !s.ctx.StopRequested() && RdapServiceKnown(s.ctx, object)) {
+    if (turnedAway && !rdapAsked && !s.ctx.StopRequested() && RdapServiceKnown(s.ctx, object)) {
       if (referral) referral[0] = '\0';
       AskRdap(s, object, link);
     }
     return true;
   }
-  return Unreachable(s.ctx, outcome) && AskRdap(s, object, link);
+  return !rdapAsked && Unreachable(s.ctx, outcome) && AskRdap(s, object, link);
 }
 
 int DomainRegistry(Sequence& s) {

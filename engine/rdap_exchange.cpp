@@ -55,18 +55,24 @@ bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* re
     RdapFetch fetch;
     FetchRdap(ctx.Net.ProxyFor(host.c_str(), true), ctx.Stop, url, fetch);
     const bool limited = ctx.Gate && fetch.Status == 429;
-    if (ctx.Steps) {
-      ctx.Steps->StepData(fetch.Body.data(), fetch.Body.size());
+    if (ctx.Steps) ctx.Steps->StepData(fetch.Body.data(), fetch.Body.size());
+    // The step ends after the answer is shown, so that its error lines are
+    // the step's.
+    const auto endStep = [&] {
+      if (!ctx.Steps) return;
       const bool ok = !fetch.Cancelled && fetch.Error.empty() && !fetch.TooLarge && !limited;
       ctx.Steps->StepEnded(ok, limited             ? "HTTP 429 Too Many Requests"
                                : ok                ? nullptr
                                : fetch.Cancelled   ? "cancelled"
                                                    : fetch.Error.c_str());
-    }
+    };
     if (!limited) {
       if (ctx.Gate && fetch.Status != 0) ctx.Gate->Answered(host);
-      return ShowAnswer(ctx, fetch, related);
+      const bool answered = ShowAnswer(ctx, fetch, related);
+      endStep();
+      return answered;
     }
+    endStep();
     if (attempt == RateLimitRetries) {
       AppendFormatted(out, Error, "%s still limits the query rate after %d retries: no answer\n", host.c_str(),
                       RateLimitRetries);

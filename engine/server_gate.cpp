@@ -15,26 +15,47 @@ std::string ServerGate::Key(const std::string& server) {
   return key;
 }
 
+bool ServerGate::Free(const State& s, Clock::time_point now, bool retry) const {
+  return s.open < perServer_ && now >= s.pausedUntil && now >= s.lastStart + s.spacing &&
+         (retry || s.retriesWaiting == 0);
+}
+
 bool ServerGate::Enter(const std::string& server, StopFlags stop, bool retry) {
   const std::string key = Key(server);
   std::unique_lock<std::mutex> hold(lock_);
-  if (retry) ++servers_[key].retriesWaiting;
+  State* s = &servers_[key];
+  bool waited = false;
+  if (retry) ++s->retriesWaiting;
   for (;;) {
-    State& s = servers_[key];
-    if (stop.Requested()) {
-      if (retry) --s.retriesWaiting;
-      return false;
-    }
     const Clock::time_point now = Clock::now();
-    if (s.open < perServer_ && now >= s.pausedUntil && (retry || s.retriesWaiting == 0)) {
-      if (retry) --s.retriesWaiting;
-      if (++s.open > s.peak) s.peak = s.open;
-      return true;
+    const bool stopped = stop.Requested();
+    if (stopped || Free(*s, now, retry)) {
+      if (retry) --s->retriesWaiting;
+      if (!stopped) {
+        if (++s->open > s->peak) s->peak = s->open;
+        s->lastStart = now;
+      }
+      if (waited && waitHook_) {
+        hold.unlock();
+        waitHook_(false);
+      }
+      return !stopped;
+    }
+    if (!waited && waitHook_) {
+      waited = true;
+      hold.unlock();
+      waitHook_(true);
+      hold.lock();
+      s = &servers_[key];
+      continue;
     }
     // The stop flags are plain atomics nobody signals: look at them a few
     // times a second.
     Clock::time_point wake = now + std::chrono::milliseconds(200);
-    if (s.open < perServer_ && s.pausedUntil < wake) wake = s.pausedUntil;
+    if (s->open < perServer_) {
+      Clock::time_point ready = s->pausedUntil > s->lastStart + s->spacing ? s->pausedUntil : s->lastStart + s->spacing;
+      if (ready < wake) wake = ready;
+    }
     changed_.wait_until(hold, wake);
   }
 }
@@ -61,12 +82,23 @@ int ServerGate::Pause(const std::string& server, long retryAfter) {
   const Clock::time_point until = now + std::chrono::seconds(seconds);
   // Several lookups may meet the same notice: the longest pause stands.
   if (until > s.pausedUntil) s.pausedUntil = until;
+  // From now on the server is asked no faster than it answered.
+  while (!s.answers.empty() && now - s.answers.front() > std::chrono::seconds(1)) s.answers.pop_front();
+  if (!s.answers.empty()) {
+    const Clock::duration spacing =
+        std::chrono::milliseconds(PacedMillisecondsPerAnswer) / static_cast<int>(s.answers.size());
+    if (spacing > s.spacing) s.spacing = spacing;
+  }
   return seconds;
 }
 
 void ServerGate::Answered(const std::string& server) {
   std::lock_guard<std::mutex> hold(lock_);
-  servers_[Key(server)].notices = 0;
+  State& s = servers_[Key(server)];
+  s.notices = 0;
+  const Clock::time_point now = Clock::now();
+  s.answers.push_back(now);
+  while (s.answers.size() > 64 || now - s.answers.front() > std::chrono::seconds(1)) s.answers.pop_front();
 }
 
 int ServerGate::PeakConnections(const std::string& server) {

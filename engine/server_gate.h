@@ -5,6 +5,8 @@
 #pragma once
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -19,6 +21,12 @@ constexpr int FirstPauseSeconds = 2;
 // An exchange answered by a notice is asked again this often, then given up.
 constexpr int RateLimitRetries = 3;
 
+// After a notice a server is also paced: its exchanges start no closer
+// together than this share of a second for each answer it gave in the second
+// before (a little more than a second per answer, so a limit of so many a
+// second is kept at its boundary too).
+constexpr int PacedMillisecondsPerAnswer = 1100;
+
 // The pause after `notices` notices in a row before this one, or the
 // Retry-After the server gave (0 or more), within the bounds above.
 int PauseSeconds(int notices, long retryAfter);
@@ -26,6 +34,9 @@ int PauseSeconds(int notices, long retryAfter);
 class ServerGate {
  public:
   explicit ServerGate(int perServer) : perServer_(perServer < 1 ? 1 : perServer) {}
+  // Told when an Enter starts to wait (true) and when it is done waiting
+  // (false), for a batch that gives the waiting lookup's turn to another.
+  void SetWaitHook(std::function<void(bool waiting)> hook) { waitHook_ = std::move(hook); }
   ServerGate(const ServerGate&) = delete;
   ServerGate& operator=(const ServerGate&) = delete;
 
@@ -47,14 +58,18 @@ class ServerGate {
   using Clock = std::chrono::steady_clock;
   struct State {
     int open = 0, peak = 0, notices = 0, retriesWaiting = 0;
-    Clock::time_point pausedUntil{};
+    Clock::time_point pausedUntil{}, lastStart{};
+    Clock::duration spacing{};           // zero until a notice came
+    std::deque<Clock::time_point> answers;  // of the last second
   };
   static std::string Key(const std::string& server);
+  bool Free(const State& s, Clock::time_point now, bool retry) const;
 
   const int perServer_;
   std::mutex lock_;
   std::condition_variable changed_;
   std::map<std::string, State> servers_;
+  std::function<void(bool)> waitHook_;
 };
 
 // Holds a connection of the gate while it lives; without a gate it holds

@@ -48,13 +48,14 @@ TEST(RunBatch, OrderNeverDependsOnTiming) {
     std::vector<std::string> queries;
     for (int i = 0; i < 40; ++i) queries.push_back(std::to_string(i));
     QueryFeed feed(queries, nullptr);
+    JobSlots slots(jobs);
     std::atomic<int> stop{0}, running{0}, peakRunning{0};
     std::vector<std::string> written;
     std::mutex lock;
     const size_t window = 6;
     size_t started = 0, peakAhead = 0;
     RunBatch(
-        feed, jobs, window,
+        feed, jobs * 2, slots, window,
         [&](const std::string& q) {
           {
             std::lock_guard<std::mutex> hold(lock);
@@ -87,8 +88,9 @@ TEST(RunBatch, NoQueryStartsOnceStopped) {
   QueryFeed feed({"1", "2", "3", "4", "5", "6"}, nullptr);
   std::atomic<int> stop{0};
   int ran = 0, written = 0;
+  JobSlots slots(1);
   RunBatch(
-      feed, 1, 4,
+      feed, 1, slots, 4,
       [&](const std::string&) {
         if (++ran == 2) stop = 1;
         return QueryOutcome{};
@@ -220,3 +222,17 @@ TEST(CommandLine, QueriesAndBatchOptions) {
 }
 
 }  // namespace
+
+// A Retry-After of 0 lets the exchange be asked again at once, every time.
+TEST(ServerGate, RetryAfterZero) {
+  ServerGate gate(2);
+  std::atomic<int> cancel{0}, quit{0};
+  const StopFlags stop{&cancel, &quit};
+  const auto start = std::chrono::steady_clock::now();
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    ASSERT_TRUE(gate.Enter("rdap.test", stop, attempt > 0));
+    gate.Leave("rdap.test");
+    EXPECT_EQ(gate.Pause("rdap.test", 0), 0);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}

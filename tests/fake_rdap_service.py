@@ -77,7 +77,7 @@ def answer(host, path):
                                 "links": [{"rel": "related", "href": link, "type": "application/rdap+json"}],
                                 "notices": [{"title": "Terms", "links": [{"href": link}]}]}), {}
     # Too many requests: busy.com the first time, with a Retry-After of one
-    # second; always429.com every time, to be asked again at once.
+    # second; always429.com every time, with the same.
     if host == "rdap.verisign.com" and p == "/com/v1/domain/busy.com":
         mark = os.path.join(work, "busy-asked")
         if not os.path.exists(mark):
@@ -86,7 +86,7 @@ def answer(host, path):
         return 200, json.dumps({"objectClassName": "domain", "ldhName": "BUSY.COM",
                                 "events": [{"eventAction": "expiration", "eventDate": "2030-01-02T03:04:05Z"}]}), {}
     if host == "rdap.verisign.com" and p == "/com/v1/domain/always429.com":
-        return 429, json.dumps({"errorCode": 429, "title": "Too Many Requests"}), {"Retry-After": "0"}
+        return 429, json.dumps({"errorCode": 429, "title": "Too Many Requests"}), {"Retry-After": "1"}
     if host == "rdap.verisign.com" and p == "/com/v1/domain/html.com":
         return 200, "<html>busy</html>", {}
     return 404, json.dumps({"errorCode": 404, "title": "Not Found", "description": ["No such object: " + path]}), {}
