@@ -66,10 +66,27 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
   return platform::ParseDecimal(text.c_str(), text.size(), low, high, value);
 }
 
-// HOST[:PORT] of --host: a name or dotted address without blanks or controls.
-bool ValidHost(const std::string& text, std::string& error) {
+// --host's HOST[:PORT] in its server and ":PORT" (or nothing). An IPv6
+// address stands bare, or in brackets when a port follows ("[2001:db8::1]:4343").
+void SplitHostText(const std::string& text, std::string& host, std::string& rest) {
+  const size_t close = !text.empty() && text[0] == '[' ? text.find(']') : std::string::npos;
   const size_t colon = text.find(':');
-  const std::string host = text.substr(0, colon);
+  if (close != std::string::npos && (close + 1 == text.size() || text[close + 1] == ':')) {
+    host = text.substr(1, close - 1);
+    rest = text.substr(close + 1);
+  } else if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
+    host = text;  // two colons or more: a bare IPv6 address
+    rest.clear();
+  } else {
+    host = text.substr(0, colon);
+    rest = colon == std::string::npos ? "" : text.substr(colon);
+  }
+}
+
+// HOST[:PORT] of --host: a name or address without blanks or controls.
+bool ValidHost(const std::string& text, std::string& error) {
+  std::string host, rest;
+  SplitHostText(text, host, rest);
   long port;
   if (host.empty() || host.size() > 253) {
     error = "--host needs a server name of 1 to 253 characters";
@@ -77,18 +94,17 @@ bool ValidHost(const std::string& text, std::string& error) {
   }
   for (char c : host) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= ' ' || u == 0x7F || c == '/' || c == '@') {
+    if (u <= ' ' || u == 0x7F || c == '/' || c == '@' || c == '[' || c == ']') {
       error = "bad whois server name '" + host + "'";
       return false;
     }
   }
-  if (colon != std::string::npos && !ParseNumber(text.substr(colon + 1), 1, 65535, port)) {
+  if (!rest.empty() && !ParseNumber(rest.substr(1), 1, 65535, port)) {
     error = "bad port in '" + text + "' (1 to 65535)";
     return false;
   }
   return true;
 }
-
 
 // The arguments, walked one by one; an option with a value takes the next
 // one where the value is not joined to its name.
@@ -199,8 +215,10 @@ int CheckCombination(CliOptions& o, const std::string& port) {
   if (!cleaned[0]) return BadOption("'" + o.Query + "' holds no domain, host or address to look up");
   if (!port.empty()) {
     if (o.Host.empty()) return BadOption("--port needs --host: the whois server to ask on that port");
-    if (o.Host.find(':') != std::string::npos) return BadOption("give the port once: --host HOST:PORT or --port PORT");
-    o.Host += ":" + port;
+    std::string host, rest;
+    SplitHostText(o.Host, host, rest);
+    if (!rest.empty()) return BadOption("give the port once: --host HOST:PORT or --port PORT");
+    o.Host = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
   }
   return -1;
 }
