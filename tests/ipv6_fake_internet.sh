@@ -13,7 +13,8 @@ if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
   exec timeout -k 5 180 "$here/scripts/fake-internet" "$0" "$@"
 fi
 for tool in socat ip6tables microsocks tinyproxy; do
-  command -v $tool >/dev/null || { echo "$tool is missing (scripts/setup installs it)"; echo "0 passed, 1 failed"; exit 1; }
+  command -v $tool >/dev/null ||
+    { echo "$tool is missing (scripts/setup installs it)"; echo "0 passed, 1 failed"; exit 1; }
 done
 
 . "$here/tests/lib/end-to-end.sh"
@@ -31,7 +32,8 @@ if [ "$1" = --window ]; then
   printf '[Config]\r\nResolveDomain=0\r\n' >"$work/app/merrowgate.ini"
   rm -f "$work"/*.log
   (cd "$work/app" && run ./merrowgate.exe example.se; echo $? >"$work/rc") &
-  check "window: the IPv6-only registry asked" bash -c "for i in \$(seq 150); do [ -s '$work/iis.log' ] && exit 0; sleep 0.2; done; exit 1"
+  asked() { local _; for _ in $(seq 150); do [ -s "$work/iis.log" ] && return 0; sleep 0.2; done; return 1; }
+  check "window: the IPv6-only registry asked" asked
   check "window: the lookup finishes" probe wait-status '*' 0 "Ready..." 30
   probe dump '*' | tr -d '\r' >"$work/out"
   check "window: the pane shows the reply" grep -qxF "state: active" "$work/out"
@@ -86,15 +88,18 @@ run --no-resolve example.se
 check "IPv6-only registry of .se: asked, reply shown" answered iis example.se "state: active"
 run v6only.example.net
 check "host with IPv6 only: its address shown" has $'IP:\t\tfd00:77::1'
-check "host with IPv6 only: the address registry asked for that address" answered arin "n + fd00:77::1" "NetRange: fd00:: - fdff::"
+check "host with IPv6 only: the address registry asked for that address" \
+  answered arin "n + fd00:77::1" "NetRange: fd00:: - fdff::"
 run -h v6only.example.net x
 check "-h with an IPv6-only name" answered v6only x "v6only answers"
 
-for form in "-h [fd00:77::1]:4343" "-h fd00:77::1 -p 4343" "--host=[fd00:77::1] --port 4343" "-h [fd00:77::1] -p4343"; do
+for form in "-h [fd00:77::1]:4343" "-h fd00:77::1 -p 4343" "--host=[fd00:77::1] --port 4343" \
+            "-h [fd00:77::1] -p4343"; do
   run $form q
   check "$form: that server" answered v6port q "v6only on its own port"
   check "$form: its bracketed referral followed" logged rwhois6 q
-  check "$form: the banners" bash -c "grep -qxF 'Querying [fd00:77::1]:4343...' '$work/out' && grep -qxF 'Querying [fd00:77::3]:4321...' '$work/out'"
+  check "$form: the banners" bash -c "grep -qxF 'Querying [fd00:77::1]:4343...' '$work/out' &&
+    grep -qxF 'Querying [fd00:77::3]:4321...' '$work/out'"
 done
 
 run --no-resolve example.com
