@@ -6,6 +6,7 @@
 
 #include "engine/classify.h"
 #include "platform/decimal.h"
+#include "platform/sockets.h"
 #include "platform/text.h"
 #include "version.h"
 
@@ -92,12 +93,17 @@ bool ValidHost(const std::string& text, std::string& error) {
     error = "--host needs a server name of 1 to 253 characters";
     return false;
   }
+  // Colons in the server itself: an IPv6 address, nothing else.
+  platform::SocketAddress address;
+  bool bad = host.find(':') != std::string::npos &&
+             !(platform::ParseAddress(host.c_str(), 0, address) && address.Family() == platform::AddressFamily::IPv6);
   for (char c : host) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= ' ' || u == 0x7F || c == '/' || c == '@' || c == '[' || c == ']') {
-      error = "bad whois server name '" + host + "'";
-      return false;
-    }
+    bad = bad || u <= ' ' || u == 0x7F || c == '/' || c == '@' || c == '[' || c == ']';
+  }
+  if (bad) {
+    error = "bad whois server name '" + host + "'";
+    return false;
   }
   if (!rest.empty() && !ParseNumber(rest.substr(1), 1, 65535, port)) {
     error = "bad port in '" + text + "' (1 to 65535)";

@@ -102,6 +102,11 @@ for form in "-h [fd00:77::1]:4343" "-h fd00:77::1 -p 4343" "--host=[fd00:77::1] 
     grep -qxF 'Querying [fd00:77::3]:4321...' '$work/out'"
 done
 
+for form in "-h a:b:c" "-h [fd00:77::1]x" "-h fd00:77::1:4343x" "-h [fd00:77::1]:4343 -p 4343"; do
+  run $form q
+  check "$form: refused, exit 2, nothing asked" bash -c "[ $rc = 2 ] && ! ls '$work'/*.log >/dev/null 2>&1"
+done
+
 run --no-resolve example.com
 check "referral to an IPv6-only registrar" answered registrar6 example.com "Registrant Email: mailto:owner@example.com"
 
