@@ -127,6 +127,12 @@ for p in "socks5://[fd00:77::4]:1080" "socks5h://proxy6.example.net:1080" "http:
   done
 done
 
+# The proxy from the environment, on either system.
+ALL_PROXY="socks5h://[fd00:77::4]:1080" run --proxy-debug -h v6only.example.net x
+check "ALL_PROXY on IPv6" bash -c "grep -qxF 'Connecting to proxy...' '$work/out' && grep -qxF 'v6only answers' '$work/out'"
+ALL_PROXY="socks5h://[fd00:77::4]:1080" NO_PROXY=fd00:77::/64 run --proxy-debug -h fd00:77::1 x
+check "NO_PROXY with an IPv6 prefix" bash -c "! grep -qxF 'Connecting to proxy...' '$work/out' && grep -qxF 'v6only answers' '$work/out'"
+
 run --proxy socks4://127.0.0.1:1081 -h v6only.example.net x
 check "SOCKS4 to an IPv6-only server: the Error line" \
   has "SOCKS4 can not reach the IPv6 host 'v6only.example.net': use SOCKS4a or SOCKS5"
