@@ -6,6 +6,7 @@
 
 #include "engine/classify.h"
 #include "platform/decimal.h"
+#include "platform/sockets.h"
 #include "platform/text.h"
 #include "version.h"
 
@@ -79,52 +80,50 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
   return platform::ParseDecimal(text.c_str(), text.size(), low, high, value);
 }
 
-// Where the port of a --host text starts (at its ":"), or npos: "host:port",
-// "[v6]:port"; a bare IPv6 address has no port.
-size_t PortColon(const std::string& text) {
-  if (!text.empty() && text[0] == '[') {
-    const size_t close = text.find(']');
-    return close != std::string::npos && close + 1 < text.size() ? close + 1 : std::string::npos;
-  }
+// --host's HOST[:PORT] in its server and ":PORT" (or nothing). An IPv6
+// address stands bare, or in brackets when a port follows ("[2001:db8::1]:4343").
+void SplitHostText(const std::string& text, std::string& host, std::string& rest) {
+  const size_t close = !text.empty() && text[0] == '[' ? text.find(']') : std::string::npos;
   const size_t colon = text.find(':');
-  return colon != std::string::npos && text.find(':', colon + 1) == std::string::npos ? colon : std::string::npos;
+  if (close != std::string::npos && (close + 1 == text.size() || text[close + 1] == ':')) {
+    host = text.substr(1, close - 1);
+    rest = text.substr(close + 1);
+  } else if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
+    host = text;  // two colons or more: a bare IPv6 address
+    rest.clear();
+  } else {
+    host = text.substr(0, colon);
+    rest = colon == std::string::npos ? "" : text.substr(colon);
+  }
 }
 
-// HOST[:PORT] of --host: a name or an address (IPv6 in brackets when a port
-// follows) without blanks or controls.
+// HOST[:PORT] of --host: a name or address without blanks or controls.
 bool ValidHost(const std::string& text, std::string& error) {
-  const size_t colon = PortColon(text);
-  std::string host = text.substr(0, colon);
-  if (host.size() >= 2 && host.front() == '[') {
-    if (host.back() != ']' || host.find(':') == std::string::npos) {
-      error = "bad whois server '" + text + "': brackets hold an IPv6 address";
-      return false;
-    }
-    host = host.substr(1, host.size() - 2);
-  }
-  if (colon != std::string::npos && text[colon] != ':') {
-    error = "bad whois server '" + text + "': a ':' and the port follow the brackets";
-    return false;
-  }
+  std::string host, rest;
+  SplitHostText(text, host, rest);
   long port;
   if (host.empty() || host.size() > 253) {
     error = "--host needs a server name of 1 to 253 characters";
     return false;
   }
+  // Colons in the server itself: an IPv6 address, nothing else.
+  platform::SocketAddress address;
+  bool bad = host.find(':') != std::string::npos &&
+             !(platform::ParseAddress(host.c_str(), 0, address) && address.Family() == platform::AddressFamily::IPv6);
   for (char c : host) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= ' ' || u == 0x7F || c == '/' || c == '@' || c == '[' || c == ']') {
-      error = "bad whois server name '" + host + "'";
-      return false;
-    }
+    bad = bad || u <= ' ' || u == 0x7F || c == '/' || c == '@' || c == '[' || c == ']';
   }
-  if (colon != std::string::npos && !ParseNumber(text.substr(colon + 1), 1, 65535, port)) {
+  if (bad) {
+    error = "bad whois server name '" + host + "'";
+    return false;
+  }
+  if (!rest.empty() && !ParseNumber(rest.substr(1), 1, 65535, port)) {
     error = "bad port in '" + text + "' (1 to 65535)";
     return false;
   }
   return true;
 }
-
 
 // The arguments, walked one by one; an option with a value takes the next
 // one where the value is not joined to its name.
@@ -252,10 +251,10 @@ int CheckCombination(CliOptions& o, const std::string& port) {
   if (o.Json && o.Quiet) return BadOption("--json and --quiet do not go together");
   if (!port.empty()) {
     if (o.Host.empty()) return BadOption("--port needs --host: the whois server to ask on that port");
-    if (PortColon(o.Host) != std::string::npos) return BadOption("give the port once: --host HOST:PORT or --port PORT");
-    // A bare IPv6 address takes its brackets when a port follows.
-    if (o.Host[0] != '[' && o.Host.find(':') != std::string::npos) o.Host = "[" + o.Host + "]";
-    o.Host += ":" + port;
+    std::string host, rest;
+    SplitHostText(o.Host, host, rest);
+    if (!rest.empty()) return BadOption("give the port once: --host HOST:PORT or --port PORT");
+    o.Host = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
   }
   return -1;
 }

@@ -308,12 +308,12 @@ int main(int argc, char** argv) {
   CliOptions options;
   options.SettingsPath = ConsoleSettingsFilePath();
   int status = 0;
-  if (!ParseCommandLine(argc, argv, options, status)) return status;
+  // Before the options: --host's IPv6 address is checked by the system's parser.
   if (!platform::StartSockets()) {
     std::fputs("merrowgate-cli: Unsupported WINSOCK version.\n", stderr);
     return 1;
   }
-  status = RunConsoleLookups(options);
+  if (ParseCommandLine(argc, argv, options, status)) status = RunConsoleLookups(options);
   platform::StopSockets();
   return status;
 }

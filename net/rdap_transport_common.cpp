@@ -81,3 +81,18 @@ std::string RedirectRefusal(const std::string& host, const std::string& target) 
                                                                      : "\"" + scheme + "\"";
   return "HTTPS request to " + host + " failed: a redirect to " + where + " was not followed (only https is)\n";
 }
+
+std::string RedirectTarget(const std::string& base, const std::string& reference) {
+  const std::string ref = reference.substr(0, reference.find('#'));
+  if (!SchemeOf(ref).empty()) return ref;
+  const size_t scheme = base.find("://");
+  if (scheme == std::string::npos) return ref;
+  if (ref.compare(0, 2, "//") == 0) return base.substr(0, scheme + 1) + ref;
+  const size_t pathStart = AuthorityEnd(base, scheme + 3);
+  const std::string origin = base.substr(0, pathStart);
+  if (!ref.empty() && ref[0] == '/') return origin + ref;
+  const std::string path = base.substr(pathStart, base.find_first_of("?#", pathStart) - pathStart);
+  if (ref.empty() || ref[0] == '?') return origin + (path.empty() ? "/" : path) + ref;
+  const size_t slash = path.rfind('/');
+  return origin + (slash == std::string::npos ? "/" : path.substr(0, slash + 1)) + ref;
+}

@@ -203,7 +203,6 @@ TEST(CommandLine, QueriesAndBatchOptions) {
       {{"-h", "[2001:db8::1]", "-p", "4343", "a.test"}, -1, {"a.test"}, "[2001:db8::1]:4343"},
       {{"-h", "[2001:db8::1]:4343", "-p", "43", "a.test"}, 2, {}, ""},
       {{"-h", "[2001:db8::1]4343", "a.test"}, 2, {}, ""},
-      {{"-h", "[whois.test]:43", "a.test"}, 2, {}, ""},
       {{"-h", "whois.test:99999", "a.test"}, 2, {}, ""},
   };
   for (const Case& c : cases) {

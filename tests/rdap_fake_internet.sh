@@ -128,12 +128,15 @@ for case in "missing.com|RDAP error 404 from rdap.verisign.com: Not Found" \
   check "error line: ${case#*|}" has "${case#*|}"
 done
 
-# Wine's WinHTTP takes a file: Location for a path on the same host (Windows
-# refuses it as it refuses http above); libcurl names the scheme.
-if [ $wine = 0 ]; then
-  run --rdap tofile.com
-  check "redirect to file: named" has 'HTTPS request to rdap.verisign.com failed: a redirect to "file:" was not followed'
-fi
+run --rdap tofile.com
+check "redirect to file: named" has 'HTTPS request to rdap.verisign.com failed: a redirect to "file:" was not followed'
+run --rdap relative.com
+check "a relative redirect: followed" asked "rdap.verisign.com /com/v1/domain/google.com"
+run --rdap touser.com
+check "a redirect with a user name and password: refused" \
+  has "HTTPS request to rdap.verisign.com failed: a redirect to an address with a user name or password was not followed"
+check "a redirect with a user name and password: not asked, the password never shown" \
+  bash -c "! grep -qF secret '$work/out.lf' && ! grep -qF google.com '$work/rdap.log'"
 run --rdap creds.com
 check "a link with a user name and password: not followed, the password never shown" \
   bash -c "! grep -qF secret '$work/out.lf' && ! grep -qF CREDS.COM '$work/rdap.log' && grep -qF 'https://rdap.markmonitor.com/rdap/domain/CREDS.COM' '$work/out.lf'"

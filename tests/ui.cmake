@@ -81,5 +81,11 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
               $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
     set_tests_properties(ui_query_forms PROPERTIES TIMEOUT 290 FIXTURES_REQUIRED merrowgate_xvfb
       RESOURCE_LOCK "merrowgate_display;fake_internet_port43" ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
+    # The window's lookup of a registry with an IPv6 address only.
+    add_test(NAME ui_ipv6
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/ipv6_fake_internet.sh --window ${ui_prefix}
+              $<TARGET_FILE:merrowgate> $<TARGET_FILE:ui_probe>)
+    set_tests_properties(ui_ipv6 PROPERTIES TIMEOUT 200 FIXTURES_REQUIRED merrowgate_xvfb
+      RESOURCE_LOCK "merrowgate_display;fake_internet_port43" ENVIRONMENT DISPLAY=${MERROWGATE_UI_DISPLAY})
   endif()
 endif()

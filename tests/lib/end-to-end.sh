@@ -2,7 +2,8 @@
 #   . tests/lib/end-to-end.sh
 # It makes $work (a scratch folder removed at exit, with every server started
 # here), zeroes the counters and sets up:
-#   serve ADDRESS NAME REPLY [PORT]  a fake whois server (port 43 unless PORT)
+#   serve ADDRESS NAME REPLY [PORT]  a fake whois server (port 43 unless PORT;
+#                                    ADDRESS IPv4 or IPv6, without brackets)
 #                                    answering every connection with REPLY
 #                                    (printf %b escapes) and logging each
 #                                    request line, CR dropped, to $work/NAME.log
@@ -36,7 +37,9 @@ printf '%s\n' "\$line" | tr -d '\r' >>"$work/$2.log"
 cat "$work/$2.reply"
 SH
   chmod +x "$work/$2.sh"
-  socat "TCP-LISTEN:$port,bind=$1,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
+  local listen="TCP-LISTEN:$port,bind=$1"
+  case $1 in *:*) listen="TCP6-LISTEN:$port,bind=[$1]" ;; esac
+  socat "$listen,reuseaddr,fork" "SYSTEM:$work/$2.sh" 2>/dev/null &
   servers+=($!)
   for _ in $(seq 50); do (exec 3<>"/dev/tcp/$1/$port") 2>/dev/null && return 0; sleep 0.05; done
   echo "nothing answers on $1 port $port" >&2
