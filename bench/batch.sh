@@ -77,7 +77,7 @@ make_list "$domains" 1 >"$work/list"
 python3 "$root/tests/support/whois_farm.py" --registries 10 --registrars 6 --delay "$delay" \
   --rate-limit "$limited=2" --stats "$work/stats.json" 2>"$work/farm.log" &
 farm=$!
-trap 'kill $farm 2>/dev/null; wait $farm 2>/dev/null || true' EXIT
+trap 'kill $farm 2>/dev/null; wait $farm 2>/dev/null || true; [ ! -s "$work/farm.log" ] || cat "$work/farm.log" >&2' EXIT
 for _ in $(seq 100); do [ -e "$work/stats.json" ] && break; sleep 0.05; done
 [ -e "$work/stats.json" ] || { cat "$work/farm.log" >&2; exit 1; }
 
