@@ -14,10 +14,12 @@ const char CliVersionText[] = MERROWGATE_VERSION;
 namespace {
 
 const char Usage[] =
-    "Usage: merrowgate-cli [options] <domain> | <host> | <IP>\n"
+    "Usage: merrowgate-cli [options] <domain> | <host> | <IP> ...\n"
+    "       merrowgate-cli [options] -f FILE\n"
     "\n"
-    "Looks the query up at the whois servers that know about it and prints the\n"
-    "replies.\n"
+    "Looks each query up at the whois servers that know about it and prints the\n"
+    "replies; several queries are shown in their order, each under a line\n"
+    "\"=== QUERY ===\".\n"
     "\n"
     "Options:\n"
     "  -h, --host HOST[:PORT]    ask this whois server (and the server it refers to)\n"
@@ -41,7 +43,15 @@ const char Usage[] =
     "  --proxy-debug             show the proxy exchange\n"
     "  --rdap                    ask the registries' RDAP services first for every\n"
     "                            step\n"
-    "  --json                    show each RDAP answer as its raw JSON\n"
+    "  --json                    print one JSON record a query, a line each: the\n"
+    "                            registration's fields and every exchange\n"
+    "  -f, --file FILE           read queries from FILE, one a line (- for stdin;\n"
+    "                            blank lines and # comments are skipped)\n"
+    "  -j, --jobs N              run up to N lookups at once (default 4, at most 64)\n"
+    "  --per-server N            at most N connections to one server at a time\n"
+    "                            (default 2)\n"
+    "  --expires-within DAYS     exit 3 when a domain expires within DAYS; a domain\n"
+    "                            without an expiry date counts as failed\n"
     "  --color=WHEN              colour the output: auto (default), always, never;\n"
     "                            auto means on a terminal, unless NO_COLOR is set\n"
     "                            or TERM is dumb\n"
@@ -50,11 +60,14 @@ const char Usage[] =
     "\n"
     "Without --proxy or an enabled proxy in the settings file, ALL_PROXY (whois\n"
     "and RDAP) and HTTPS_PROXY (RDAP) are used as curl uses them, NO_PROXY too.\n"
-    "Each lookup is recorded in the settings file's recent-queries list, which\n"
-    "the Windows program shares; no other setting is written.\n"
-    "Ctrl-C cancels the lookup; a second Ctrl-C quits.\n"
-    "Exit status: 0 when at least one whois server was asked, 1 when none could\n"
-    "be or the output could not be written, 2 for bad options, 130 after Ctrl-C.\n";
+    "A server that answers with a rate-limit notice (or HTTP 429) is paused and\n"
+    "asked again, up to 3 times.\n"
+    "A single lookup is recorded in the settings file's recent-queries list,\n"
+    "which the Windows program shares; no other setting is written.\n"
+    "Ctrl-C cancels the lookups; a second Ctrl-C quits.\n"
+    "Exit status: 0 when every query was answered, 1 when one was not or the\n"
+    "output could not be written, 2 for bad options, 3 when --expires-within\n"
+    "found a domain expiring, 130 after Ctrl-C.\n";
 
 int BadOption(const std::string& message) {
   std::fprintf(stderr, "merrowgate-cli: %s\nTry 'merrowgate-cli --help'.\n", message.c_str());
@@ -66,10 +79,33 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
   return platform::ParseDecimal(text.c_str(), text.size(), low, high, value);
 }
 
-// HOST[:PORT] of --host: a name or dotted address without blanks or controls.
-bool ValidHost(const std::string& text, std::string& error) {
+// Where the port of a --host text starts (at its ":"), or npos: "host:port",
+// "[v6]:port"; a bare IPv6 address has no port.
+size_t PortColon(const std::string& text) {
+  if (!text.empty() && text[0] == '[') {
+    const size_t close = text.find(']');
+    return close != std::string::npos && close + 1 < text.size() ? close + 1 : std::string::npos;
+  }
   const size_t colon = text.find(':');
-  const std::string host = text.substr(0, colon);
+  return colon != std::string::npos && text.find(':', colon + 1) == std::string::npos ? colon : std::string::npos;
+}
+
+// HOST[:PORT] of --host: a name or an address (IPv6 in brackets when a port
+// follows) without blanks or controls.
+bool ValidHost(const std::string& text, std::string& error) {
+  const size_t colon = PortColon(text);
+  std::string host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[') {
+    if (host.back() != ']' || host.find(':') == std::string::npos) {
+      error = "bad whois server '" + text + "': brackets hold an IPv6 address";
+      return false;
+    }
+    host = host.substr(1, host.size() - 2);
+  }
+  if (colon != std::string::npos && text[colon] != ':') {
+    error = "bad whois server '" + text + "': a ':' and the port follow the brackets";
+    return false;
+  }
   long port;
   if (host.empty() || host.size() > 253) {
     error = "--host needs a server name of 1 to 253 characters";
@@ -77,7 +113,7 @@ bool ValidHost(const std::string& text, std::string& error) {
   }
   for (char c : host) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= ' ' || u == 0x7F || c == '/' || c == '@') {
+    if (u <= ' ' || u == 0x7F || c == '/' || c == '@' || c == '[' || c == ']') {
       error = "bad whois server name '" + host + "'";
       return false;
     }
@@ -178,6 +214,17 @@ int TakeOption(ArgumentWalk& w, CliOptions& o, std::string& port) {
   } else if (w.Option("--port", 'p')) {
     if (w.got < 0 || !ParseNumber(text, 1, 65535, number)) return BadOption("--port needs a number from 1 to 65535");
     port = text;
+  } else if (w.Option("--file", 'f')) {
+    if (w.got < 0 || text.empty()) return BadOption("--file needs a file of queries (- for standard input)");
+    o.ListFile = text;
+  } else if (w.Option("--jobs", 'j')) {
+    if (w.got < 0 || !ParseNumber(text, 1, 64, o.Jobs)) return BadOption("--jobs needs a number from 1 to 64");
+  } else if (w.Option("--per-server")) {
+    if (w.got < 0 || !ParseNumber(text, 1, 64, o.PerServer))
+      return BadOption("--per-server needs a number from 1 to 64");
+  } else if (w.Option("--expires-within")) {
+    if (w.got < 0 || !ParseNumber(text, 0, 36500, o.ExpiresWithin))
+      return BadOption("--expires-within needs whole days from 0 to 36500");
   } else if (w.Option("--timeout")) {
     if (w.got < 0 || !ParseNumber(text, 0, 86400, o.Timeout))
       return BadOption("--timeout needs whole seconds from 0 (no limit) to 86400");
@@ -187,19 +234,27 @@ int TakeOption(ArgumentWalk& w, CliOptions& o, std::string& port) {
   return -1;
 }
 
-// The checks that need every argument: a query, and --port with --host.
-int CheckCombination(CliOptions& o, const std::string& port) {
-  if (o.Query.empty()) return BadOption("no query given");
-  // What the lookup would be left with, so that "http://" alone is not taken
-  // for a lookup that found nothing.
+// A query of the command line: false when nothing would be left to look up
+// (so that "http://" alone is not taken for a lookup that found nothing).
+bool HoldsQuery(const std::string& query) {
   char cleaned[QueryBufferSize];
-  CopyText(cleaned, QueryBufferSize, o.Query.c_str());
+  CopyText(cleaned, QueryBufferSize, query.c_str());
   BlankControlCharacters(cleaned);
   NormalizeQueryText(cleaned);
-  if (!cleaned[0]) return BadOption("'" + o.Query + "' holds no domain, host or address to look up");
+  return cleaned[0] != '\0';
+}
+
+// The checks that need every argument: a query, and --port with --host.
+int CheckCombination(CliOptions& o, const std::string& port) {
+  if (o.Queries.empty() && o.ListFile.empty()) return BadOption("no query given");
+  for (const std::string& query : o.Queries)
+    if (!HoldsQuery(query)) return BadOption("'" + query + "' holds no domain, host or address to look up");
+  if (o.Json && o.Quiet) return BadOption("--json and --quiet do not go together");
   if (!port.empty()) {
     if (o.Host.empty()) return BadOption("--port needs --host: the whois server to ask on that port");
-    if (o.Host.find(':') != std::string::npos) return BadOption("give the port once: --host HOST:PORT or --port PORT");
+    if (PortColon(o.Host) != std::string::npos) return BadOption("give the port once: --host HOST:PORT or --port PORT");
+    // A bare IPv6 address takes its brackets when a port follows.
+    if (o.Host[0] != '[' && o.Host.find(':') != std::string::npos) o.Host = "[" + o.Host + "]";
     o.Host += ":" + port;
   }
   return -1;
@@ -214,13 +269,19 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& o, int& status) {
   for (; w.i < argc; ++w.i) {
     w.arg = argv[w.i];
     if (optionsDone || w.arg.size() < 2 || w.arg[0] != '-') {
-      if (!o.Query.empty()) o.Query += ' ';
-      o.Query += w.arg;
+      o.Queries.push_back(w.arg);
     } else if (w.arg == "--") {
       optionsDone = true;
     } else if ((status = TakeOption(w, o, port)) >= 0) {
       return false;
     }
+  }
+  // Given a server, the words are one query, as the server's own flags may be
+  // among them.
+  if (!o.Host.empty() && o.Queries.size() > 1) {
+    std::string joined;
+    for (const std::string& word : o.Queries) joined += (joined.empty() ? "" : " ") + word;
+    o.Queries.assign(1, joined);
   }
   status = CheckCombination(o, port);
   return status < 0;

@@ -109,6 +109,12 @@ void ConsoleSink::FilterStaged() {
   stagedUsed_ = 0;
 }
 
+void ConsoleSink::AppendHeading(const char* text) {
+  FilterStaged();
+  out_.filter.Put(text, std::strlen(text));
+  out_.writer.Flush();
+}
+
 void ConsoleSink::SetStatus(int, const char*) {
   FilterStaged();
   out_.writer.Flush();

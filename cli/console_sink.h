@@ -33,6 +33,15 @@ class ConsoleSink final : public QuietSink {
   void SetCancelFlag(std::atomic<int>* flag) { out_.writer.SetCancelFlag(flag); }
   // The character set text is written in (an iconv name); by default the locale's.
   void SetCharset(const char* charset);
+  // Keeps the output and the error texts in these strings instead of writing
+  // them, as they would have been written.
+  void CaptureOutput(std::string* output, std::string* errors) {
+    out_.writer.SetMemory(output);
+    errors_.writer.SetMemory(errors);
+  }
+  // A line of the program's own, such as a batch's "=== QUERY ===", shown
+  // under the character rule even in quiet mode.
+  void AppendHeading(const char* text);
 
   void AppendOutput(TextKind kind, const char* text) override;
   void AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text, size_t length) override;

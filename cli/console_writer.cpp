@@ -30,6 +30,10 @@ void ConsoleWriter::Fail(int error) {
 }
 
 void ConsoleWriter::Write(const char* bytes, size_t count) {
+  if (memory_) {
+    memory_->append(bytes, count);
+    return;
+  }
   if (count == 0 || !file_ || (stopsLookup_ && failed_)) return;
   if (!platform::WriteOutput(file_, bytes, count)) Fail(errno);
 }
@@ -37,6 +41,6 @@ void ConsoleWriter::Write(const char* bytes, size_t count) {
 bool ConsoleWriter::Flush() {
   Write(buffer_.data(), used_);
   used_ = 0;
-  if (file_ && std::fflush(file_) != 0) Fail(errno);
+  if (file_ && !memory_ && std::fflush(file_) != 0) Fail(errno);
   return !failed_;
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // A stage of the console's output. Behind the terminal filter every call
@@ -34,6 +35,9 @@ class ConsoleWriter final : public TextStage {
   int Errno() const { return errno_; }
   std::FILE* File() const { return file_; }
   void SetFile(std::FILE* file) { file_ = file; }
+  // Keeps what would be written in `memory` instead (a batch's query whose
+  // turn to be written has not come); null writes to the file again.
+  void SetMemory(std::string* memory) { memory_ = memory; }
 
  private:
   void Write(const char* bytes, size_t count);
@@ -46,4 +50,5 @@ class ConsoleWriter final : public TextStage {
   bool failed_ = false;
   int errno_ = 0;
   std::atomic<int>* cancel_ = nullptr;
+  std::string* memory_ = nullptr;
 };

@@ -1,18 +1,28 @@
-// merrowgate-cli: one lookup of its arguments, the output pane's text on stdout.
+// merrowgate-cli: the lookups of its arguments or of a list, the output pane's
+// text (or one JSON record a query) on stdout.
 #include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/console_sink.h"
 #include "cli/proxy_env.h"
+#include "cli/record_sink.h"
+#include "engine/field_table.h"
 #include "engine/lookup.h"
 #include "engine/lookup_context.h"
 #include "engine/rdap_bootstrap.h"
+#include "engine/server_gate.h"
 #include "platform/console.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
@@ -78,7 +88,6 @@ LookupSettings LookupSettingsFor(const CliOptions& o) {
   if (o.ProxyDebug) settings.Proxy.Debug = true;
   settings.IdleTimeout = static_cast<int>(o.Timeout);
   if (o.Rdap) settings.PreferRDAP = true;
-  settings.RdapShowJson = o.Json;
   return settings;
 }
 
@@ -89,19 +98,130 @@ void UseRdapCacheBeside(const std::string& settingsPath) {
     SetRdapCacheFolder(slash == std::string::npos ? std::string(".") : settingsPath.substr(0, slash + 1));
 }
 
-int RunConsoleLookup(const CliOptions& o) {
-  const LookupSettings settings = LookupSettingsFor(o);
+// What every lookup of the run shares: the options, the servers' gate and
+// how the output is written.
+struct Run {
+  Run(const CliOptions& options, const LookupSettings& lookupSettings)
+      : o(options), settings(lookupSettings), gate(static_cast<int>(options.PerServer)) {}
+  const CliOptions& o;
+  const LookupSettings settings;
+  ServerGate gate;
+  bool environmentProxies = false;
+  bool colour = false;
+  bool terminal = false;
+  bool batch = false;
+  std::string recentPath;  // the settings file whose recent list is kept; empty for none
+};
+
+// One lookup with its own context, the output going to `out`. Returns
+// whether a server answered; `unanswered` counts the exchanges given up on
+// because their server kept sending rate-limit notices.
+bool Look(Run& run, OutputSink& out, StepObserver* steps, int& unanswered) {
+  LookupOptions lookup;
+  lookup.FirstServerOnly = run.o.FirstServerOnly;
+  if (!run.o.Host.empty()) lookup.Server = run.o.Host.c_str();
+  LookupContext context(out, StopFlags{&CancelFlag, &QuitFlag}, run.settings);
+  context.Steps = steps;
+  context.Gate = &run.gate;
+  if (run.environmentProxies)
+    context.Net.ChooseProxy = [debug = run.o.ProxyDebug](const char* host, bool rdap, ProxyOptions& proxy) {
+      return EnvironmentProxyFor(host, rdap, proxy, debug);
+    };
+  const int exchanges = RunLookup(context, lookup);
+  unanswered = context.Unanswered;
+  return exchanges > 0 && unanswered == 0;
+}
+
+void NoteRecord(const RecordSteps& steps, QueryOutcome& outcome) {
+  if (steps.Kind() != "domain" && steps.Kind() != "host") return;
+  outcome.Domain = steps.Domain();
+  const nlohmann::json record = steps.Builder().Build();
+  if (record.contains("expires")) outcome.Expires = record["expires"].get<std::string>();
+}
+
+// A --json lookup: its record, one line.
+QueryOutcome LookJson(Run& run, const std::string& query) {
+  QueryOutcome outcome;
+  RecordSteps steps(query);
+  RecordSink sink(steps, query, run.recentPath);
+  int unanswered = 0;
+  outcome.Answered = Look(run, sink, &steps, unanswered);
+  outcome.Output = steps.Builder().Line();
+  for (const std::string& error : steps.Errors()) outcome.Errors += "merrowgate-cli: " + query + ": " + error + "\n";
+  NoteRecord(steps, outcome);
+  return outcome;
+}
+
+// A text lookup into `file`, or, with `captured`, into the outcome's strings.
+QueryOutcome LookText(Run& run, const std::string& query, std::FILE* file, bool captured) {
+  QueryOutcome outcome;
+  ConsoleSink sink(file, run.colour, query, run.recentPath);
+  if (captured) sink.CaptureOutput(&outcome.Output, &outcome.Errors);
+  if (run.o.Quiet) sink.SetQuiet(stderr, !run.terminal);
+  sink.SetCancelFlag(&CancelFlag);
+  if (run.batch) sink.AppendHeading(("=== " + query + " ===\n").c_str());
+  std::unique_ptr<RecordSteps> steps;
+  if (run.o.ExpiresWithin >= 0) steps.reset(new RecordSteps(query));
+  int unanswered = 0;
+  outcome.Answered = Look(run, sink, steps.get(), unanswered);
+  if (!run.o.Quiet) sink.AppendOutput(Plain, "\n");
+  if (steps) NoteRecord(*steps, outcome);
+  if (!sink.Finish()) {
+    outcome.Answered = false;
+    outcome.WriteErrno = sink.WriteErrno() ? sink.WriteErrno() : EIO;
+  }
+  if (unanswered > 0)
+    outcome.Errors += "merrowgate-cli: " + query + ": no answer, a server kept limiting the query rate\n";
+  return outcome;
+}
+
+// --expires-within: one stderr line for each domain that expires within the
+// days (or has expired), and for each whose expiry date was not found.
+// Returns 3 when one expires, 1 when a date is missing, else 0.
+int ReportExpiry(const std::vector<std::pair<std::string, std::string>>& domains, long days) {
+  int status = 0;
+  const std::time_t now = std::time(nullptr);
+  for (const auto& [domain, expires] : domains) {
+    const std::optional<std::int64_t> left = expires.empty() ? std::nullopt : DaysUntil(expires, now);
+    if (!left) {
+      std::fprintf(stderr, "%s: no expiry date found\n", domain.c_str());
+      if (status == 0) status = 1;
+    } else if (*left <= days) {
+      const std::string date = expires.substr(0, 10);
+      const long long n = *left < 0 ? -*left : *left;
+      std::fprintf(stderr, *left < 0 ? "%s expired %s (%lld day%s ago)\n" : "%s expires %s (%lld day%s)\n",
+                   domain.c_str(), date.c_str(), n, n == 1 ? "" : "s");
+      status = 3;
+    }
+  }
+  return status;
+}
+
+int RunConsoleLookups(const CliOptions& o) {
+  Run run(o, LookupSettingsFor(o));
   UseRdapCacheBeside(o.SettingsPath);
-  const bool environmentProxies = !o.NoProxy && !settings.Proxy.Enabled;
+  run.environmentProxies = !o.NoProxy && !run.settings.Proxy.Enabled;
   std::string error;
-  if (environmentProxies && !EnvironmentProxiesUsable(error)) {
+  if (run.environmentProxies && !EnvironmentProxiesUsable(error)) {
     std::fprintf(stderr, "merrowgate-cli: %s\n", error.c_str());
     return 2;
   }
+  std::FILE* list = nullptr;
+  if (!o.ListFile.empty()) {
+    list = o.ListFile == "-" ? stdin : std::fopen(o.ListFile.c_str(), "r");
+    if (!list) {
+      std::fprintf(stderr, "merrowgate-cli: cannot read %s: %s\n", o.ListFile.c_str(), std::strerror(errno));
+      return 2;
+    }
+  }
 
-  const bool terminal = platform::IsTerminal(stdout);
-  bool useColour = !o.Quiet && (o.Colour == "always" || (o.Colour == "auto" && terminal && ColourWanted()));
-  if (useColour && !platform::EnableTerminalEscapes(stdout) && o.Colour == "auto") useColour = false;
+  run.terminal = platform::IsTerminal(stdout);
+  run.colour = !o.Quiet && !o.Json &&
+               (o.Colour == "always" || (o.Colour == "auto" && run.terminal && ColourWanted()));
+  if (run.colour && !platform::EnableTerminalEscapes(stdout) && o.Colour == "auto") run.colour = false;
+  run.batch = IsBatch(o);
+  // A batch leaves the recent list, which is the window's, alone.
+  if (!run.batch) run.recentPath = o.SettingsPath;
   // The sink writes its own line ends and flushes at the end of each piece
   // of a reply; the C library must not write byte by byte meanwhile (it
   // does on Windows when stdout is a pipe or a console).
@@ -111,27 +231,55 @@ int RunConsoleLookup(const CliOptions& o) {
   static char outputBuffer[64 * 1024];
   platform::UseBinaryOutput(stdout);
   std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-  ConsoleSink sink(stdout, useColour, o.Query, o.SettingsPath);
-  if (o.Quiet) sink.SetQuiet(stderr, !terminal);
-  sink.SetCancelFlag(&CancelFlag);
   platform::CatchInterrupts(CancelFlag);
 
-  LookupOptions lookup;
-  lookup.FirstServerOnly = o.FirstServerOnly;
-  if (!o.Host.empty()) lookup.Server = o.Host.c_str();
-  LookupContext context(sink, StopFlags{&CancelFlag, &QuitFlag}, settings);
-  if (environmentProxies)
-    context.Net.ChooseProxy = [debug = o.ProxyDebug](const char* host, bool rdap, ProxyOptions& proxy) {
-      return EnvironmentProxyFor(host, rdap, proxy, debug);
-    };
-  const int exchanges = RunLookup(context, lookup);
-  if (!o.Quiet) sink.AppendOutput(Plain, "\n");
-  if (!sink.Finish()) {
-    std::fprintf(stderr, "merrowgate-cli: cannot write the output: %s\n", std::strerror(sink.WriteErrno()));
+  // One lookup at a time writes straight to stdout as the replies come;
+  // lookups run side by side keep their output until their turn.
+  const bool direct = !o.Json && (o.Jobs == 1 || !run.batch);
+  bool allAnswered = true, writeFailed = false;
+  int writeErrno = 0;
+  std::vector<std::pair<std::string, std::string>> expiring;
+  const QueryRun lookUp = [&](const std::string& query) {
+    return o.Json ? LookJson(run, query) : LookText(run, query, stdout, !direct);
+  };
+  const QueryWrite write = [&](const std::string&, QueryOutcome& outcome) {
+    allAnswered = allAnswered && outcome.Answered;
+    if (outcome.WriteErrno && !writeFailed) {
+      writeFailed = true;
+      writeErrno = outcome.WriteErrno;
+    }
+    if (o.ExpiresWithin >= 0 && !outcome.Domain.empty()) expiring.emplace_back(outcome.Domain, outcome.Expires);
+    if (!outcome.Output.empty() && !writeFailed) {
+      if (!platform::WriteOutput(stdout, outcome.Output.data(), outcome.Output.size()) || std::fflush(stdout) != 0) {
+        writeFailed = true;
+        writeErrno = errno;
+        CancelFlag = 1;  // nobody would see the rest
+      }
+    }
+    if (!outcome.Errors.empty()) {
+      platform::WriteOutput(stderr, outcome.Errors.data(), outcome.Errors.size());
+      std::fflush(stderr);
+    }
+  };
+  QueryFeed feed(o.Queries, list);
+  // Outcomes that wait for their turn are held at most this many.
+  const size_t window = static_cast<size_t>(o.Jobs) * 4;
+  RunBatch(feed, direct ? 1 : static_cast<int>(o.Jobs), window, lookUp, write, CancelFlag);
+  if (list && list != stdin) std::fclose(list);
+
+  if (feed.ReadFailed()) {
+    std::fprintf(stderr, "merrowgate-cli: cannot read %s: %s\n", o.ListFile.c_str(), std::strerror(feed.ReadErrno()));
+    allAnswered = false;
+  }
+  if (writeFailed || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "merrowgate-cli: cannot write the output: %s\n",
+                 std::strerror(writeFailed ? writeErrno : errno));
     return 1;
   }
   if (CancelFlag == 1) return 130;
-  return exchanges > 0 ? 0 : 1;
+  const int expiry = o.ExpiresWithin >= 0 ? ReportExpiry(expiring, o.ExpiresWithin) : 0;
+  if (expiry == 3) return 3;
+  return allAnswered && expiry == 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -149,7 +297,7 @@ int main(int argc, char** argv) {
     std::fputs("merrowgate-cli: Unsupported WINSOCK version.\n", stderr);
     return 1;
   }
-  status = RunConsoleLookup(options);
+  status = RunConsoleLookups(options);
   platform::StopSockets();
   return status;
 }

@@ -13,7 +13,7 @@ _merrowgate_cli() {
     return
   fi
   case $prev in
-    --settings)
+    --settings|-f|--file)
       COMPREPLY=($(compgen -f -- "$cur"))
       return ;;
     --proxy)
@@ -23,7 +23,7 @@ _merrowgate_cli() {
     -h|--host)
       COMPREPLY=($(compgen -A hostname -- "$cur"))
       return ;;
-    -p|--port|--timeout)
+    -p|--port|--timeout|-j|--jobs|--per-server|--expires-within)
       return ;;
   esac
   case $cur in
@@ -33,7 +33,8 @@ _merrowgate_cli() {
     -*)
       COMPREPLY=($(compgen -W '-h --host -p --port --no-referral -q --quiet --verbose
         --timeout --settings --resolve --no-resolve --reverse --no-reverse --abuse
-        --no-abuse --proxy --no-proxy --proxy-debug --rdap --json --color= --help --version' -- "$cur"))
+        --no-abuse --proxy --no-proxy --proxy-debug --rdap --json -f --file -j --jobs
+        --per-server --expires-within --color= --help --version' -- "$cur"))
       [[ ${COMPREPLY[0]-} == *= ]] && compopt -o nospace 2>/dev/null
       return ;;
   esac

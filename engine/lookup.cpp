@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/address_form.h"
 #include "engine/classify.h"
 #include "engine/directory.h"
 #include "engine/lookup_context.h"
@@ -184,6 +185,20 @@ void ShowQuery(OutputSink& out, const LookupTarget& target) {
   }
 }
 
+// What the record calls the query: an address, a prefix or an AS number, or
+// a name that is the domain itself or a host within it.
+const char* RecordKind(const LookupTarget& target) {
+  if (target.Kind == IpAddress) {
+    switch (ClassifyAddressForm(target.IP)) {
+      case AddressForm::IPv4Prefix:
+      case AddressForm::IPv6Prefix: return "cidr";
+      case AddressForm::AsNumber: return "asn";
+      default: return "ip";
+    }
+  }
+  return EqualsIgnoringCase(target.Host, target.Domain) ? "domain" : "host";
+}
+
 }  // namespace
 
 int RunLookup(LookupContext& ctx, const LookupOptions& options) {
@@ -197,6 +212,7 @@ int RunLookup(LookupContext& ctx, const LookupOptions& options) {
     return 0;
   }
   ShowQuery(out, s.target);
+  if (ctx.Steps) ctx.Steps->Classified(RecordKind(s.target), s.target.Kind == IpAddress && !s.target.Host[0] ? "" : s.target.Domain);
   for (int step = DomainRegistryStep; step != 0 && !ctx.StopRequested() && !(options.FirstServerOnly && s.asked);)
     step = RunStep(s, step);
   EndLookup(out);

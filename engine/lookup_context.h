@@ -16,7 +16,12 @@ class StepObserver {
   virtual void StepStarted(const char* server, const char* protocol, const char* request) = 0;
   virtual void StepData(const char* text, std::size_t length) = 0;
   virtual void StepEnded(bool ok, const char* error) = 0;
+  // What the query was taken for: `kind` is "domain", "host", "ip", "cidr" or
+  // "asn"; `domain` the domain asked about, in its ASCII form (may be empty).
+  virtual void Classified(const char* kind, const char* domain) = 0;
 };
+
+class ServerGate;
 
 class LookupContext {
  public:
@@ -35,4 +40,10 @@ class LookupContext {
   const LookupSettings Options;
   Transport Net;
   StepObserver* Steps = nullptr;  // none by default
+  // The limits on connections per server that a batch of lookups shares;
+  // with none, every server is asked at once and a rate-limit notice is
+  // shown like any reply.
+  ServerGate* Gate = nullptr;
+  // Exchanges given up on because the server kept sending rate-limit notices.
+  int Unanswered = 0;
 };

@@ -5,26 +5,19 @@
 
 #include "engine/lookup_context.h"
 #include "engine/rdap_bootstrap.h"
-#include "engine/rdap_json.h"
 #include "engine/rdap_refresh.h"
 #include "engine/rdap_render.h"
+#include "engine/server_gate.h"
 #include "net/output_sink.h"
 #include "net/rdap_transport.h"
 #include "net/texts.h"
 
-bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* related) {
+namespace {
+
+// The answer is shown: readable lines, or the raw body for a front end that
+// asked for it. Returns the related record's link through `related`.
+bool ShowAnswer(LookupContext& ctx, const RdapFetch& fetch, std::string* related) {
   OutputSink& out = ctx.Out;
-  if (related) related->clear();
-  out.AppendOutput(Detail, ("\nQuerying " + url + "...\n").c_str());
-  out.SetStatus(ActivityPart, "Waiting for reply...");
-  if (ctx.Steps) ctx.Steps->StepStarted(UrlHost(url).c_str(), "rdap", url.c_str());
-  RdapFetch fetch;
-  FetchRdap(ctx.Net.ProxyFor(UrlHost(url).c_str(), true), ctx.Stop, url, fetch);
-  if (ctx.Steps) {
-    ctx.Steps->StepData(fetch.Body.data(), fetch.Body.size());
-    const bool ok = !fetch.Cancelled && fetch.Error.empty() && !fetch.TooLarge;
-    ctx.Steps->StepEnded(ok, ok ? nullptr : fetch.Cancelled ? "cancelled" : fetch.Error.c_str());
-  }
   if (fetch.Cancelled) {
     out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
     return false;
@@ -37,19 +30,52 @@ bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* re
     out.AppendOutput(Error, fetch.Error.c_str());
     return false;
   }
-  if (ctx.Options.RdapShowJson) {
-    out.AppendOutput(Plain, fetch.Body.c_str());
-    out.AppendOutput(Plain, "\n");
-    if (fetch.Status < 200 || fetch.Status >= 300)
-      AppendFormatted(out, Error, "RDAP error %ld from %s\n", fetch.Status, fetch.Server.c_str());
-    nlohmann::json answer;
-    if (related && fetch.Status >= 200 && fetch.Status < 300 && ParseBoundedJson(fetch.Body, answer) == JsonVerdict::Parsed)
-      *related = RelatedRdapLink(answer);
-    return true;
-  }
   const std::string link = ShowRdapAnswer(out, fetch.Status, fetch.Server, fetch.Body);
   if (related) *related = link;
   return true;
+}
+
+}  // namespace
+
+bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* related) {
+  OutputSink& out = ctx.Out;
+  if (related) related->clear();
+  const std::string host = UrlHost(url);
+  out.AppendOutput(Detail, ("\nQuerying " + url + "...\n").c_str());
+  // With a gate (a console batch), a 429 is no answer: the service is paused,
+  // as long as its Retry-After says if it says, and asked again.
+  for (int attempt = 0;; ++attempt) {
+    GatePass pass(ctx.Gate, host, ctx.Stop, attempt > 0);
+    if (!pass.Entered()) {
+      out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
+      return false;
+    }
+    out.SetStatus(ActivityPart, "Waiting for reply...");
+    if (ctx.Steps) ctx.Steps->StepStarted(host.c_str(), "rdap", url.c_str());
+    RdapFetch fetch;
+    FetchRdap(ctx.Net.ProxyFor(host.c_str(), true), ctx.Stop, url, fetch);
+    const bool limited = ctx.Gate && fetch.Status == 429;
+    if (ctx.Steps) {
+      ctx.Steps->StepData(fetch.Body.data(), fetch.Body.size());
+      const bool ok = !fetch.Cancelled && fetch.Error.empty() && !fetch.TooLarge && !limited;
+      ctx.Steps->StepEnded(ok, limited             ? "HTTP 429 Too Many Requests"
+                               : ok                ? nullptr
+                               : fetch.Cancelled   ? "cancelled"
+                                                   : fetch.Error.c_str());
+    }
+    if (!limited) {
+      if (ctx.Gate && fetch.Status != 0) ctx.Gate->Answered(host);
+      return ShowAnswer(ctx, fetch, related);
+    }
+    if (attempt == RateLimitRetries) {
+      AppendFormatted(out, Error, "%s still limits the query rate after %d retries: no answer\n", host.c_str(),
+                      RateLimitRetries);
+      ++ctx.Unanswered;
+      return false;
+    }
+    const int seconds = ctx.Gate->Pause(host, fetch.RetryAfter);
+    AppendFormatted(out, Info, "\n%s limits the query rate: asking again in %d s...\n", host.c_str(), seconds);
+  }
 }
 
 bool RdapServiceKnown(LookupContext& ctx, const std::string& object) {

@@ -43,6 +43,30 @@ const char* const ClosurePhrases[] = {
     "only available over rdap",
 };
 
+// Lower case. Taken from the notices of registries and registrars that limit
+// the query rate (PIR's "WHOIS LIMIT EXCEEDED", a registrar's "Rate limit
+// exceeded. Try again after: ...", .lu's "Maximum query rate reached", DENIC's
+// "access control limit reached", Verisign's "connection limit exceeded").
+const char* const RateLimitPhrases[] = {
+    "rate limit",
+    "limit exceeded",
+    "query limit",
+    "limit reached",
+    "query rate",
+    "too many queries",
+    "too many requests",
+    "too many connections",
+    "try again later",
+    "try again after",
+    "please slow down",
+    "quota exceeded",
+    "exceeded your quota",
+    "exceeded the maximum allowable",
+    "excessive queries",
+    "excessive querying",
+    "server too busy",
+};
+
 // A line of at most this many characters is compared; the rest is cut off.
 constexpr size_t LineLimit = 512;
 // The first lines are looked for in this many bytes at most.
@@ -50,21 +74,24 @@ constexpr size_t ScanLimit = 8192;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\f' || c == '\v'; }
 
-bool SaysClosed(const std::string& line) {
-  for (const char* phrase : ClosurePhrases)
+template <size_t N>
+bool Says(const std::string& line, const char* const (&phrases)[N]) {
+  for (const char* phrase : phrases)
     if (line.find(phrase) != std::string::npos) return true;
   return false;
 }
 
-}  // namespace
-
-bool TurnsAway(const char* reply, size_t length) {
-  if (!reply) return true;
-  const size_t end = length < ScanLimit ? length : ScanLimit;
+bool IsBlankText(const char* reply, size_t length) {
   size_t i = 0;
   while (i < length && IsBlank(reply[i])) ++i;
-  if (i == length) return true;
+  return i == length;
+}
 
+// Whether one of the first lines of text of `reply` holds one of `phrases`.
+template <size_t N>
+bool FirstLinesSay(const char* reply, size_t length, const char* const (&phrases)[N]) {
+  const size_t end = length < ScanLimit ? length : ScanLimit;
+  size_t i = 0;
   int lines = 0;
   std::string line;
   while (i < end && lines < RefusalLinesRead) {
@@ -80,10 +107,20 @@ bool TurnsAway(const char* reply, size_t length) {
     bool text = false;
     for (const char c : line) text = text || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
     if (text) {
-      if (SaysClosed(line)) return true;
+      if (Says(line, phrases)) return true;
       ++lines;
     }
     i = stop + 1;
   }
   return false;
+}
+
+}  // namespace
+
+bool TurnsAway(const char* reply, size_t length) {
+  return !reply || IsBlankText(reply, length) || FirstLinesSay(reply, length, ClosurePhrases);
+}
+
+bool IsRateLimitNotice(const char* reply, size_t length) {
+  return reply && length <= RateLimitNoticeLimit && FirstLinesSay(reply, length, RateLimitPhrases);
 }

@@ -10,3 +10,12 @@ constexpr int RefusalLinesRead = 6;
 // True for an empty (or blank) reply and for one whose first lines say that
 // the service is discontinued, closed or moved to RDAP.
 bool TurnsAway(const char* reply, size_t length);
+
+// A rate-limit notice is short: a reply longer than this is an answer,
+// whatever its first lines say.
+constexpr size_t RateLimitNoticeLimit = 2048;
+
+// True for a short reply whose first lines say that the server limits the
+// query rate and will not answer now ("WHOIS LIMIT EXCEEDED", "Too many
+// queries, try again later").
+bool IsRateLimitNotice(const char* reply, size_t length);

@@ -12,8 +12,10 @@
 #include "engine/referral_scan.h"
 #include "engine/refusal_notice.h"
 #include "engine/reply_decoder.h"
+#include "engine/server_gate.h"
 #include "net/connection.h"
 #include "net/output_sink.h"
+#include "net/texts.h"
 #include "platform/text.h"
 
 // The com and net registry wants "domain = name" (a bare name also matches
@@ -32,20 +34,17 @@ void BuildWhoisRequest(const char* server, const char* query, char* buffer, int 
   }
 }
 
-ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const char* server, const char* query,
-                                char* referral, bool* turnedAway) {
+namespace {
+
+// One connection to `server`: the request sent, the reply shown as it comes.
+// `head` receives the start of the reply, for the notices read from it.
+ConnectOutcome AskOnce(LookupContext& ctx, bool followReferral, const char* server, char* buffer, char* referral,
+                       std::string& head, bool& complete) {
   OutputSink& out = ctx.Out;
-  AppendFormatted(out, Info, "\nSending request for domain: %s...\n", query);
-
-  char buffer[ExchangeBufferSize];
-  BuildWhoisRequest(server, query, buffer, ExchangeBufferSize);
-
   if (followReferral) referral[0] = '\0';
-  if (ctx.Steps) ctx.Steps->StepStarted(server, "whois", buffer);
   const ConnectOutcome outcome = ConnectAndSend(ctx.Net, server, buffer);
   if (outcome != ConnectOutcome::Sent) {
     CloseConnection(ctx.Net);
-    if (ctx.Steps) ctx.Steps->StepEnded(false, nullptr);
     return outcome;
   }
   out.SetStatus(ActivityPart, "Waiting for reply...");
@@ -55,11 +54,12 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
   ReplyDecoder decoder(server);
   ReferralScan referrals(server, referral);
   const bool pieces = out.ShowsReplyPieces();
-  std::string text, head;  // head: the start of the reply, for a refusal notice
+  std::string text;
   constexpr size_t HeadLimit = 8192;
+  head.clear();
   auto show = [&] {
     if (text.empty()) return;
-    if (turnedAway && head.size() < HeadLimit) head.append(text, 0, HeadLimit - head.size());
+    if (head.size() < HeadLimit) head.append(text, 0, HeadLimit - head.size());
     if (pieces) EmitReplyChunk(out, text.c_str());
     if (ctx.Steps) ctx.Steps->StepData(text.data(), text.size());
     if (followReferral) referrals.Scan(text.data(), static_cast<int>(text.size()));
@@ -75,7 +75,50 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
   decoder.Finish(text);
   show();
   CloseConnection(ctx.Net);
-  if (ctx.Steps) ctx.Steps->StepEnded(n == 0, nullptr);
-  if (turnedAway) *turnedAway = TurnsAway(head.data(), head.size());
+  complete = n == 0;
   return ConnectOutcome::Sent;
+}
+
+}  // namespace
+
+ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const char* server, const char* query,
+                                char* referral, bool* turnedAway) {
+  OutputSink& out = ctx.Out;
+  AppendFormatted(out, Info, "\nSending request for domain: %s...\n", query);
+
+  char request[ExchangeBufferSize], buffer[ExchangeBufferSize];
+  BuildWhoisRequest(server, query, request, ExchangeBufferSize);
+  std::string head;
+  // With a gate (a console batch), a rate-limit notice is no answer: the
+  // server is paused and asked again.
+  for (int attempt = 0;; ++attempt) {
+    GatePass pass(ctx.Gate, server, ctx.Stop, attempt > 0);
+    if (!pass.Entered()) {
+      out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
+      return ConnectOutcome::Cancelled;
+    }
+    if (ctx.Steps) ctx.Steps->StepStarted(server, "whois", request);
+    std::memcpy(buffer, request, sizeof request);
+    bool complete = false;
+    const ConnectOutcome outcome = AskOnce(ctx, followReferral, server, buffer, referral, head, complete);
+    const bool limited =
+        outcome == ConnectOutcome::Sent && ctx.Gate && complete && IsRateLimitNotice(head.data(), head.size());
+    if (ctx.Steps) ctx.Steps->StepEnded(outcome == ConnectOutcome::Sent && complete && !limited,
+                                        limited ? "rate-limit notice" : nullptr);
+    if (!limited) {
+      if (ctx.Gate && outcome == ConnectOutcome::Sent) ctx.Gate->Answered(server);
+      if (turnedAway) *turnedAway = outcome == ConnectOutcome::Sent && TurnsAway(head.data(), head.size());
+      return outcome;
+    }
+    if (followReferral) referral[0] = '\0';
+    if (attempt == RateLimitRetries) {
+      AppendFormatted(out, Error, "%s still limits the query rate after %d retries: no answer\n", server,
+                      RateLimitRetries);
+      ++ctx.Unanswered;
+      if (turnedAway) *turnedAway = false;
+      return outcome;
+    }
+    const int seconds = ctx.Gate->Pause(server, -1);
+    AppendFormatted(out, Info, "\n%s limits the query rate: asking again in %d s...\n", server, seconds);
+  }
 }

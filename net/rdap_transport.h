@@ -20,6 +20,7 @@ struct RdapFetch {
   std::string Error;    // why no answer came, a whole line; empty otherwise
   bool Cancelled = false;  // Escape, Ctrl-C or shutdown ended the request
   bool TooLarge = false;   // the answer passed the size limit and was dropped
+  long RetryAfter = -1;    // a 429's Retry-After in seconds; -1 when it gave none
 };
 
 // Fetches `url` (following redirects) through the lookup's proxy where the

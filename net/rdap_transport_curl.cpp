@@ -180,6 +180,11 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
     result.Server = UrlHost(effective);
   if (code == CURLE_OK) {
     lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.Status);
+    // Its seconds, or the time to an HTTP date, as libcurl reads the header.
+    curl_off_t retryAfter = 0;
+    if (result.Status == 429 && lib->easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK &&
+        retryAfter > 0)
+      result.RetryAfter = static_cast<long>(retryAfter < 86400 ? retryAfter : 86400);
   } else if (result.Cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
     result.Cancelled = true;
   } else if (result.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {

@@ -136,6 +136,12 @@ void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result
     DWORD status = 0, size = sizeof status;
     WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
+    // A 429's Retry-After in seconds; an HTTP date is left to the doubling pause.
+    DWORD retryAfter = 0;
+    size = sizeof retryAfter;
+    if (status == 429 && WinHttpQueryHeaders(request, WINHTTP_QUERY_RETRY_AFTER | WINHTTP_QUERY_FLAG_NUMBER,
+                                             WINHTTP_HEADER_NAME_BY_INDEX, &retryAfter, &size, WINHTTP_NO_HEADER_INDEX))
+      result.RetryAfter = static_cast<long>(retryAfter < 86400 ? retryAfter : 86400);
     wchar_t finalUrl[2048];
     DWORD urlSize = sizeof finalUrl;
     if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, finalUrl, &urlSize)) result.Server = UrlHost(Narrow(finalUrl));

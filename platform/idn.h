@@ -14,4 +14,9 @@ enum class TextEncoding { Native, Utf8 };
 // for the user, and `ascii` is left alone.
 bool NameToAscii(const char* name, TextEncoding encoding, std::string& ascii, std::string& error);
 
+// The Unicode form, in UTF-8, of a name in its ASCII form ("xn--bcher-kva.de"
+// gives "bücher.de"; a name without such labels stays as it is). False, with
+// `unicode` left alone, for a name that has no valid Unicode form.
+bool NameToUnicode(const char* ascii, std::string& unicode);
+
 }  // namespace platform

@@ -34,4 +34,12 @@ bool NameToAscii(const char* name, TextEncoding encoding, std::string& ascii, st
   return true;
 }
 
+bool NameToUnicode(const char* ascii, std::string& unicode) {
+  char* converted = nullptr;
+  if (idn2_to_unicode_8z8z(ascii, &converted, 0) != IDN2_OK || !converted) return false;
+  unicode = converted;
+  idn2_free(converted);
+  return true;
+}
+
 }  // namespace platform

@@ -69,7 +69,6 @@ struct LookupSettings {
   bool ReverseIP = false;
   bool GetAbuseInfo = false;
   bool PreferRDAP = false;
-  bool RdapShowJson = false;  // RDAP answers as their raw JSON (the console's --json)
   int IdleTimeout = 0;        // seconds without a byte before a reply wait gives up
   ProxyOptions Proxy;
 };

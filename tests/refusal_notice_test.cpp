@@ -62,3 +62,35 @@ TEST(RefusalNotice, Table) {
 }
 
 }  // namespace
+
+// Rate-limit notices of real registries and registrars, and answers that
+// only mention limits.
+TEST(RateLimitNotice, Table) {
+  const std::string terms(2100, '%');  // a long reply: an answer whatever its head says
+  struct Case {
+    std::string reply;
+    bool notice;
+  } cases[] = {
+      {"WHOIS LIMIT EXCEEDED - SEE WWW.PIR.ORG/WHOIS FOR DETAILS\r\n", true},
+      {"Rate limit exceeded. Try again after: 24h0m0s\n", true},
+      {"% Maximum query rate reached\n", true},
+      {"% Error: 55000000002 Connection refused; access control limit reached.\n", true},
+      {"Your connection limit exceeded. Please slow down and try again later.\r\n", true},
+      {"The Registry database contains ONLY .COM, .NET, .EDU domains and\r\nRegistrars.\r\n"
+       "This WHOIS server is being retired. Please use our RDAP service instead. Rate limit exceeded.\r\n",
+       true},
+      {"%ERROR:201: access denied for 192.0.2.1\n%\n% Sorry, access from your host has been permanently\n"
+       "% denied because of a repeated excessive querying.\n",
+       true},
+      {"Too many queries,  TRY AGAIN LATER\n", true},
+      // Answers.
+      {"Domain: example.de\nStatus: connect\n", false},
+      {"No match for \"EXAMPLE.TEST\".\r\n>>> Last update of whois database: 2026-06-01T10:00:00Z <<<\r\n", false},
+      {"Rate limit exceeded.\n" + terms, false},
+      {"% Registry whois server\n% Terms of use apply\n%\nDomain Name: EXAMPLE.TEST\nRegistrar: Example\n"
+       "Name Server: NS1.EXAMPLE.TEST\nName Server: NS2.EXAMPLE.TEST\n% Queries are rate limited.\n",
+       false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IsRateLimitNotice(c.reply.data(), c.reply.size()), c.notice) << c.reply.substr(0, 60);
+}

@@ -1,0 +1,123 @@
+#include "cli/batch.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+std::string Trim(const std::string& text) {
+  size_t start = 0, end = text.size();
+  while (start < end && IsSpace(text[start])) ++start;
+  while (end > start && IsSpace(text[end - 1])) --end;
+  return text.substr(start, end - start);
+}
+
+}  // namespace
+
+bool QueryFeed::ReadLine(std::string& line) {
+  line.clear();
+  char chunk[1024];
+  while (std::fgets(chunk, sizeof chunk, list_)) {
+    line += chunk;
+    if (!line.empty() && line.back() == '\n') return true;
+  }
+  if (std::ferror(list_)) {
+    readFailed_ = true;
+    readErrno_ = errno;
+    return false;
+  }
+  return !line.empty();  // a last line without its line end
+}
+
+bool QueryFeed::Next(std::string& query) {
+  if (next_ < queries_.size()) {
+    query = queries_[next_++];
+    return true;
+  }
+  if (!list_ || readFailed_) return false;
+  std::string line;
+  while (ReadLine(line)) {
+    query = Trim(line);
+    if (!query.empty() && query[0] != '#') return true;
+  }
+  return false;
+}
+
+namespace {
+
+// The batch's shared state: the feed, the outcomes waiting for their turn,
+// and whose turn it is.
+struct Batch {
+  Batch(QueryFeed& f, size_t w, const QueryRun& r, const QueryWrite& wr, const std::atomic<int>& s)
+      : feed(f), window(w < 1 ? 1 : w), run(r), write(wr), stop(s) {}
+  QueryFeed& feed;
+  const size_t window;
+  const QueryRun& run;
+  const QueryWrite& write;
+  const std::atomic<int>& stop;
+
+  std::mutex lock;
+  std::condition_variable turn;
+  size_t started = 0;  // queries taken from the feed
+  size_t written = 0;  // outcomes written
+  bool fed = false;    // the feed has run dry
+  bool writing = false;
+  std::map<size_t, std::pair<std::string, QueryOutcome>> waiting;
+
+  // Takes the next query when the window has room; false when there is none.
+  bool Take(size_t& index, std::string& query) {
+    std::unique_lock<std::mutex> hold(lock);
+    turn.wait(hold, [&] { return fed || stop == 1 || started - written < window; });
+    if (fed || stop == 1 || !feed.Next(query)) {
+      fed = true;
+      turn.notify_all();
+      return false;
+    }
+    index = started++;
+    return true;
+  }
+
+  // Files an outcome; the thread that finds the next outcome in line writes
+  // it and every one that follows it and is ready.
+  void Done(size_t index, std::string query, QueryOutcome outcome) {
+    std::unique_lock<std::mutex> hold(lock);
+    waiting.emplace(index, std::make_pair(std::move(query), std::move(outcome)));
+    if (writing) return;
+    writing = true;
+    for (auto next = waiting.find(written); next != waiting.end(); next = waiting.find(written)) {
+      std::pair<std::string, QueryOutcome> item = std::move(next->second);
+      waiting.erase(next);
+      hold.unlock();
+      write(item.first, item.second);
+      hold.lock();
+      ++written;
+      turn.notify_all();
+    }
+    writing = false;
+  }
+
+  void Work() {
+    size_t index;
+    std::string query;
+    while (Take(index, query)) Done(index, query, run(query));
+  }
+};
+
+}  // namespace
+
+void RunBatch(QueryFeed& feed, int jobs, size_t window, const QueryRun& run, const QueryWrite& write,
+              const std::atomic<int>& stop) {
+  Batch batch(feed, window, run, write, stop);
+  if (jobs <= 1) {
+    batch.Work();
+    return;
+  }
+  std::vector<std::thread> threads;
+  for (int i = 0; i < jobs; ++i) threads.emplace_back([&batch] { batch.Work(); });
+  for (std::thread& t : threads) t.join();
+}
