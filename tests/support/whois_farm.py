@@ -49,7 +49,9 @@ layout ("Registrar Registration Expiration Date:", "Registrar Abuse Contact
 Email:" ...) and "No match" for the others. Dates are RFC 3339, UTC.
 
 The statistics file is JSON, written (to a temporary file, then renamed) once
-every server listens, after every connection closes and on SIGTERM or SIGINT:
+every server listens, at the end of every connection (before the farm closes
+it, so a client that saw the end finds its query counted) and on SIGTERM or
+SIGINT:
   {"servers": {"whois.nic.biz": {"address": "127.0.43.1", "queries": 12,
    "peak_connections": 2, "notices": 0}, ...},
    "total": {"queries": ..., "notices": ...}}
@@ -225,13 +227,15 @@ class Server:
         except (asyncio.TimeoutError, ConnectionError, ValueError):
             pass
         finally:
+            # The file is written before the connection ends, so that a client
+            # that has seen the end finds its query counted.
             self.open -= 1
+            self.farm.write_stats()
             try:
                 writer.close()
                 await writer.wait_closed()
             except ConnectionError:
                 pass
-            self.farm.write_stats()
 
 
 class Farm:
