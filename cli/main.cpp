@@ -278,9 +278,9 @@ int RunConsoleLookups(const CliOptions& o) {
         slots.Acquire();
     });
   // Outcomes that wait for their turn to be written are held at most this
-  // many: a few MiB of records.
-  const size_t window = static_cast<size_t>(jobs) * 64;
-  RunBatch(feed, jobs > 1 ? jobs * 4 : 1, slots, window, lookUp, write, CancelFlag);
+  // many: a MiB or two of records.
+  const size_t window = static_cast<size_t>(jobs) * 16;
+  RunBatch(feed, jobs > 1 ? jobs * 2 : 1, slots, window, lookUp, write, CancelFlag);
   if (list && list != stdin) std::fclose(list);
 
   if (feed.ReadFailed()) {
