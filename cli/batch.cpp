@@ -21,10 +21,12 @@ std::string Trim(const std::string& text) {
 
 bool QueryFeed::ReadLine(std::string& line) {
   line.clear();
-  char chunk[1024];
-  while (std::fgets(chunk, sizeof chunk, list_)) {
-    line += chunk;
-    if (!line.empty() && line.back() == '\n') return true;
+  // Byte by byte, so that a NUL in a line is a byte like another and never
+  // joins the line to the next one.
+  int c;
+  while ((c = std::getc(list_)) != EOF) {
+    if (c == '\n') return true;
+    line += static_cast<char>(c);
   }
   if (std::ferror(list_)) {
     readFailed_ = true;
