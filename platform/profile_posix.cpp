@@ -169,24 +169,31 @@ bool LoadForWriting(const char* path, ProfileDocument& doc) {
 
 }  // namespace
 
-int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
-  ProfileDocument doc;
-  if (!LoadDocument(path, doc)) return fallback;
-  const std::string* value = doc.Find(section, key);
+IniFileReader::IniFileReader(const char* path) : loaded_(LoadDocument(path, doc_)) {}
+
+int IniFileReader::ReadInt(const char* section, const char* key, int fallback) const {
+  const std::string* value = loaded_ ? doc_.Find(section, key) : nullptr;
   return value ? ParseProfileInt(UnquoteProfileValue(*value), fallback) : fallback;
 }
 
-int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
-                      int capacity, const char* path) {
+int IniFileReader::ReadString(const char* section, const char* key, const char* fallback, char* buffer,
+                              int capacity) const {
   if (capacity <= 0) return 0;
-  ProfileDocument doc;
-  const std::string* value = nullptr;
-  if (LoadDocument(path, doc)) value = doc.Find(section, key);
+  const std::string* value = loaded_ ? doc_.Find(section, key) : nullptr;
   std::string text = value ? UnquoteProfileValue(*value) : std::string(fallback ? fallback : "");
   size_t n = text.size() < static_cast<size_t>(capacity - 1) ? text.size() : static_cast<size_t>(capacity - 1);
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);
+}
+
+int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
+  return IniFileReader(path).ReadInt(section, key, fallback);
+}
+
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
+                      int capacity, const char* path) {
+  return IniFileReader(path).ReadString(section, key, fallback, buffer, capacity);
 }
 
 bool WriteIniString(const char* section, const char* key, const char* value, const char* path) {
