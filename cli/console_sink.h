@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/charset_stage.h"
 #include "cli/console_writer.h"
@@ -69,7 +68,8 @@ class ConsoleSink final : public QuietSink {
   Stream errors_;
   // Uncoloured reply pieces, as they came, until the end of their chunk: the
   // filter then runs once over all of them.
-  std::vector<char> staged_;
+  std::unique_ptr<char[]> staged_;
+  size_t stagedCapacity_;
   size_t stagedUsed_ = 0;
   bool colour_;
   bool quiet_ = false;

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 // A stage of the console's output. Behind the terminal filter every call
 // hands over whole characters (or, for the replies of a quiet lookup, bytes
@@ -40,7 +40,9 @@ class ConsoleWriter final : public TextStage {
   void Fail(int error);
 
   std::FILE* file_;
-  std::vector<char> buffer_;
+  // Not cleared when made: a short lookup touches only what it writes.
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_;
   size_t used_ = 0;
   bool stopsLookup_;
   bool failed_ = false;
