@@ -87,6 +87,19 @@ bool WriteInPlace(const std::string& target, const std::string& text) {
   return ok;
 }
 
+// Root may write anything; a file without any write permission still counts
+// as read-only, as the read-only attribute does on Windows.
+bool ReadOnly(const std::string& target, const struct stat& st) {
+  return access(target.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0;
+}
+
+// An existing regular file that a write would not refuse.
+bool ExistingFileWritable(const char* path) {
+  const std::string target = FollowLinks(path);
+  struct stat st;
+  return stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !ReadOnly(target, st);
+}
+
 // Like the Windows functions, a write goes to the file a link points to, and
 // fails on a file that is read-only or not a regular file. The new text goes
 // to a file beside the old one and replaces it in one rename, so a failed
@@ -101,9 +114,7 @@ bool WriteDocument(const char* path, const std::string& text) {
   if (!exists && errno != ENOENT) return false;
   if (exists) {
     if (!S_ISREG(st.st_mode)) return false;
-    // Root may write anything; a file without any write permission still
-    // counts as read-only, as the read-only attribute does on Windows.
-    if (access(target.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) return false;
+    if (ReadOnly(target, st)) return false;
     if (st.st_nlink > 1) return WriteInPlace(target, text);
   }
   std::string temporary = target + ".XXXXXX";
@@ -156,10 +167,10 @@ bool Writable(const char* path) {
   return S_ISREG(st.st_mode);
 }
 
-// The document of the file, or an empty one when there is no file; false when
-// a file is there but cannot be read (writing would throw its content away).
-bool LoadForWriting(const char* path, ProfileDocument& doc) {
-  std::string text;
+// The document of the file (and its text), or an empty one when there is no
+// file; false when a file is there but cannot be read (writing would throw
+// its content away).
+bool LoadForWriting(const char* path, ProfileDocument& doc, std::string& text) {
   switch (ReadWholeFile(path, text)) {
     case FileRead::Read: doc = ProfileDocument::Parse(text); return true;
     case FileRead::Absent: doc = ProfileDocument(); return true;
@@ -202,7 +213,8 @@ bool WriteIniString(const char* section, const char* key, const char* value, con
   if (!Writable(path)) return false;
   FileLock lock(path);
   ProfileDocument doc;
-  if (!LoadForWriting(path, doc)) return false;
+  std::string text;
+  if (!LoadForWriting(path, doc, text)) return false;
   if (!doc.Set(section, key, value)) return true;
   return WriteDocument(path, doc.Serialize());
 }
@@ -211,13 +223,17 @@ bool EditIniSection(const char* section, const char* path, const IniSectionEdit&
   if (!FitsOneProfileLine(section) || !Writable(path)) return false;
   FileLock lock(path);
   ProfileDocument doc;
-  if (!LoadForWriting(path, doc)) return false;
+  std::string old;
+  if (!LoadForWriting(path, doc, old)) return false;
   std::vector<ProfileKey> keys = doc.Section(section);
   if (!edit(keys)) return true;
   for (const ProfileKey& k : keys)
     if (!FitsOneProfileLine(k.Name.c_str()) || !FitsOneProfileLine(k.Value.c_str())) return false;
   doc.ReplaceSection(section, std::move(keys));
-  return WriteDocument(path, doc.Serialize());
+  // An edit that changes nothing (a lookup of the query already on top of
+  // the recent list) leaves the file alone.
+  std::string text = doc.Serialize();
+  return text == old ? ExistingFileWritable(path) : WriteDocument(path, text);
 }
 
 }  // namespace platform
