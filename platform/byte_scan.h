@@ -105,11 +105,18 @@ class ByteSet {
       } else if (r.low == 0 && r.high == 0xFF) {
         in = _mm_set1_epi8(-1);
       } else {
-        // v - low is below the width, unsigned: shifted by 128 that is a
-        // signed comparison.
+        // Moved so that the range ends at 0x7F, the largest signed byte, it
+        // is what lies above 0x7F - width, a signed comparison. (In this
+        // order the comparison overwrites the moved bytes, not the constant,
+        // which SSE2 would first have to copy.)
+        // A range that begins at 0x80 needs no move the other way round: it
+        // is what lies below 0x80 + width.
         const unsigned width = r.high - r.low + 1u;
-        in = _mm_cmplt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - r.low))),
-                            _mm_set1_epi8(static_cast<char>(0x80 + width)));
+        if (r.low == 0x80)
+          in = _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 + width)));
+        else
+          in = _mm_cmpgt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x7F - r.high))),
+                              _mm_set1_epi8(static_cast<char>(0x7F - width)));
       }
       m = _mm_or_si128(m, in);
     }
