@@ -1,5 +1,5 @@
-// Small text helpers every layer uses: ASCII case and digits, and copying
-// into fixed fields. They never depend on the C locale.
+// Small text helpers every layer uses: ASCII case and digits, UTF-8 sequences,
+// and copying into fixed fields. They never depend on the C locale.
 #pragma once
 #include <cstddef>
 #include <cstdint>
