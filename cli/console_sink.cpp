@@ -136,6 +136,7 @@ bool ConsoleSink::Finish() {
     errorLineOpen_ = false;
     errors_.writer.Flush();
   }
+  recent_.Wait();  // the output first
   return !WriteFailed();
 }
 

@@ -42,8 +42,9 @@ class ConsoleSink final : public QuietSink {
   int ReadQueryTextUtf8(char* buffer, int capacity) override { return ReadQueryText(buffer, capacity); }
   void ShareRecentQuery(const char* text) override { recent_.Record(text); }
 
-  // Writes what is still held back and flushes. False when a write to `out`
-  // has failed, now or before; WriteErrno() then tells why.
+  // Writes what is still held back and flushes, then waits until the recent
+  // list holds the query. False when a write to `out` has failed, now or
+  // before; WriteErrno() then tells why.
   bool Finish();
   bool WriteFailed() const { return out_.writer.Failed(); }
   int WriteErrno() const { return out_.writer.Errno(); }

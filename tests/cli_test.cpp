@@ -11,7 +11,9 @@
 #include "cli/console_sink.h"
 #include "cli/proxy_url.h"
 #include "cli/terminal_filter.h"
+#include "settings/recent_queries.h"
 #include "settings/settings.h"
+#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -397,6 +399,25 @@ TEST(ConsoleSink, ColoursByKind) {
     EXPECT_EQ(Render(true, static_cast<TextKind>(c.kind), "x"), c.expected) << c.kind;
     EXPECT_EQ(Render(false, static_cast<TextKind>(c.kind), "x"), "x") << c.kind;
   }
+}
+
+// The recent list is written beside the lookup; when the sink is done, it
+// holds every query the lookup recorded, the last on top.
+TEST(ConsoleSink, RecordsTheQueriesBeforeItIsDone) {
+  const std::string path = FreshPath("console-recent");
+  WriteFile(path, "[Recent]\r\nREC0=old.example\r\n");
+  {
+    std::FILE* f = std::tmpfile();
+    ConsoleSink sink(f, false, "", path);
+    sink.ShareRecentQuery("first.example");
+    sink.AppendOutput(Plain, "reply\n");
+    sink.ShareRecentQuery("second.example");
+    EXPECT_TRUE(sink.Finish());
+    EXPECT_EQ(LoadRecentQueryList(path.c_str()),
+              (std::vector<std::string>{"second.example", "first.example", "old.example"}));
+    std::fclose(f);
+  }
+  std::remove(path.c_str());
 }
 
 TEST(ConsoleSink, QueryTextIsCutToTheCapacity) {
