@@ -40,6 +40,38 @@ hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/fiv
   -n merrowgate-cli "$five_cli" -n whois "$five_whois" >/dev/null
 { echo "merrowgate-cli $(eval peak $five_cli)"; echo "whois $(peak sh -c "$five_whois")"; } >"$work/five.rss"
 
+# One exchange: a 4 KB reply without a referral from the address given, no
+# name resolved. socat alone is what the server and the connection take. The
+# console records each lookup in the settings file's recent list: when the
+# query is on top already the file stays as it is; "new list entry" puts
+# another query on top before each run, so that every run writes the file,
+# and "file just copied" copies the file as it is before each run, so that
+# the two differ by the write alone (a copy just written costs the next run
+# time of its own).
+fake_whois_server 127.0.0.14 "yes \"$line\" | head -c 4096"
+recent_ini() {
+  printf '[Config]\r\nResolveDomain=0\r\nReverseIP=0\r\nGetAbuseInfo=0\r\n[Recent]\r\nREC0=%s\r\nREC1=\r\n' "$1"
+}
+recent_ini other.example >"$work/other-on-top.ini"
+recent_ini example.com >"$work/single.ini"
+cp "$work/single.ini" "$work/on-top.ini"
+single_cli="$cli --settings $work/single.ini --color=never -h 127.0.0.14 example.com"
+single_whois="whois -h 127.0.0.14 example.com"
+single_socat="sh -c 'printf \"example.com\\r\\n\" | socat -t 60 - TCP:127.0.0.14:43'"
+hyperfine -N --style none --warmup 5 --runs "$((runs * 5))" --export-markdown "$work/single.md" \
+  --export-json "$work/single.json" --prepare true --prepare true --prepare true \
+  --prepare "cp $work/other-on-top.ini $work/single.ini" --prepare "cp $work/on-top.ini $work/single.ini" \
+  -n merrowgate-cli "$single_cli" -n whois "$single_whois" -n "sh + socat" "$single_socat" \
+  -n "merrowgate-cli, new list entry" "$single_cli" -n "merrowgate-cli, file just copied" "$single_cli" >/dev/null
+if command -v valgrind >/dev/null; then
+  cp "$work/other-on-top.ini" "$work/single.ini"
+  printf 'example.com\r\n' >"$work/request"
+  ir1() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null </"$work/request" |
+            sed -n 's/.*Collected : \([0-9]*\).*/\1/p' | tail -1; }
+  { echo "merrowgate-cli,_new_list_entry $(ir1 $single_cli)"; echo "merrowgate-cli $(ir1 $single_cli)"
+    echo "whois $(ir1 $single_whois)"; } >"$work/single.ir"
+fi
+
 # The same registry address now streams a long reply.
 kill $fake_registry_pid
 wait $fake_registry_pid 2>/dev/null || true
@@ -81,6 +113,29 @@ exe=${MERROWGATE_EXE:-$root/build/windows/ui/merrowgate.exe}
   echo "whois: \`whois example.com; whois 127.0.0.20; whois -h whois.abuse.net example.com\` (the same five exchanges)."
   echo
   cat "$work/five.md"
+  echo
+  echo "### One exchange (a 4 KB reply, no referral, no name resolved)"
+  echo
+  echo "\`merrowgate-cli -h 127.0.0.14 example.com\` against \`whois -h 127.0.0.14 example.com\` and socat alone"
+  echo "(started by sh), the same server (socat starting a shell per connection). \"new list entry\": another query"
+  echo "is put on top of the recent list before each run, so that each run writes the settings file; \"file just"
+  echo "copied\": the file is copied unchanged before each run, which is what the write adds to."
+  echo
+  cat "$work/single.md"
+  echo
+  python3 - "$work/single.json" <<'RATIOS'
+import json, sys
+mean = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+for name in ("merrowgate-cli", "merrowgate-cli, new list entry", "merrowgate-cli, file just copied"):
+    print(f"{name}: {mean[name] / mean['whois']:.2f}x whois.  ", end="")
+print()
+RATIOS
+  if [ -s "$work/single.ir" ]; then
+    echo
+    echo "Instructions (callgrind, user space):"
+    while read -r who n; do echo -n "${who//_/ } $n; "; done <"$work/single.ir"
+    echo
+  fi
   echo
   echo "### ${mib} MiB reply to /dev/null"
   echo

@@ -32,7 +32,8 @@ ConsoleSink::ConsoleSink(std::FILE* out, bool colour, std::string query, std::st
     : encoder_(new platform::TextEncoder()),
       out_(out, OutputBufferSize, true, CrLfLineEnds, encoder_.get()),
       errors_(nullptr, 4096, false, false, encoder_.get()),
-      staged_(OutputBufferSize),
+      staged_(new char[OutputBufferSize]),
+      stagedCapacity_(OutputBufferSize),
       colour_(colour),
       query_(std::move(query)),
       recent_(std::move(recentPath)) {}
@@ -55,11 +56,11 @@ void ConsoleSink::AppendOutput(TextKind kind, const char* text) { Append(kind, "
 // a few dozen bytes: without colour they go straight into the staging buffer.
 void ConsoleSink::AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text,
                               size_t length) {
-  const size_t room = staged_.size() - stagedUsed_;
+  const size_t room = stagedCapacity_ - stagedUsed_;
   if (quiet_ || WriteFailed() || colour_ || (kind != Plain && kind != MailLink) || length > room ||
       prefixLength > room - length)
     return Append(kind, prefix, prefixLength, text, length);
-  char* const to = staged_.data() + stagedUsed_;
+  char* const to = staged_.get() + stagedUsed_;
   if (prefixLength) std::memcpy(to, prefix, prefixLength);
   std::memcpy(to + prefixLength, text, length);
   stagedUsed_ += prefixLength + length;
@@ -95,17 +96,17 @@ void ConsoleSink::Append(TextKind kind, const char* prefix, size_t prefixLength,
 
 // The filter goes on where it stopped, so a text may come in parts.
 void ConsoleSink::Stage(const char* bytes, size_t count) {
-  if (count > staged_.size() - stagedUsed_) FilterStaged();
-  if (count > staged_.size()) {
+  if (count > stagedCapacity_ - stagedUsed_) FilterStaged();
+  if (count > stagedCapacity_) {
     out_.filter.Put(bytes, count);
   } else {
-    std::memcpy(staged_.data() + stagedUsed_, bytes, count);
+    std::memcpy(staged_.get() + stagedUsed_, bytes, count);
     stagedUsed_ += count;
   }
 }
 
 void ConsoleSink::FilterStaged() {
-  out_.filter.Put(staged_.data(), stagedUsed_);
+  out_.filter.Put(staged_.get(), stagedUsed_);
   stagedUsed_ = 0;
 }
 
@@ -141,6 +142,7 @@ bool ConsoleSink::Finish() {
     errorLineOpen_ = false;
     errors_.writer.Flush();
   }
+  recent_.Wait();  // the output first
   return !WriteFailed();
 }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/charset_stage.h"
 #include "cli/console_writer.h"
@@ -52,8 +51,9 @@ class ConsoleSink final : public QuietSink {
   int ReadQueryTextUtf8(char* buffer, int capacity) override { return ReadQueryText(buffer, capacity); }
   void ShareRecentQuery(const char* text) override { recent_.Record(text); }
 
-  // Writes what is still held back and flushes. False when a write to `out`
-  // has failed, now or before; WriteErrno() then tells why.
+  // Writes what is still held back and flushes, then waits until the recent
+  // list holds the query. False when a write to `out` has failed, now or
+  // before; WriteErrno() then tells why.
   bool Finish();
   bool WriteFailed() const { return out_.writer.Failed(); }
   int WriteErrno() const { return out_.writer.Errno(); }
@@ -78,7 +78,8 @@ class ConsoleSink final : public QuietSink {
   Stream errors_;
   // Uncoloured reply pieces, as they came, until the end of their chunk: the
   // filter then runs once over all of them.
-  std::vector<char> staged_;
+  std::unique_ptr<char[]> staged_;
+  size_t stagedCapacity_;
   size_t stagedUsed_ = 0;
   bool colour_;
   bool quiet_ = false;

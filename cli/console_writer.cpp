@@ -6,18 +6,18 @@
 #include "platform/console.h"
 
 ConsoleWriter::ConsoleWriter(std::FILE* file, size_t capacity, bool stopsLookup)
-    : file_(file), buffer_(capacity), stopsLookup_(stopsLookup) {}
+    : file_(file), buffer_(new char[capacity]), capacity_(capacity), stopsLookup_(stopsLookup) {}
 
 void ConsoleWriter::Put(const char* bytes, size_t count) {
-  if (count > buffer_.size() - used_) {
-    Write(buffer_.data(), used_);
+  if (count > capacity_ - used_) {
+    Write(buffer_.get(), used_);
     used_ = 0;
-    if (count > buffer_.size()) {
+    if (count > capacity_) {
       Write(bytes, count);
       return;
     }
   }
-  std::memcpy(buffer_.data() + used_, bytes, count);
+  std::memcpy(buffer_.get() + used_, bytes, count);
   used_ += count;
 }
 
@@ -39,7 +39,7 @@ void ConsoleWriter::Write(const char* bytes, size_t count) {
 }
 
 bool ConsoleWriter::Flush() {
-  Write(buffer_.data(), used_);
+  Write(buffer_.get(), used_);
   used_ = 0;
   if (file_ && !memory_ && std::fflush(file_) != 0) Fail(errno);
   return !failed_;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,9 @@ class ConsoleWriter final : public TextStage {
   void Fail(int error);
 
   std::FILE* file_;
-  std::vector<char> buffer_;
+  // Not cleared when made: a short lookup touches only what it writes.
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_;
   size_t used_ = 0;
   bool stopsLookup_;
   bool failed_ = false;

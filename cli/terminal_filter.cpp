@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/byte_scan.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -16,33 +17,14 @@ bool IsC1(const unsigned char* p) { return p[0] == 0xC2 && p[1] <= 0x9F; }
 
 }  // namespace
 
-// RFC 3629: the second byte's range depends on the first, which rules out
-// overlong forms, the surrogates and what lies beyond U+10FFFF.
 int Utf8CharacterLength(const unsigned char* p, const unsigned char* end) {
-  const unsigned char lead = p[0];
-  if (lead < 0x80) return 1;
-  int length;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return -1;
+  size_t length;
+  switch (ReadUtf8(p, static_cast<size_t>(end - p), length)) {
+    case Utf8Step::Valid: return static_cast<int>(length);
+    case Utf8Step::Cut: return 0;
+    case Utf8Step::Invalid: break;
   }
-  for (int i = 1; i < length; ++i) {
-    if (p + i == end) return 0;
-    if (p[i] < low || p[i] > high) return -1;
-    low = 0x80;
-    high = 0xBF;
-  }
-  return length;
+  return -1;
 }
 
 // The replies come from strangers: control characters in them would drive the

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/byte_scan.h"
 #include "platform/charset.h"
 #include "platform/text.h"
 
@@ -11,7 +12,6 @@ namespace {
 const char Utf8Name[] = "utf-8";
 const char Windows1252Name[] = "windows-1252";
 const char Replacement[] = "\xEF\xBF\xBD";  // U+FFFD
-constexpr std::uint64_t HighBits = 0x8080808080808080ull;
 
 // Legacy text reaches the converter in pieces of at most this many bytes.
 constexpr size_t LegacyPieceLength = 32 * 1024;
@@ -27,73 +27,21 @@ const CharsetName LegacyCharsets[] = {
     {"iso-2022-jp", platform::LegacyCharset::Iso2022Jp},
 };
 
-enum class Utf8Step { Valid, Cut, Invalid };
-
-// The UTF-8 sequence at p, whose first byte is not ASCII, `available` bytes
-// on. Valid: `length` is its length. Cut: all `available` bytes begin a
-// sequence that needs more. Invalid: `length` bytes are the longest start
-// of a sequence before the fault (at least 1), which become one U+FFFD, as
-// Unicode recommends. RFC 3629: no overlong forms, no surrogates, nothing
-// above U+10FFFF.
-inline Utf8Step ReadSequence(const unsigned char* p, size_t available, size_t& length) {
-  const unsigned char c = p[0];
-  size_t need;
-  unsigned char low = 0x80, high = 0xBF;
-  if (c >= 0xC2 && c <= 0xDF) {
-    need = 2;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    need = 3;
-    if (c == 0xE0) low = 0xA0;        // overlong
-    else if (c == 0xED) high = 0x9F;  // surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    need = 4;
-    if (c == 0xF0) low = 0x90;        // overlong
-    else if (c == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    length = 1;
-    return Utf8Step::Invalid;
-  }
-  for (size_t i = 1; i < need; ++i) {
-    if (i >= available) {
-      length = i;
-      return Utf8Step::Cut;
-    }
-    if (p[i] < low || p[i] > high) {
-      length = i;
-      return Utf8Step::Invalid;
-    }
-    low = 0x80;
-    high = 0xBF;
-  }
-  length = need;
-  return Utf8Step::Valid;
-}
-
 // How many bytes from the start are whole, valid UTF-8. ASCII, most of any
-// reply, goes 16 bytes at a time; a run of other letters (Cyrillic, Japanese)
-// goes character by character without going back to the word scan.
+// reply, goes 64 bytes at a time; a run of other letters (Cyrillic, Japanese)
+// goes character by character without going back to the byte scan.
 size_t ValidUtf8Length(const char* text, size_t n) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  size_t i = 0;
-  while (i < n) {
-    if (p[i] >= 0x80) {
-      // Two-byte letters (Latin, Greek, Cyrillic, Arabic) first.
-      if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
-        i += 2;
-        continue;
-      }
+  constexpr platform::ByteSet NonAscii{{0x80, 0xFF}};
+  const char* p = text;
+  const char* const end = text + n;
+  while ((p = platform::FindByte(p, end, NonAscii)) < end) {
+    do {
       size_t length;
-      if (ReadSequence(p + i, n - i, length) != Utf8Step::Valid) return i;
-      i += length;
-      continue;
-    }
-    while (i + 16 <= n && ((LoadBytesLowFirst(text + i) | LoadBytesLowFirst(text + i + 8)) & HighBits) == 0) i += 16;
-    if (i + 8 <= n) {
-      const std::uint64_t m = LoadBytesLowFirst(text + i) & HighBits;
-      i += m ? static_cast<size_t>(__builtin_ctzll(m)) / 8 : 8;
-    } else {
-      while (i < n && p[i] < 0x80) ++i;
-    }
+      if (ReadUtf8(reinterpret_cast<const unsigned char*>(p), static_cast<size_t>(end - p), length) !=
+          Utf8Step::Valid)
+        return static_cast<size_t>(p - text);
+      p += length;
+    } while (p < end && static_cast<unsigned char>(*p) >= 0x80);
   }
   return n;
 }
@@ -220,7 +168,7 @@ void ReplyDecoder::DecodeUtf8(const char* bytes, size_t length, std::string& out
     length -= valid;
     if (length == 0) return;
     size_t sequence;
-    if (ReadSequence(reinterpret_cast<const unsigned char*>(bytes), length, sequence) == Utf8Step::Cut) {
+    if (ReadUtf8(reinterpret_cast<const unsigned char*>(bytes), length, sequence) == Utf8Step::Cut) {
       std::memcpy(held_, bytes, length);  // fewer than 4 bytes
       heldLength_ = length;
       return;
@@ -245,7 +193,7 @@ size_t ReplyDecoder::CompleteHeldUtf8(const char* bytes, size_t length, std::str
   std::memcpy(sequence, held_, held);
   std::memcpy(sequence + held, bytes, taken);
   size_t n;
-  switch (ReadSequence(sequence, held + taken, n)) {
+  switch (ReadUtf8(sequence, held + taken, n)) {
     case Utf8Step::Valid:
       out.append(reinterpret_cast<const char*>(sequence), n);
       heldLength_ = 0;

@@ -15,11 +15,12 @@
 namespace {
 
 const char* const Servers[] = {"whois.example", "whois.nic.hu", "whois.denic.de", "whois.kg", "whois.nic.ad.jp"};
-constexpr size_t JpIndex = 4;
+constexpr size_t GuessIndex = 0, Utf8Index = 2, JpIndex = 4;
 constexpr size_t HeaderLength = 4;
 
-// RFC 3629, written out plainly as the oracle for the decoder's fast scan.
-bool IsUtf8(const std::string& text) {
+// RFC 3629, written out plainly as the oracle for the decoder's fast scan:
+// how many bytes from the start are whole, valid characters.
+size_t ValidPrefix(const std::string& text) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
   for (size_t i = 0; i < n;) {
@@ -39,19 +40,21 @@ bool IsUtf8(const std::string& text) {
       length = 4;
       code = c & 0x07;
     } else {
-      return false;
+      return i;
     }
-    if (i + length > n) return false;
+    if (i + length > n) return i;
     for (size_t k = 1; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
+      if ((p[i + k] & 0xC0) != 0x80) return i;
       code = code << 6 | (p[i + k] & 0x3F);
     }
     const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return i;
     i += length;
   }
-  return true;
+  return n;
 }
+
+bool IsUtf8(const std::string& text) { return ValidPrefix(text) == text.size(); }
 
 }  // namespace
 
@@ -83,6 +86,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (server != JpIndex) {
     FUZZ_CHECK(out == once);
     FUZZ_CHECK(std::strcmp(chunked.Charset(), whole.Charset()) == 0);
+  }
+  // UTF-8 (guessed or known) keeps the valid start as it is; a guess that
+  // holds to the end stays UTF-8, and one that fails turns to Windows-1252.
+  if (server == GuessIndex || server == Utf8Index) {
+    const std::string input(reply, replyLength);
+    const size_t valid = ValidPrefix(input);
+    FUZZ_CHECK(once.compare(0, valid, input, 0, valid) == 0);
+    if (valid == replyLength) FUZZ_CHECK(once == input);
+    if (server == GuessIndex)
+      FUZZ_CHECK(std::strcmp(whole.Charset(), valid == replyLength ? "utf-8" : "windows-1252") == 0);
   }
   return 0;
 }

@@ -22,6 +22,16 @@
 #define MERROWGATE_SCAN inline
 #endif
 
+// The loops over a set's ranges are unrolled whatever the optimisation
+// level: only then does a constant set fold into its vector operations (at
+// -O2 GCC keeps a loop of three ranges, with each range's constants built
+// again for every block).
+#if defined(__GNUC__)
+#define MERROWGATE_EACH_RANGE _Pragma("GCC unroll 4")
+#else
+#define MERROWGATE_EACH_RANGE
+#endif
+
 namespace platform {
 
 // The byte values low to high, both included.
@@ -51,6 +61,7 @@ class ByteSet {
 
   MERROWGATE_SCAN constexpr bool Contains(unsigned char c) const {
     bool in = false;
+    MERROWGATE_EACH_RANGE
     for (int i = 0; i < count_; ++i) in = in || (c >= ranges_[i].low && c <= ranges_[i].high);
     return in != negated_;
   }
@@ -60,6 +71,7 @@ class ByteSet {
   // the next byte.
   MERROWGATE_SCAN constexpr std::uint64_t WordMask(std::uint64_t x) const {
     std::uint64_t m = 0;
+    MERROWGATE_EACH_RANGE
     for (int i = 0; i < count_; ++i) {
       const ByteRange r = ranges_[i];
       if (r.low == r.high)
@@ -84,6 +96,7 @@ class ByteSet {
   // with AllBut: each byte that is not in the set).
   MERROWGATE_SCAN __m128i RangesMask(__m128i v) const {
     __m128i m = _mm_setzero_si128();
+    MERROWGATE_EACH_RANGE
     for (int i = 0; i < count_; ++i) {
       const ByteRange r = ranges_[i];
       __m128i in;
@@ -92,11 +105,18 @@ class ByteSet {
       } else if (r.low == 0 && r.high == 0xFF) {
         in = _mm_set1_epi8(-1);
       } else {
-        // v - low is below the width, unsigned: shifted by 128 that is a
-        // signed comparison.
+        // Moved so that the range ends at 0x7F, the largest signed byte, it
+        // is what lies above 0x7F - width, a signed comparison. (In this
+        // order the comparison overwrites the moved bytes, not the constant,
+        // which SSE2 would first have to copy.)
+        // A range that begins at 0x80 needs no move the other way round: it
+        // is what lies below 0x80 + width.
         const unsigned width = r.high - r.low + 1u;
-        in = _mm_cmplt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - r.low))),
-                            _mm_set1_epi8(static_cast<char>(0x80 + width)));
+        if (r.low == 0x80)
+          in = _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 + width)));
+        else
+          in = _mm_cmpgt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x7F - r.high))),
+                              _mm_set1_epi8(static_cast<char>(0x7F - width)));
       }
       m = _mm_or_si128(m, in);
     }
@@ -210,7 +230,12 @@ MERROWGATE_SCAN const char* FindByte(const char* begin, const char* end, const B
   using byte_scan::Vectors;
   // Most of a long text is not in the set: 64 bytes a step until a block is.
   // A set made with AllBut is looked for as its ranges: every byte in them.
+  // The byte is often near (the end of a word): the first block on its own.
   const char* p = begin;
+  if (end - p >= 16) {
+    if (const std::uint64_t m = Vectors::Mask(p, set)) return p + __builtin_ctzll(m);
+    p += 16;
+  }
   auto ranges = [&set](const char* at) { return set.RangesMask(Vectors::Load(at)); };
   if (set.Negated()) {
     while (end - p >= 64 && _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(ranges(p), ranges(p + 16)),
@@ -248,7 +273,17 @@ MERROWGATE_SCAN const char* FindBytePairWordwise(const char* begin, const char* 
 MERROWGATE_SCAN const char* FindBytePair(const char* begin, const char* end, const ByteSet& first,
                                          const ByteSet& second) {
 #if defined(__SSE2__)
-  return byte_scan::FindPairIn<byte_scan::Vectors>(begin, end, first, second);
+  // Such pairs are rare: 64 bytes a step (each byte's neighbour too) until a
+  // block holds one.
+  using byte_scan::Vectors;
+  auto pairs = [&first, &second](const char* at) {
+    return _mm_and_si128(first.VectorMask(Vectors::Load(at)), second.VectorMask(Vectors::Load(at + 1)));
+  };
+  const char* p = begin;
+  while (end - p > 64 && !_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(pairs(p), pairs(p + 16)),
+                                                          _mm_or_si128(pairs(p + 32), pairs(p + 48)))))
+    p += 64;
+  return byte_scan::FindPairIn<Vectors>(p, end, first, second);
 #else
   return FindBytePairWordwise(begin, end, first, second);
 #endif
@@ -257,3 +292,4 @@ MERROWGATE_SCAN const char* FindBytePair(const char* begin, const char* end, con
 }  // namespace platform
 
 #undef MERROWGATE_SCAN
+#undef MERROWGATE_EACH_RANGE

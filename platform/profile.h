@@ -2,6 +2,7 @@
 // implementation with the same behaviour elsewhere.
 #pragma once
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/profile_text.h"
@@ -15,6 +16,24 @@ int ReadIniInt(const char* section, const char* key, int fallback, const char* p
 // when absent); returns the number of characters copied.
 int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
                       int capacity, const char* path);
+// Many values of one file, as ReadIniInt and ReadIniString give them. The
+// POSIX form reads and parses the file once, when it is made; on Windows each
+// value is read by the profile functions, which keep the file cached.
+class IniFileReader {
+ public:
+  explicit IniFileReader(const char* path);
+  int ReadInt(const char* section, const char* key, int fallback) const;
+  int ReadString(const char* section, const char* key, const char* fallback, char* buffer, int capacity) const;
+
+ private:
+#ifdef _WIN32
+  std::string path_;
+#else
+  ProfileDocument doc_;
+  bool loaded_ = false;
+#endif
+};
+
 // Creates the file, section and key as needed; replaces an existing value in
 // place; an empty text writes "key=". false when the file cannot be written
 // or a text holds a line break (nothing is written then).

@@ -87,6 +87,19 @@ bool WriteInPlace(const std::string& target, const std::string& text) {
   return ok;
 }
 
+// Root may write anything; a file without any write permission still counts
+// as read-only, as the read-only attribute does on Windows.
+bool ReadOnly(const std::string& target, const struct stat& st) {
+  return access(target.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0;
+}
+
+// An existing regular file that a write would not refuse.
+bool ExistingFileWritable(const char* path) {
+  const std::string target = FollowLinks(path);
+  struct stat st;
+  return stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !ReadOnly(target, st);
+}
+
 // Like the Windows functions, a write goes to the file a link points to, and
 // fails on a file that is read-only or not a regular file. The new text goes
 // to a file beside the old one and replaces it in one rename, so a failed
@@ -101,9 +114,7 @@ bool WriteDocument(const char* path, const std::string& text) {
   if (!exists && errno != ENOENT) return false;
   if (exists) {
     if (!S_ISREG(st.st_mode)) return false;
-    // Root may write anything; a file without any write permission still
-    // counts as read-only, as the read-only attribute does on Windows.
-    if (access(target.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) return false;
+    if (ReadOnly(target, st)) return false;
     if (st.st_nlink > 1) return WriteInPlace(target, text);
   }
   std::string temporary = target + ".XXXXXX";
@@ -156,10 +167,10 @@ bool Writable(const char* path) {
   return S_ISREG(st.st_mode);
 }
 
-// The document of the file, or an empty one when there is no file; false when
-// a file is there but cannot be read (writing would throw its content away).
-bool LoadForWriting(const char* path, ProfileDocument& doc) {
-  std::string text;
+// The document of the file (and its text), or an empty one when there is no
+// file; false when a file is there but cannot be read (writing would throw
+// its content away).
+bool LoadForWriting(const char* path, ProfileDocument& doc, std::string& text) {
   switch (ReadWholeFile(path, text)) {
     case FileRead::Read: doc = ProfileDocument::Parse(text); return true;
     case FileRead::Absent: doc = ProfileDocument(); return true;
@@ -169,24 +180,31 @@ bool LoadForWriting(const char* path, ProfileDocument& doc) {
 
 }  // namespace
 
-int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
-  ProfileDocument doc;
-  if (!LoadDocument(path, doc)) return fallback;
-  const std::string* value = doc.Find(section, key);
+IniFileReader::IniFileReader(const char* path) : loaded_(LoadDocument(path, doc_)) {}
+
+int IniFileReader::ReadInt(const char* section, const char* key, int fallback) const {
+  const std::string* value = loaded_ ? doc_.Find(section, key) : nullptr;
   return value ? ParseProfileInt(UnquoteProfileValue(*value), fallback) : fallback;
 }
 
-int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
-                      int capacity, const char* path) {
+int IniFileReader::ReadString(const char* section, const char* key, const char* fallback, char* buffer,
+                              int capacity) const {
   if (capacity <= 0) return 0;
-  ProfileDocument doc;
-  const std::string* value = nullptr;
-  if (LoadDocument(path, doc)) value = doc.Find(section, key);
+  const std::string* value = loaded_ ? doc_.Find(section, key) : nullptr;
   std::string text = value ? UnquoteProfileValue(*value) : std::string(fallback ? fallback : "");
   size_t n = text.size() < static_cast<size_t>(capacity - 1) ? text.size() : static_cast<size_t>(capacity - 1);
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return static_cast<int>(n);
+}
+
+int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
+  return IniFileReader(path).ReadInt(section, key, fallback);
+}
+
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
+                      int capacity, const char* path) {
+  return IniFileReader(path).ReadString(section, key, fallback, buffer, capacity);
 }
 
 bool WriteIniString(const char* section, const char* key, const char* value, const char* path) {
@@ -195,7 +213,8 @@ bool WriteIniString(const char* section, const char* key, const char* value, con
   if (!Writable(path)) return false;
   FileLock lock(path);
   ProfileDocument doc;
-  if (!LoadForWriting(path, doc)) return false;
+  std::string text;
+  if (!LoadForWriting(path, doc, text)) return false;
   if (!doc.Set(section, key, value)) return true;
   return WriteDocument(path, doc.Serialize());
 }
@@ -204,13 +223,17 @@ bool EditIniSection(const char* section, const char* path, const IniSectionEdit&
   if (!FitsOneProfileLine(section) || !Writable(path)) return false;
   FileLock lock(path);
   ProfileDocument doc;
-  if (!LoadForWriting(path, doc)) return false;
+  std::string old;
+  if (!LoadForWriting(path, doc, old)) return false;
   std::vector<ProfileKey> keys = doc.Section(section);
   if (!edit(keys)) return true;
   for (const ProfileKey& k : keys)
     if (!FitsOneProfileLine(k.Name.c_str()) || !FitsOneProfileLine(k.Value.c_str())) return false;
   doc.ReplaceSection(section, std::move(keys));
-  return WriteDocument(path, doc.Serialize());
+  // An edit that changes nothing (a lookup of the query already on top of
+  // the recent list) leaves the file alone.
+  std::string text = doc.Serialize();
+  return text == old ? ExistingFileWritable(path) : WriteDocument(path, text);
 }
 
 }  // namespace platform

@@ -19,6 +19,17 @@ int ReadIniString(const char* section, const char* key, const char* fallback, ch
       GetPrivateProfileStringA(section, key, fallback, buffer, static_cast<DWORD>(capacity), path));
 }
 
+IniFileReader::IniFileReader(const char* path) : path_(path ? path : "") {}
+
+int IniFileReader::ReadInt(const char* section, const char* key, int fallback) const {
+  return ReadIniInt(section, key, fallback, path_.c_str());
+}
+
+int IniFileReader::ReadString(const char* section, const char* key, const char* fallback, char* buffer,
+                              int capacity) const {
+  return ReadIniString(section, key, fallback, buffer, capacity, path_.c_str());
+}
+
 namespace {
 
 // One lock for every running copy's writes of a settings file. Held

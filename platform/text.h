@@ -1,5 +1,5 @@
-// Small text helpers every layer uses: ASCII case and digits, and copying
-// into fixed fields. They never depend on the C locale.
+// Small text helpers every layer uses: ASCII case and digits, UTF-8 sequences,
+// and copying into fixed fields. They never depend on the C locale.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +16,50 @@ inline std::uint64_t LoadBytesLowFirst(const char* p) {
   word = __builtin_bswap64(word);
 #endif
   return word;
+}
+
+// What the bytes at p begin with, `available` of them (at least one), by the
+// rule of RFC 3629: each lead byte sets the range of the byte after it, which
+// rules out overlong forms, the surrogates and what lies beyond U+10FFFF.
+// Valid: a whole character of `length` bytes (1 for ASCII). Cut: all
+// `available` bytes begin one that needs more; `length` is `available`.
+// Invalid: `length` bytes (at least 1) are the longest start of a character
+// before the fault.
+enum class Utf8Step { Valid, Cut, Invalid };
+inline Utf8Step ReadUtf8(const unsigned char* p, size_t available, size_t& length) {
+  const unsigned char lead = p[0];
+  size_t need;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead < 0x80) {
+    need = 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    need = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    need = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    need = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    length = 1;
+    return Utf8Step::Invalid;
+  }
+  for (size_t i = 1; i < need; ++i) {
+    if (i >= available) {
+      length = i;
+      return Utf8Step::Cut;
+    }
+    if (p[i] < low || p[i] > high) {
+      length = i;
+      return Utf8Step::Invalid;
+    }
+    low = 0x80;
+    high = 0xBF;
+  }
+  length = need;
+  return Utf8Step::Valid;
 }
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -21,26 +21,10 @@ bool Usable(const char* path) { return path && *path; }
 // when no well-formed one begins there (a plain byte, a stray or cut
 // sequence, an overlong or surrogate form).
 size_t Utf8SequenceAt(const std::string& text, size_t at) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (size_t i = 2; i < length; ++i)
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  return length;
+  size_t length;
+  const bool whole = ReadUtf8(reinterpret_cast<const unsigned char*>(text.data()) + at, text.size() - at, length) ==
+                     Utf8Step::Valid;
+  return whole && length > 1 ? length : 0;
 }
 
 int HexDigit(char c) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "net/base64.h"
 #include "platform/profile.h"
@@ -16,16 +17,25 @@ namespace {
 // fall back to a file in the Windows directory.
 bool Usable(const char* path) { return path && *path; }
 
-int ReadIniInt(const char* section, const char* key, int fallback, const char* path) {
-  return Usable(path) ? platform::ReadIniInt(section, key, fallback, path) : fallback;
-}
+// The file is read once for all the keys; without a usable path every key
+// has its default.
+class SettingsReader {
+ public:
+  explicit SettingsReader(const char* path) {
+    if (Usable(path)) file_.reset(new platform::IniFileReader(path));
+  }
+  int Int(const char* section, const char* key, int fallback) const {
+    return file_ ? file_->ReadInt(section, key, fallback) : fallback;
+  }
+  int String(const char* section, const char* key, const char* fallback, char* buffer, int capacity) const {
+    if (file_) return file_->ReadString(section, key, fallback, buffer, capacity);
+    CopyText(buffer, capacity, fallback);
+    return static_cast<int>(std::strlen(buffer));
+  }
 
-int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer, int capacity,
-                  const char* path) {
-  if (Usable(path)) return platform::ReadIniString(section, key, fallback, buffer, capacity, path);
-  CopyText(buffer, capacity, fallback);
-  return static_cast<int>(std::strlen(buffer));
-}
+ private:
+  std::unique_ptr<platform::IniFileReader> file_;
+};
 
 void WriteIntSetting(const char* path, const char* section, const char* key, int value) {
   char text[16];
@@ -36,28 +46,29 @@ void WriteIntSetting(const char* path, const char* section, const char* key, int
 }  // namespace
 
 void LoadSettingsRecord(const char* path) {
+  const SettingsReader file(path);
   OutputCharFormat& format = Settings.OutputFormat;
   format = OutputCharFormat{};
   format.Size = sizeof(OutputCharFormat);
   format.Mask = OutputFormatMask;
-  format.CharSet = static_cast<std::uint8_t>(ReadIniInt("Config", "CharSet", 0, path) & 0xFF);
-  format.dwEffects = static_cast<std::uint32_t>(ReadIniInt("Config", "dwEffects", 0, path));
-  format.FontSize = ReadIniInt("Config", "FontSize", 180, path);
-  ReadIniString("Config", "Font", "Fixedsys", format.Font, FontCapacity, path);
-  Settings.ResolveDomain = ReadIniInt("Config", "ResolveDomain", 1, path);
-  Settings.ReverseIP = ReadIniInt("Config", "ReverseIP", 1, path);
-  Settings.GetAbuseInfo = ReadIniInt("Config", "GetAbuseInfo", 0, path);
-  Settings.PreferRDAP = ReadIniInt("Config", "PreferRDAP", 0, path);
-  Settings.Enabled = ReadIniInt("Proxy", "Enabled", 0, path);
-  Settings.Debug = ReadIniInt("Proxy", "Debug", 0, path);
-  Settings.Type = ReadIniInt("Proxy", "Type", 0, path);
-  Settings.UseAuth = ReadIniInt("Proxy", "UseAuth", 0, path);
-  Settings.Resolve = ReadIniInt("Proxy", "Resolve", 0, path);
-  ReadIniString("Proxy", "Server", "", Settings.Server, ServerReadCapacity, path);
-  ReadIniString("Proxy", "Login", "", Settings.Login, LoginReadCapacity, path);
+  format.CharSet = static_cast<std::uint8_t>(file.Int("Config", "CharSet", 0) & 0xFF);
+  format.dwEffects = static_cast<std::uint32_t>(file.Int("Config", "dwEffects", 0));
+  format.FontSize = file.Int("Config", "FontSize", 180);
+  file.String("Config", "Font", "Fixedsys", format.Font, FontCapacity);
+  Settings.ResolveDomain = file.Int("Config", "ResolveDomain", 1);
+  Settings.ReverseIP = file.Int("Config", "ReverseIP", 1);
+  Settings.GetAbuseInfo = file.Int("Config", "GetAbuseInfo", 0);
+  Settings.PreferRDAP = file.Int("Config", "PreferRDAP", 0);
+  Settings.Enabled = file.Int("Proxy", "Enabled", 0);
+  Settings.Debug = file.Int("Proxy", "Debug", 0);
+  Settings.Type = file.Int("Proxy", "Type", 0);
+  Settings.UseAuth = file.Int("Proxy", "UseAuth", 0);
+  Settings.Resolve = file.Int("Proxy", "Resolve", 0);
+  file.String("Proxy", "Server", "", Settings.Server, ServerReadCapacity);
+  file.String("Proxy", "Login", "", Settings.Login, LoginReadCapacity);
   char stored[StoredPassCapacity];
-  const int storedLength = ReadIniString("Proxy", "Pass", "", stored, sizeof stored, path);
-  Settings.Port = ReadIniInt("Proxy", "Port", 80, path);
+  const int storedLength = file.String("Proxy", "Pass", "", stored, sizeof stored);
+  Settings.Port = file.Int("Proxy", "Port", 80);
 
   // Decoded into zeros, one byte short of the field, so the password ends terminated.
   std::memset(Settings.Pass, 0, sizeof Settings.Pass);

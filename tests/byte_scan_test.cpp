@@ -17,6 +17,7 @@ const ByteSet Sets[] = {
     ByteSet::AllBut({{'\t', '\t'}, {0x20, 0x7E}}),
     ByteSet{{0x00, 0x20}},                          // where a blank can be
     ByteSet{{0x80, 0xFF}},
+    ByteSet{{0x80, 0xBF}, {0xF5, 0xFF}},            // a range from 0x80 and one to 0xFF
     ByteSet{{0x00, 0x7F}},
     ByteSet{{'@', '@'}, {0x7F, 0x9F}, {0xC2, 0xC2}, {0xFF, 0xFF}},
 };
@@ -55,7 +56,7 @@ void ExpectAllWaysAgree(const std::string& text, const std::string& what) {
 
 TEST(ByteScan, EveryByteAtEveryPlace) {
   for (int value = 0; value < 256; ++value)
-    for (size_t length : {1u, 8u, 9u, 17u, 33u, 65u, 80u})
+    for (size_t length : {1u, 8u, 9u, 17u, 33u, 65u, 80u, 150u})
       for (size_t at = 0; at < length; ++at) {
         std::string text(length, 'a');
         text[at] = static_cast<char>(value);

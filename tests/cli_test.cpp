@@ -11,7 +11,9 @@
 #include "cli/console_sink.h"
 #include "cli/proxy_url.h"
 #include "cli/terminal_filter.h"
+#include "settings/recent_queries.h"
 #include "settings/settings.h"
+#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -197,6 +199,31 @@ TEST(ConsoleSink, EveryScriptIntact) {
   }
 }
 
+// The same texts and the rule's cases among long runs of ASCII, so that they
+// fall at every place of the scan's 16- and 64-byte blocks, and cut in two
+// at every place.
+TEST(ConsoleSink, EveryScriptAndControlAtEveryBlockOffset) {
+  const struct {
+    std::string text, shown;
+  } cases[] = {
+      {u8"Łódź", u8"Łódź"},     {u8"Москва", u8"Москва"}, {u8"Ελλάδα", u8"Ελλάδα"}, {u8"القاهرة", u8"القاهرة"},
+      {u8"例えば東京", u8"例えば東京"}, {u8"😀🎉", u8"😀🎉"},
+      {"\x1b[31m\x1b]0;t\x07", "?[31m?]0;t?"}, {"a\rb\r\nc", "a?b\r\nc"}, {"\xc2\x85\xc2\x9b\x7f", "???"},
+      {"\xff\xe4\xbe x\xf0\x9f\x98", "??? x???"},
+  };
+  for (const auto& c : cases)
+    for (size_t before : {0u, 1u, 15u, 16u, 17u, 47u, 63u, 64u, 65u, 100u}) {
+      const std::string text = std::string(before, 'a') + c.text + std::string(70, 'z') + "\n";
+      const std::string shown = std::string(before, 'a') + c.shown + std::string(70, 'z') + "\n";
+      ASSERT_EQ(Filtered(text, false), shown) << c.text << " after " << before;
+      for (size_t cut = before; cut <= before + c.text.size(); ++cut) {
+        const std::vector<std::string> two = {text.substr(0, cut), text.substr(cut)};
+        ASSERT_EQ(RenderPieces(two, false), shown) << c.text << " after " << before << " cut at " << cut;
+        ASSERT_EQ(RenderPieces(two, false, "UTF-8", true), shown) << c.text << " cut at " << cut;
+      }
+    }
+}
+
 #ifndef _WIN32
 // Another locale's character set: what it holds converted, "?" for each
 // character it lacks (not for each byte). Windows writes UTF-8 and UTF-16.
@@ -372,6 +399,25 @@ TEST(ConsoleSink, ColoursByKind) {
     EXPECT_EQ(Render(true, static_cast<TextKind>(c.kind), "x"), c.expected) << c.kind;
     EXPECT_EQ(Render(false, static_cast<TextKind>(c.kind), "x"), "x") << c.kind;
   }
+}
+
+// The recent list is written beside the lookup; when the sink is done, it
+// holds every query the lookup recorded, the last on top.
+TEST(ConsoleSink, RecordsTheQueriesBeforeItIsDone) {
+  const std::string path = FreshPath("console-recent");
+  WriteFile(path, "[Recent]\r\nREC0=old.example\r\n");
+  {
+    std::FILE* f = std::tmpfile();
+    ConsoleSink sink(f, false, "", path);
+    sink.ShareRecentQuery("first.example");
+    sink.AppendOutput(Plain, "reply\n");
+    sink.ShareRecentQuery("second.example");
+    EXPECT_TRUE(sink.Finish());
+    EXPECT_EQ(LoadRecentQueryList(path.c_str()),
+              (std::vector<std::string>{"second.example", "first.example", "old.example"}));
+    std::fclose(f);
+  }
+  std::remove(path.c_str());
 }
 
 TEST(ConsoleSink, QueryTextIsCutToTheCapacity) {

@@ -215,6 +215,23 @@ TEST(ProfileFiles, WritesReachTheFileAndReplaceNothingElse) {
   }
   fs::remove_all(dir);
 }
+
+// An edit that changes nothing leaves the file as it is (no new file renamed
+// over it); one that changes a value writes.
+TEST(ProfileFiles, EditThatChangesNothingWritesNothing) {
+  const std::string path = TestPath("unchanged");
+  WriteFile(path, "[A]\r\nk=1\r\n");
+  struct stat before {}, after {};
+  stat(path.c_str(), &before);
+  EXPECT_TRUE(platform::EditIniSection("a", path.c_str(), [](std::vector<platform::ProfileKey>&) { return true; }));
+  stat(path.c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_TRUE(platform::EditIniSection("A", path.c_str(), [](std::vector<platform::ProfileKey>& keys) {
+    keys[0].Value = "2";
+    return true;
+  }));
+  EXPECT_EQ(ReadFile(path), "[A]\r\nk=2\r\n");
+}
 #endif
 
 struct ReadCase {
@@ -240,12 +257,17 @@ TEST(ProfileReads, ValuesDefaultsAndNumbersAsTheWindowsFunctionsReadThem) {
   };
   const std::string path = TestPath("reads");
   WriteFile(path, ReadFileText);
+  const platform::IniFileReader once(path.c_str());  // the file read once for every key
   for (const ReadCase& c : cases) {
     char buffer[16];
     const int n = platform::ReadIniString(c.Section, c.Key, "DEF", buffer, c.Capacity, path.c_str());
     EXPECT_EQ(std::string(buffer), c.Text) << c.Key;
     EXPECT_EQ(n, static_cast<int>(std::string(c.Text).size())) << c.Key;
     EXPECT_EQ(platform::ReadIniInt(c.Section, c.Key, -7, path.c_str()), c.Number) << c.Key;
+    char again[16];
+    EXPECT_EQ(once.ReadString(c.Section, c.Key, "DEF", again, c.Capacity), n) << c.Key;
+    EXPECT_STREQ(again, buffer) << c.Key;
+    EXPECT_EQ(once.ReadInt(c.Section, c.Key, -7), c.Number) << c.Key;
   }
   char buffer[8];
   const std::string absent = TestPath("absent");

@@ -108,6 +108,26 @@ TEST(ReplyDecoder, EveryCutDecodesAlike) {
   }
 }
 
+// Long text, where the scan goes by blocks: each script's characters and
+// then a faulty byte, at every offset around the block sizes. The valid
+// part stays as it is; the fault switches a guess, and is U+FFFD where the
+// server is known to send UTF-8.
+TEST(ReplyDecoder, FaultFoundAfterAnyScriptAtAnyOffset) {
+  const char* scripts[] = {u8"Zażółć", u8"Москва", u8"Ελλάδα", u8"مرحبا", u8"日本語", u8"🙂👍", u8"\u0080\u009F"};
+  for (const char* script : scripts)
+    for (size_t offset : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 100u}) {
+      const std::string valid = std::string(offset, 'a') + script + std::string(offset % 7, 'b');
+      const std::string tail(70, 'c');
+      std::string charset;
+      EXPECT_EQ(DecodeInTwo("whois.example", valid + "\xff" + tail, 0, &charset), valid + "\u00FF" + tail)
+          << script << " at " << offset;
+      EXPECT_EQ(charset, "windows-1252");
+      EXPECT_EQ(DecodeInTwo("whois.denic.de", valid + "\xe2\x28" + tail, 0), valid + "\uFFFD(" + tail);
+      EXPECT_EQ(DecodeInTwo("whois.example", valid + tail, 0, &charset), valid + tail);
+      EXPECT_EQ(charset, "utf-8");
+    }
+}
+
 TEST(ReplyDecoder, SwitchesForTheRestOnly) {
   ReplyDecoder decoder("whois.example:4343");
   std::string out;
