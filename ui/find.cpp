@@ -13,10 +13,10 @@ namespace {
 
 // The dialog keeps pointers into its request until it is gone, so the
 // request, and the text it edits, live for the program's run. The text is
-// UTF-16, as the pane's is: any word of the reply can be typed and found,
-// whatever the ANSI code page.
-// The request gives the room in bytes, as Windows reads it; Wine reads the
-// same number as characters, which the buffer also holds.
+// UTF-16, as the pane's is, so that any word of a reply can be typed and
+// found whatever the ANSI code page. The request gives the room in bytes, as
+// Windows reads it; Wine reads the number as characters, and the buffer
+// holds that many too.
 constexpr int FindTextCapacity = 512;
 wchar_t SearchText[FindTextCapacity] = L"";
 FINDREPLACEW Request{};
