@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/decimal.h"
 #include "platform/text.h"
 
 namespace {
@@ -16,26 +17,26 @@ int HexValue(char c) {
 }
 
 // A decimal number of 1 to `maxDigits` digits, no sign, at most `limit`.
-bool ParseDecimal(const char* begin, const char* end, size_t maxDigits, std::uint64_t limit, std::uint64_t& value) {
-  if (begin == end || static_cast<size_t>(end - begin) > maxDigits) return false;
-  value = 0;
-  for (const char* p = begin; p < end; ++p) {
-    if (!IsDigit(*p)) return false;
-    value = value * 10 + static_cast<unsigned>(*p - '0');
-  }
-  return value <= limit;
+bool ParseDecimal(const char* begin, const char* end, size_t maxDigits, long long limit, long long& value) {
+  const size_t length = static_cast<size_t>(end - begin);
+  return length <= maxDigits && platform::ParseDecimal(begin, length, 0, limit, value);
 }
+
+bool IsAddressCharacter(char c) { return HexValue(c) >= 0 || c == ':' || c == '.' || c == '/'; }
+
+}  // namespace
 
 // Exactly four decimal parts of 0 to 255 without leading zeros (a prefix or
 // an embedded address is written in full; "1.2.3" is a classful shorthand of
 // inet_addr only, and "010" would be octal to it).
-bool IsDottedQuad(const char* begin, const char* end) {
+bool ParseDottedQuad(const char* begin, const char* end, std::uint8_t bytes[4]) {
   const char* p = begin;
   for (int part = 0; part < 4; ++part) {
     const char* dot = p;
     while (dot < end && *dot != '.') ++dot;
-    std::uint64_t octet;
+    long long octet;
     if (!ParseDecimal(p, dot, 3, 255, octet) || (dot - p > 1 && *p == '0')) return false;
+    bytes[part] = static_cast<std::uint8_t>(octet);
     if (part == 3) return dot == end;
     if (dot == end) return false;
     p = dot + 1;
@@ -46,53 +47,58 @@ bool IsDottedQuad(const char* begin, const char* end) {
 // RFC 4291 section 2.2: eight groups of 1 to 4 hex digits; one "::" stands
 // for one or more zero groups; the last two groups may be written as a dotted
 // IPv4 address.
-bool IsIPv6(const char* begin, const char* end) {
-  int groups = 0;
-  bool compressed = false;
+bool ParseIPv6Address(const char* begin, const char* end, std::uint8_t bytes[16]) {
+  std::uint16_t groups[8] = {};
+  int count = 0;
+  int gap = -1;  // the number of groups before the "::", if there is one
   const char* p = begin;
   if (end - begin >= 2 && p[0] == ':' && p[1] == ':') {
-    compressed = true;
+    gap = 0;
     p += 2;
-    if (p == end) return true;  // "::"
   } else if (p < end && *p == ':') {
     return false;  // a single leading colon
   }
-  for (;;) {
+  while (p < end) {
     const char* q = p;
-    while (q < end && HexValue(*q) >= 0) ++q;
+    unsigned value = 0;
+    for (; q < end && q - p <= 4 && HexValue(*q) >= 0; ++q) value = value * 16 + static_cast<unsigned>(HexValue(*q));
     if (q < end && *q == '.') {
       // The embedded IPv4 address ends the text and fills two groups.
-      if (!IsDottedQuad(p, end)) return false;
-      groups += 2;
+      std::uint8_t v4[4];
+      if (count > 6 || !ParseDottedQuad(p, end, v4)) return false;
+      groups[count++] = static_cast<std::uint16_t>(v4[0] << 8 | v4[1]);
+      groups[count++] = static_cast<std::uint16_t>(v4[2] << 8 | v4[3]);
       break;
     }
-    if (q == p || q - p > 4) return false;
-    ++groups;
+    if (q == p || q - p > 4 || count == 8) return false;
+    groups[count++] = static_cast<std::uint16_t>(value);
     if (q == end) break;
     if (*q != ':') return false;
     if (q + 1 < end && q[1] == ':') {
-      if (compressed) return false;  // "::" only once
-      compressed = true;
+      if (gap >= 0) return false;  // "::" only once
+      gap = count;
       p = q + 2;
-      if (p == end) break;  // a trailing "::"
     } else {
       p = q + 1;
       if (p == end) return false;  // a single trailing colon
     }
   }
-  return compressed ? groups <= 7 : groups == 8;
+  if (gap >= 0 ? count > 7 : count != 8) return false;
+  std::memset(bytes, 0, 16);
+  for (int i = 0; i < count; ++i) {
+    const int at = gap >= 0 && i >= gap ? 8 - count + i : i;  // the groups after "::" end the address
+    bytes[2 * at] = static_cast<std::uint8_t>(groups[i] >> 8);
+    bytes[2 * at + 1] = static_cast<std::uint8_t>(groups[i] & 0xFF);
+  }
+  return true;
 }
-
-bool IsAddressCharacter(char c) { return HexValue(c) >= 0 || c == ':' || c == '.' || c == '/'; }
-
-}  // namespace
 
 AddressForm ClassifyAddressForm(const char* text) {
   const char* end = text + std::strlen(text);
 
   if ((text[0] == 'a' || text[0] == 'A') && (text[1] == 's' || text[1] == 'S') && text[2]) {
-    std::uint64_t number;
-    if (ParseDecimal(text + 2, end, 10, 0xFFFFFFFFull, number)) return AddressForm::AsNumber;
+    long long number;
+    if (ParseDecimal(text + 2, end, 10, 0xFFFFFFFFll, number)) return AddressForm::AsNumber;
     bool digits = true;
     for (const char* p = text + 2; p < end; ++p) digits = digits && IsDigit(*p);
     return digits ? AddressForm::Malformed : AddressForm::NotAddress;  // "AS99999999999"
@@ -112,13 +118,14 @@ AddressForm ClassifyAddressForm(const char* text) {
   }
 
   const char* addressEnd = slash ? slash : end;
-  if (!slash) return IsIPv6(text, end) ? AddressForm::IPv6 : AddressForm::Malformed;
-  std::uint64_t length;
+  std::uint8_t bytes[16];
+  if (!slash) return ParseIPv6Address(text, end, bytes) ? AddressForm::IPv6 : AddressForm::Malformed;
+  long long length;
   if (colon) {
-    return IsIPv6(text, addressEnd) && ParseDecimal(slash + 1, end, 3, 128, length) ? AddressForm::IPv6Prefix
+    return ParseIPv6Address(text, addressEnd, bytes) && ParseDecimal(slash + 1, end, 3, 128, length) ? AddressForm::IPv6Prefix
                                                                                    : AddressForm::Malformed;
   }
-  return IsDottedQuad(text, addressEnd) && ParseDecimal(slash + 1, end, 2, 32, length) ? AddressForm::IPv4Prefix
+  return ParseDottedQuad(text, addressEnd, bytes) && ParseDecimal(slash + 1, end, 2, 32, length) ? AddressForm::IPv4Prefix
                                                                                       : AddressForm::Malformed;
 }
 

@@ -15,8 +15,10 @@
 #include <sstream>
 #include <string_view>
 
+#include "engine/address_form.h"
 #include "engine/rdap_json.h"
 #include "net/rdap_url.h"
+#include "platform/decimal.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 
@@ -44,15 +46,11 @@ std::string PickUrl(const json& urls) {
   return {};
 }
 
+// An AS number or a prefix length: at most ten decimal digits, below 2^32.
 bool ParseUint32(const std::string& text, std::uint32_t& value) {
-  if (text.empty() || text.size() > 10) return false;
-  unsigned long long v = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (v > 0xFFFFFFFFull) return false;
-  value = static_cast<std::uint32_t>(v);
+  long long number;
+  if (text.size() > 10 || !platform::ParseDecimal(text.data(), text.size(), 0, 0xFFFFFFFFll, number)) return false;
+  value = static_cast<std::uint32_t>(number);
   return true;
 }
 
@@ -90,87 +88,11 @@ const char* RdapRegistryName(RdapRegistry registry) {
 }
 
 bool ParseIPv4Text(const std::string& text, std::uint8_t bytes[4]) {
-  int part = 0;
-  size_t i = 0;
-  for (; part < 4; ++part) {
-    if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
-    unsigned value = 0;
-    size_t digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
-      value = value * 10 + static_cast<unsigned>(text[i++] - '0');
-      ++digits;
-    }
-    if (value > 255 || digits > 3) return false;
-    bytes[part] = static_cast<std::uint8_t>(value);
-    if (part < 3) {
-      if (i >= text.size() || text[i] != '.') return false;
-      ++i;
-    }
-  }
-  return i == text.size();
+  return ParseDottedQuad(text.data(), text.data() + text.size(), bytes);
 }
 
-// RFC 4291 text forms: eight groups of up to four hex digits, one "::" for a
-// run of zero groups, and an optional dotted IPv4 address as the last 32 bits.
 bool ParseIPv6Text(const std::string& text, std::uint8_t bytes[16]) {
-  std::uint16_t head[8], tail[8];
-  int heads = 0, tails = 0;
-  bool gap = false;
-  size_t i = 0;
-  if (text.size() > 45) return false;
-  if (text.compare(0, 2, "::") == 0) {
-    gap = true;
-    i = 2;
-  }
-  while (i < text.size()) {
-    std::uint16_t* groups = gap ? tail : head;
-    int& count = gap ? tails : heads;
-    if (heads + tails >= 8) return false;
-    // A dotted IPv4 tail takes two groups.
-    const size_t nextColon = text.find(':', i);
-    if (nextColon == std::string::npos && text.find('.', i) != std::string::npos) {
-      std::uint8_t v4[4];
-      if (heads + tails > 6 || !ParseIPv4Text(text.substr(i), v4)) return false;
-      groups[count++] = static_cast<std::uint16_t>(v4[0] << 8 | v4[1]);
-      groups[count++] = static_cast<std::uint16_t>(v4[2] << 8 | v4[3]);
-      i = text.size();
-      break;
-    }
-    unsigned value = 0;
-    int digits = 0;
-    while (i < text.size() && digits < 5) {
-      const char c = text[i];
-      int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else break;
-      value = value * 16 + static_cast<unsigned>(d);
-      ++digits;
-      ++i;
-    }
-    if (digits == 0 || digits > 4) return false;
-    groups[count++] = static_cast<std::uint16_t>(value);
-    if (i == text.size()) break;
-    if (text[i] != ':') return false;
-    ++i;
-    if (i < text.size() && text[i] == ':') {
-      if (gap) return false;
-      gap = true;
-      ++i;
-    } else if (i == text.size()) {
-      return false;  // a lone trailing ":"
-    }
-  }
-  if (gap ? heads + tails > 7 : heads != 8) return false;
-  std::uint16_t all[8] = {};
-  for (int k = 0; k < heads; ++k) all[k] = head[k];
-  for (int k = 0; k < tails; ++k) all[8 - tails + k] = tail[k];
-  for (int k = 0; k < 8; ++k) {
-    bytes[2 * k] = static_cast<std::uint8_t>(all[k] >> 8);
-    bytes[2 * k + 1] = static_cast<std::uint8_t>(all[k] & 0xFF);
-  }
-  return true;
+  return ParseIPv6Address(text.data(), text.data() + text.size(), bytes);
 }
 
 long long ParseRdapTimestamp(const std::string& text) {

@@ -53,8 +53,8 @@ std::string FindDomainService(const RdapServiceTable& table, const std::string& 
 std::string FindAddressService(const RdapServiceTable& table, const std::uint8_t* bytes, int bits);
 std::string FindAsnService(const RdapServiceTable& table, std::uint32_t number);
 
-// Address texts: dotted IPv4 (4 bytes) or IPv6 with "::" and an IPv4 tail
-// (16 bytes), optionally followed by "/" and a prefix length.
+// Address texts as the query's address forms read them (ParseDottedQuad and
+// ParseIPv6Address): dotted IPv4 (4 bytes) or IPv6 (16 bytes).
 bool ParseIPv4Text(const std::string& text, std::uint8_t bytes[4]);
 bool ParseIPv6Text(const std::string& text, std::uint8_t bytes[16]);
 

@@ -1,7 +1,9 @@
 // The address-form classifier: whatever is typed, an address form is made of
 // address characters alone, the registry request of a form quotes the typed
 // text (or the AS number's digits), and texts that are no form keep the bare
-// request.
+// request; the address bytes are those inet_pton reads.
+#include <arpa/inet.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -38,5 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(!own);
       break;
   }
+
+  // The byte readers take exactly what the C library's inet_pton takes.
+  const char* end = typed + std::strlen(typed);
+  std::uint8_t mine[16], theirs[16];
+  const bool v6 = ParseIPv6Address(typed, end, mine);
+  FUZZ_CHECK(v6 == (inet_pton(AF_INET6, typed, theirs) == 1) && (!v6 || std::memcmp(mine, theirs, 16) == 0));
+  const bool v4 = ParseDottedQuad(typed, end, mine);
+  FUZZ_CHECK(v4 == (inet_pton(AF_INET, typed, theirs) == 1) && (!v4 || std::memcmp(mine, theirs, 4) == 0));
   return 0;
 }

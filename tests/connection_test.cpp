@@ -20,35 +20,6 @@ struct ConnectionTest : testing::Test {
   std::string reply;
 };
 
-TEST(ServerText, SplitsHostAndPort) {
-  struct Case {
-    const char* text;
-    const char* host;
-    int port;
-  } cases[] = {
-      {"whois.example.net", "whois.example.net", 43},
-      {"host:4321", "host", 4321},
-      {"host:", "host", 0},
-      {"a:b:c", "a", 0},
-      {"host:12ab", "host", 12},
-      {"host:-5", "host", -5},
-      {"host:99999999999", "host", static_cast<int>(99999999999ull & 0xFFFFFFFFu)},
-      {":43", "", 43},
-  };
-  for (const Case& c : cases) {
-    const ServerAddress a = SplitServerText(c.text);
-    EXPECT_STREQ(a.Host, c.host) << c.text;
-    EXPECT_EQ(a.Port, c.port) << c.text;
-  }
-}
-
-TEST(ServerText, CutsOverlongHost) {
-  const std::string longHost(5000, 'h');
-  const ServerAddress a = SplitServerText((longHost + ":44").c_str());
-  EXPECT_EQ(std::string(a.Host), std::string(1023, 'h'));
-  EXPECT_EQ(a.Port, 44);
-}
-
 TEST(SocketErrorText, Table) {
   struct Case {
     int code;

@@ -31,6 +31,8 @@ TEST(RdapAddressText, Table) {
       {":1", false, false, 0},            {"1:", false, false, 0},
       {"12345::", false, false, 0},       {"g::", false, false, 0},
       {"1:2:3:4:5:6:7::8", false, false, 0},
+      // Leading zeros would be octal to inet_addr: no address, as in a query.
+      {"086.54.11.1", false, false, 0},   {"::ffff:192.0.2.09", false, false, 0},
   };
   for (const Case& c : cases) {
     std::uint8_t four[4] = {}, sixteen[16] = {};
@@ -83,6 +85,7 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
       {"a/b.com", ""},           // never a path of our making
       {"evil.com?x=1#", ""},     //
       {"AS4294967296", ""},      // past 32 bits: neither a number nor a name
+      {"086.54.11.1", ""},       // leading zeros: octal to inet_addr, so no address
   };
   for (const Case& c : cases) EXPECT_EQ(RdapQueryUrl(c.object), c.url) << c.object;
   EXPECT_EQ(RdapTable(RdapRegistry::Dns)->Names.size(), 1197u);  // 1,199 less the two on plain http

@@ -17,4 +17,4 @@ bool IsFindDialogMessage(MSG* message);
 // Selects the next match of `text` in the pane after the selection (or before
 // it without FR_DOWN), with the dialog's FR_MATCHCASE and FR_WHOLEWORD; false
 // when there is none (the selection stays).
-bool FindInPane(HWND pane, const char* text, DWORD flags);
+bool FindInPane(HWND pane, const wchar_t* text, DWORD flags);

@@ -2,6 +2,7 @@
 // link labels.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/link_policy.h"
+#include "version.h"
 
 namespace {
 
@@ -18,7 +20,7 @@ TEST(AboutBox, TemplateTextsAndStyle) {
   EXPECT_EQ(WindowText(dialog), "About Merrowgate");
   const DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
   EXPECT_EQ(style & 0x80C80000u, 0x80C80000u);  // popup, caption, system menu
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_ABOUT_TITLE)), "Merrowgate 0.9.3");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_ABOUT_TITLE)), "Merrowgate " MERROWGATE_VERSION_SHORT);
   // What a label shows is what it opens, and every one may be opened.
   for (int id : {IDC_ABOUT_WEBSITE, IDC_ABOUT_FORUM, IDC_ABOUT_MAIL}) {
     const std::string text = WindowText(GetDlgItem(dialog, id));
@@ -90,6 +92,27 @@ TEST(ProgramIcon, HasEverySizeInThirtyTwoBitColour) {
     EXPECT_EQ(isPng, size == 256) << size;
   }
   EXPECT_EQ(sizes, (std::vector<int>{256, 48, 32, 16}));
+}
+
+// The version block and the manifest, both linked in, name the one version.
+TEST(ProgramVersion, VersionBlockAndManifestAgree) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  auto resource = [module](LPCSTR name, LPCSTR type) {
+    HRSRC found = FindResourceA(module, name, type);
+    if (!found) return std::string();
+    return std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                       SizeofResource(module, found));
+  };
+  const std::string block = resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
+  const std::size_t fixed = block.find("\xBD\x04\xEF\xFE");  // VS_FIXEDFILEINFO's signature
+  ASSERT_NE(fixed, std::string::npos);
+  DWORD words[4];  // signature, structure version, file version (high, low)
+  memcpy(words, block.data() + fixed, sizeof words);
+  const unsigned expected[] = {MERROWGATE_VERSION_COMMAS};
+  EXPECT_EQ(words[2], (expected[0] << 16 | expected[1]));
+  EXPECT_EQ(words[3], (expected[2] << 16 | expected[3]));
+  const std::string manifest = resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+  EXPECT_NE(manifest.find("name=\"merrowgate.exe\" version=\"" MERROWGATE_VERSION "\""), std::string::npos);
 }
 
 }  // namespace

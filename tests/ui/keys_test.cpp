@@ -17,6 +17,7 @@
 #include "ui/controls.h"
 #include "ui/find.h"
 #include "ui/main_window.h"
+#include "ui/wide_text.h"
 
 namespace {
 
@@ -54,7 +55,19 @@ void SetPane(const char* text) {
   SendMessageA(Ui.Pane, EM_SETSEL, 0, 0);
 }
 
-HWND FindDialog() { return FindWindowA("#32770", "Find"); }
+void SetPaneWide(const wchar_t* text) {  // as the pane takes replies: UTF-16
+  SETTEXTEX how{ST_DEFAULT, 1200};
+  SendMessageA(Ui.Pane, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(text));
+  SendMessageA(Ui.Pane, EM_SETSEL, 0, 0);
+}
+
+// The main window's Find dialog, by its search box: its title is in the
+// system's language.
+HWND FindDialog() {
+  for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr))
+    if (GetWindow(w, GW_OWNER) == Ui.Main && GetDlgItem(w, edt1)) return w;
+  return nullptr;
+}
 
 TEST(Keys, SaveAsOnlyWhileItIsEnabled) {
   RecreateMainWindows();
@@ -103,30 +116,38 @@ TEST(Keys, EnterEscapeTabAndPlainLettersStayWithTheControls) {
 
 TEST(Keys, FindInPaneMovesTheSelectionToEachMatch) {
   const struct {
-    const char* Text;
+    const wchar_t* Pane;
+    const wchar_t* Text;
     DWORD Flags;
     LONG From, FoundAt;  // -1: not found, the selection stays
   } rows[] = {
-      {"alpha", FR_DOWN, 0, 0},
-      {"alpha", FR_DOWN, 1, 11},
-      {"alpha", FR_DOWN | FR_MATCHCASE, 1, -1},
-      {"Alpha", FR_DOWN | FR_MATCHCASE, 0, 11},
-      {"bet", FR_DOWN, 0, 6},
-      {"bet", FR_DOWN | FR_WHOLEWORD, 0, -1},
-      {"beta", 0, 21, 17},  // upwards from the end
-      {"beta", 0, 17, 6},
-      {"gamma", FR_DOWN, 0, -1},
+      {L"alpha beta Alpha beta", L"alpha", FR_DOWN, 0, 0},
+      {L"alpha beta Alpha beta", L"alpha", FR_DOWN, 1, 11},
+      {L"alpha beta Alpha beta", L"alpha", FR_DOWN | FR_MATCHCASE, 1, -1},
+      {L"alpha beta Alpha beta", L"Alpha", FR_DOWN | FR_MATCHCASE, 0, 11},
+      {L"alpha beta Alpha beta", L"bet", FR_DOWN, 0, 6},
+      {L"alpha beta Alpha beta", L"bet", FR_DOWN | FR_WHOLEWORD, 0, -1},
+      {L"alpha beta Alpha beta", L"beta", 0, 21, 17},  // upwards from the end
+      {L"alpha beta Alpha beta", L"beta", 0, 17, 6},
+      {L"alpha beta Alpha beta", L"gamma", FR_DOWN, 0, -1},
+      // Any character, whatever the ANSI code page (1252 and 932 runs).
+      {L"Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144", L"g\u0119\u015bl\u0105", FR_DOWN, 0, 7},
+      {L"Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144", L"\u017a\u0144", 0, 17, 15},
+      {L"whois \u6771\u4eac\u90fd \u5343\u4ee3\u7530\u533a", L"\u5343\u4ee3\u7530", FR_DOWN, 0, 10},
+      {L"whois \u6771\u4eac\u90fd \u5343\u4ee3\u7530\u533a", L"\u4eac\u90fd", FR_DOWN, 3, 7},
+      {L"whois \u6771\u4eac\u90fd \u5343\u4ee3\u7530\u533a", L"\u4eac\u533a", FR_DOWN, 0, -1},
   };
   for (const auto& row : rows) {
-    SetPane("alpha beta Alpha beta");
+    SetPaneWide(row.Pane);
     SendMessageA(Ui.Pane, EM_SETSEL, static_cast<WPARAM>(row.From), row.From);
-    EXPECT_EQ(FindInPane(Ui.Pane, row.Text, row.Flags), row.FoundAt >= 0) << row.Text << " from " << row.From;
+    const std::string text = Utf8FromWide(row.Text);
+    EXPECT_EQ(FindInPane(Ui.Pane, row.Text, row.Flags), row.FoundAt >= 0) << text << " from " << row.From;
     const CHARRANGE selection = PaneSelection();
     if (row.FoundAt >= 0) {
-      EXPECT_EQ(selection.cpMin, row.FoundAt) << row.Text;
-      EXPECT_EQ(selection.cpMax - selection.cpMin, static_cast<LONG>(std::string(row.Text).size())) << row.Text;
+      EXPECT_EQ(selection.cpMin, row.FoundAt) << text;
+      EXPECT_EQ(selection.cpMax - selection.cpMin, static_cast<LONG>(wcslen(row.Text))) << text;
     } else {
-      EXPECT_EQ(selection.cpMin, row.From) << row.Text;
+      EXPECT_EQ(selection.cpMin, row.From) << text;
     }
   }
 }
@@ -152,6 +173,28 @@ TEST(Keys, FindDialogAndF3) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "merrowgate: Cannot find \"whois\"");
   EXPECT_EQ(PaneSelection().cpMin, 10);
+}
+
+// A word beyond ASCII typed into the Find box is searched for as typed, and
+// the box that ends the search names it. (Wine's dialog keeps its text in the
+// ANSI code page: the word is one the code page holds.)
+TEST(Keys, FindDialogTakesWordsBeyondAscii) {
+  const bool japanese = GetACP() == 932;
+  const wchar_t* word = japanese ? L"\u6771\u4eac" : L"Krak\u00f3w";
+  SetPaneWide(japanese ? L"whois \u6771\u4eac\n" : L"whois Krak\u00f3w\n");
+  EXPECT_TRUE(Press(Ui.Pane, 'F', Ctrl));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (dialog = FindDialog()) != nullptr; }, 3000));
+  SetDlgItemTextW(dialog, edt1, word);
+  SendMessageA(dialog, WM_COMMAND, IDOK, 0);  // Find Next
+  Pump(50);
+  EXPECT_EQ(PaneSelection().cpMin, 6);
+  EXPECT_EQ(PaneSelection().cpMax, 6 + static_cast<LONG>(wcslen(word)));
+  SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(PumpUntil([] { return FindDialog() == nullptr; }, 3000));
+  const std::vector<std::string> boxes = BoxesShownBy([] { Press(Ui.Pane, VK_F3); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "merrowgate: Cannot find \"" + Utf8FromWide(word) + "\"");
 }
 
 }  // namespace

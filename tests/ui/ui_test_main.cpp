@@ -106,9 +106,9 @@ LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
     char name[16] = "";
     GetClassNameA(box, name, sizeof name);
     if (std::string(name) == "#32770") {
-      char text[1024] = "";
-      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's message label
-      ShownBoxes->push_back(WindowText(box) + ": " + text);
+      wchar_t text[1024] = L"";
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);  // the box's message label
+      ShownBoxes->push_back(WindowText(box) + ": " + Utf8FromWide(text, wcslen(text)));
       PostMessageA(box, WM_COMMAND, IDCANCEL, 0);  // OK-only boxes take it as OK
     }
   }

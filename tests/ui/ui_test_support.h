@@ -28,5 +28,5 @@ std::string PaneText();
 void WriteSettingsFile(const std::string& text);
 std::string ReadSettingsFile();
 // Runs `action` on this thread; every message box it shows is closed as soon
-// as it appears. Returns the boxes' captions and texts, "caption: text".
+// as it appears. Returns the boxes' captions and texts, "caption: text", in UTF-8.
 std::vector<std::string> BoxesShownBy(const std::function<void()>& action);
