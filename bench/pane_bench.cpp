@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/lookup_thread.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "ui/controls.h"
+#include "ui/lookup_thread.h"
 #include "ui/main_window.h"
 #include "ui/output_pane.h"
 #include "ui/settings_window.h"
@@ -116,8 +116,8 @@ std::string PaneText(HWND pane) {
   query.cb = static_cast<DWORD>(text.size());
   query.flags = GT_USECRLF;
   query.codepage = CP_ACP;
-  const LRESULT m =
-      SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(&text[0]));
+  const LRESULT m = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                 reinterpret_cast<LPARAM>(&text[0]));
   text.resize(static_cast<size_t>(m > 0 ? m : 0));
   return text;
 }
@@ -126,10 +126,10 @@ std::string PaneText(HWND pane) {
 double SetTextOnce(const std::string& text) {
   RECT area;
   GetClientRect(Ui.Main, &area);
-  HWND pane = CreateWindowExA(0, "RichEdit20A", "",
-                              WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                                  ES_AUTOVSCROLL | ES_AUTOHSCROLL,
-                              0, 0, area.right, area.bottom, Ui.Main, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND pane = CreateWindowExA(
+      0, "RichEdit20A", "",
+      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0,
+      0, area.right, area.bottom, Ui.Main, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!pane) return -1;
   ConfigureOutputPane(pane);
   SendMessageA(pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&Settings.OutputFormat));
@@ -181,8 +181,8 @@ int main(int argc, char** argv) {
     bigBytes = shown.size();
     afterTimes.push_back(WindowLookup("example.com"));
     setTimes.push_back(SetTextOnce(shown));
-    std::printf("run %d: cli %.0f, window %.0f, reply %.0f, after it %.0f, WM_SETTEXT %.0f\n", run + 1,
-                cliTimes.back(), windowTimes.back(), bigTimes.back(), afterTimes.back(), setTimes.back());
+    std::printf("run %d: cli %.0f, window %.0f, reply %.0f, after it %.0f, WM_SETTEXT %.0f\n", run + 1, cliTimes.back(),
+                windowTimes.back(), bigTimes.back(), afterTimes.back(), setTimes.back());
   }
 
   const double cliMs = Median(cliTimes), windowMs = Median(windowTimes), bigMs = Median(bigTimes),

@@ -10,10 +10,10 @@ struct CliOptions {
   // The queries of the command line, each argument one; with --host, the
   // arguments joined by blanks are one query (it may carry the server's flags).
   std::vector<std::string> Queries;
-  std::string ListFile;  // -f: a file of queries, one a line; "-" for stdin
-  long Jobs = 4;         // lookups at once
-  long PerServer = 2;    // connections to one server at once
-  long ExpiresWithin = -1;  // --expires-within DAYS; -1 when not asked
+  std::string ListFile;                        // -f: a file of queries, one a line; "-" for stdin
+  long Jobs = 4;                               // lookups at once
+  long PerServer = 2;                          // connections to one server at once
+  long ExpiresWithin = -1;                     // --expires-within DAYS; -1 when not asked
   int Resolve = -1, Reverse = -1, Abuse = -1;  // -1: as the settings file says
   bool ProxyDebug = false;
   bool Rdap = false;

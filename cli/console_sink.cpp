@@ -54,8 +54,7 @@ void ConsoleSink::AppendOutput(TextKind kind, const char* text) { Append(kind, "
 
 // The pieces of a long reply come here by the hundred thousand, most of them
 // a few dozen bytes: without colour they go straight into the staging buffer.
-void ConsoleSink::AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text,
-                              size_t length) {
+void ConsoleSink::AppendPiece(TextKind kind, const char* prefix, size_t prefixLength, const char* text, size_t length) {
   const size_t room = stagedCapacity_ - stagedUsed_;
   if (quiet_ || WriteFailed() || colour_ || (kind != Plain && kind != MailLink) || length > room ||
       prefixLength > room - length)
@@ -123,10 +122,8 @@ void ConsoleSink::SetStatus(int, const char*) {
 
 void ConsoleSink::ReplyChunk(const char* bytes, int count) {
   if (quiet_ && !WriteFailed() && count > 0) {
-    if (rawReplies_)
-      out_.writer.Put(bytes, static_cast<size_t>(count));
-    else
-      out_.filter.Put(bytes, static_cast<size_t>(count));
+    if (rawReplies_) out_.writer.Put(bytes, static_cast<size_t>(count));
+    else out_.filter.Put(bytes, static_cast<size_t>(count));
   }
   FilterStaged();
   out_.writer.Flush();

@@ -220,8 +220,7 @@ int RunConsoleLookups(const CliOptions& o) {
   }
 
   run.terminal = platform::IsTerminal(stdout);
-  run.colour = !o.Quiet && !o.Json &&
-               (o.Colour == "always" || (o.Colour == "auto" && run.terminal && ColourWanted()));
+  run.colour = !o.Quiet && !o.Json && (o.Colour == "always" || (o.Colour == "auto" && run.terminal && ColourWanted()));
   if (run.colour && !platform::EnableTerminalEscapes(stdout) && o.Colour == "auto") run.colour = false;
   run.batch = IsBatch(o);
   // A batch leaves the recent list, which is the window's, alone.
@@ -272,10 +271,8 @@ int RunConsoleLookups(const CliOptions& o) {
   JobSlots slots(jobs);
   if (jobs > 1)
     run.gate.SetWaitHook([&slots](bool waiting) {
-      if (waiting)
-        slots.Release();
-      else
-        slots.Acquire();
+      if (waiting) slots.Release();
+      else slots.Acquire();
     });
   // Outcomes that wait for their turn to be written are held at most this
   // many: a MiB or two of records.

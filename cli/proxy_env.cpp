@@ -47,8 +47,7 @@ int AddressBytes(const platform::SocketAddress& address, unsigned char bytes[16]
 bool AddressMatches(const std::string& entry, const platform::SocketAddress& host) {
   const size_t slash = entry.find('/');
   platform::SocketAddress pattern;
-  if (!platform::ParseAddress(Folded(entry.substr(0, slash)).c_str(), 0, pattern) ||
-      pattern.Family() != host.Family())
+  if (!platform::ParseAddress(Folded(entry.substr(0, slash)).c_str(), 0, pattern) || pattern.Family() != host.Family())
     return false;
   unsigned char a[16], b[16];
   const int length = AddressBytes(pattern, a);

@@ -5,8 +5,8 @@
 #include <string>
 
 struct ProxyChoice {
-  int Type = 0;         // ProxyType
-  int Resolve = 0;      // the proxy resolves the whois server's name
+  int Type = 0;     // ProxyType
+  int Resolve = 0;  // the proxy resolves the whois server's name
   int UseAuth = 0;
   std::string Server, Login, Pass;
   int Port = 0;

@@ -34,10 +34,8 @@ void TerminalFilter::Put(const char* text, size_t length) {
   const char* p = text;
   const char* const end = text + length;
   if (heldLength_ && p < end) p = Complete(p, end);
-  if (crlf_)
-    Filter<true>(p, end);
-  else
-    Filter<false>(p, end);
+  if (crlf_) Filter<true>(p, end);
+  else Filter<false>(p, end);
 }
 
 // One way for each line-end mode, so that the scan's byte set is a constant.
@@ -80,10 +78,8 @@ void TerminalFilter::Filter(const char* p, const char* const end) {
         p += 2;
       } else {
         // Only with crlf is an LF here: one alone.
-        if (c == '\n')
-          next_.Put("\r\n", 2);
-        else
-          next_.Put('?');
+        if (c == '\n') next_.Put("\r\n", 2);
+        else next_.Put('?');
         ++p;
       }
     }
@@ -123,10 +119,8 @@ const char* TerminalFilter::Complete(const char* p, const char* end) {
     heldLength_ = 0;
     return p;
   }
-  if (IsC1(bytes))
-    next_.Put('?');
-  else
-    next_.Put(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
+  if (IsC1(bytes)) next_.Put('?');
+  else next_.Put(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
   const char* after = p + (static_cast<size_t>(n) - heldLength_);
   heldLength_ = 0;
   return after;

@@ -122,11 +122,13 @@ AddressForm ClassifyAddressForm(const char* text) {
   if (!slash) return ParseIPv6Address(text, end, bytes) ? AddressForm::IPv6 : AddressForm::Malformed;
   long long length;
   if (colon) {
-    return ParseIPv6Address(text, addressEnd, bytes) && ParseDecimal(slash + 1, end, 3, 128, length) ? AddressForm::IPv6Prefix
-                                                                                   : AddressForm::Malformed;
+    return ParseIPv6Address(text, addressEnd, bytes) && ParseDecimal(slash + 1, end, 3, 128, length)
+               ? AddressForm::IPv6Prefix
+               : AddressForm::Malformed;
   }
-  return ParseDottedQuad(text, addressEnd, bytes) && ParseDecimal(slash + 1, end, 2, 32, length) ? AddressForm::IPv4Prefix
-                                                                                      : AddressForm::Malformed;
+  return ParseDottedQuad(text, addressEnd, bytes) && ParseDecimal(slash + 1, end, 2, 32, length)
+             ? AddressForm::IPv4Prefix
+             : AddressForm::Malformed;
 }
 
 // ARIN's port-43 service takes a record-type flag before the search term:
@@ -138,16 +140,13 @@ bool BuildAddressRegistryRequest(const char* query, char* buffer, size_t size) {
   switch (ClassifyAddressForm(query)) {
     case AddressForm::IPv6:
     case AddressForm::IPv4Prefix:
-    case AddressForm::IPv6Prefix:
-      std::snprintf(buffer, size, "n + %s", query);
-      return true;
+    case AddressForm::IPv6Prefix: std::snprintf(buffer, size, "n + %s", query); return true;
     case AddressForm::AsNumber: {
       const char* digits = query + 2;
       while (digits[0] == '0' && digits[1]) ++digits;
       std::snprintf(buffer, size, "a + %s", digits);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }

@@ -11,8 +11,8 @@
 #include "engine/lookup_context.h"
 #include "engine/rdap_bootstrap.h"
 #include "engine/rdap_exchange.h"
-#include "net/rdap_transport.h"
 #include "net/output_sink.h"
+#include "net/rdap_transport.h"
 #include "platform/decimal.h"
 #include "platform/idn.h"
 #include "platform/sockets.h"
@@ -153,7 +153,8 @@ bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form
                          platform::HostEntry& entry, std::vector<std::string>& v6, bool& haveEntry) {
   OutputSink& out = ctx.Out;
   AppendFormatted(out, Info, "Checking IP: %s...\n", target.IP);
-  const std::uint32_t address = form == AddressForm::NotAddress ? platform::ParseIPv4(target.IP) : platform::AddressNone;
+  const std::uint32_t address = form == AddressForm::NotAddress ? platform::ParseIPv4(target.IP)
+                                                                : platform::AddressNone;
   if (form == AddressForm::Malformed || (form == AddressForm::NotAddress && address == platform::AddressNone)) {
     out.AppendOutput(Error, StartsWithIgnoringCase(query, "as") ? "Invalid AS number." : "Invalid IP address.");
     target.IP[0] = '\0';
@@ -172,10 +173,8 @@ bool ResolveAddressQuery(LookupContext& ctx, const char* query, AddressForm form
     } else {
       haveEntry = platform::ResolveAddress(address, entry);
     }
-    if (haveEntry)
-      CopyText(target.Host, HostCapacity, entry.Name.c_str());
-    else
-      out.AppendOutput(Error, "Failed Domain Lookup.\n");
+    if (haveEntry) CopyText(target.Host, HostCapacity, entry.Name.c_str());
+    else out.AppendOutput(Error, "Failed Domain Lookup.\n");
   }
   target.Kind = IpAddress;
   return true;
@@ -231,8 +230,7 @@ const char* PickDomainServer(LookupContext& ctx, LookupTarget& target) {
   AppendFormatted(out, Highlight, "Domain:\t%s\n", target.Domain);
   switch (FindTldKind(target.Domain, &server)) {
     case TldKind::Listed:
-    case TldKind::Whois:
-      break;
+    case TldKind::Whois: break;
     case TldKind::None:
     case TldKind::Web: {
       // A known registry without a port-43 service: its RDAP service is

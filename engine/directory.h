@@ -36,7 +36,7 @@ enum class TldKind {
 // One row of the registry list, compiled from data/tld-whois.tsv by
 // scripts/gen-tld-table; sorted by Tld in byte order.
 struct RegistryTld {
-  const char* Tld;     // lower case
+  const char* Tld;  // lower case
   TldKind Kind;
   const char* Server;  // Whois rows only; nullptr otherwise
 };

@@ -61,12 +61,12 @@ constexpr FieldKey FieldKeys[] = {
     {"domain", "status", Field::Status, 1},
     {"domain", "state", Field::Status, 1},  // .ru
     {"domain", "created", Field::Created, 1},
-    {"domain", "changed", Field::Updated, 1},      // .de, .br
-    {"domain", "last-update", Field::Updated, 1},  // .fr
-    {"domain", "last update", Field::Updated, 1},  // .it
-    {"domain", "expires", Field::Expires, 1},      // .br
-    {"domain", "paid-till", Field::Expires, 1},    // .ru
-    {"domain", "signed", Field::Dnssec, 1},        // .it
+    {"domain", "changed", Field::Updated, 1},             // .de, .br
+    {"domain", "last-update", Field::Updated, 1},         // .fr
+    {"domain", "last update", Field::Updated, 1},         // .it
+    {"domain", "expires", Field::Expires, 1},             // .br
+    {"domain", "paid-till", Field::Expires, 1},           // .ru
+    {"domain", "signed", Field::Dnssec, 1},               // .it
     {"domain", "org", Field::RegistrantOrganization, 1},  // .ru, set only for organisations
     // "Domain name:" first: SIDN (.nl), NASK (.pl), auDA (.au).
     {"domain name", "status", Field::Status, 1},
@@ -74,11 +74,11 @@ constexpr FieldKey FieldKeys[] = {
     {"domain name", "renewal date", Field::Expires, 1},
     {"ns-list", "nserver", Field::Nameserver, 1},  // .fr
     // A registrar section or object: its heading's value is the name.
-    {"registrar", "organization", Field::RegistrarName, 1},  // .it
-    {"registrar", "name", Field::RegistrarName, 2},          // .eu (.it: the handle)
-    {"registrar", "url", Field::RegistrarUrl, 1},            // .uk
-    {"registrar", "website", Field::RegistrarUrl, 1},        // .eu, .fr
-    {"registrar", "web", Field::RegistrarUrl, 1},            // .it
+    {"registrar", "organization", Field::RegistrarName, 1},            // .it
+    {"registrar", "name", Field::RegistrarName, 2},                    // .eu (.it: the handle)
+    {"registrar", "url", Field::RegistrarUrl, 1},                      // .uk
+    {"registrar", "website", Field::RegistrarUrl, 1},                  // .eu, .fr
+    {"registrar", "web", Field::RegistrarUrl, 1},                      // .it
     {"registrant", "organization", Field::RegistrantOrganization, 1},  // .it
     // JPRS writes "[Key]  value".
     {"[]", "domain name", Field::DomainName, 1},
@@ -139,17 +139,46 @@ constexpr const char* DateForms[] = {
 };
 
 constexpr const char* StatusCodes[] = {
-    "ok", "active", "inactive", "locked", "validated", "proxy", "private", "removed", "obscured", "associated",
-    "addPeriod", "autoRenewPeriod", "renewPeriod", "transferPeriod", "redemptionPeriod", "pendingCreate",
-    "pendingDelete", "pendingRenew", "pendingRestore", "pendingTransfer", "pendingUpdate", "clientHold",
-    "serverHold", "clientDeleteProhibited", "clientRenewProhibited", "clientTransferProhibited",
-    "clientUpdateProhibited", "serverDeleteProhibited", "serverRenewProhibited", "serverTransferProhibited",
-    "serverUpdateProhibited", "deleteProhibited", "renewProhibited", "transferProhibited", "updateProhibited",
+    "ok",
+    "active",
+    "inactive",
+    "locked",
+    "validated",
+    "proxy",
+    "private",
+    "removed",
+    "obscured",
+    "associated",
+    "addPeriod",
+    "autoRenewPeriod",
+    "renewPeriod",
+    "transferPeriod",
+    "redemptionPeriod",
+    "pendingCreate",
+    "pendingDelete",
+    "pendingRenew",
+    "pendingRestore",
+    "pendingTransfer",
+    "pendingUpdate",
+    "clientHold",
+    "serverHold",
+    "clientDeleteProhibited",
+    "clientRenewProhibited",
+    "clientTransferProhibited",
+    "clientUpdateProhibited",
+    "serverDeleteProhibited",
+    "serverRenewProhibited",
+    "serverTransferProhibited",
+    "serverUpdateProhibited",
+    "deleteProhibited",
+    "renewProhibited",
+    "transferProhibited",
+    "updateProhibited",
 };
 
 constexpr const char* RedactionMarks[] = {
-    "redacted", "not disclosed", "data protected", "withheld", "non-public", "statutory masking",
-    "request email form", "query the rdds", "hidden upon", "gdpr masked",
+    "redacted",          "not disclosed",      "data protected", "withheld",    "non-public",
+    "statutory masking", "request email form", "query the rdds", "hidden upon", "gdpr masked",
 };
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -225,7 +254,10 @@ bool MatchDateForm(std::string_view text, const char* form, size_t& at, int& yea
       case 'm': ok = Digits(text, at, 2, 2, month); break;
       case 'd': ok = Digits(text, at, 2, 2, day); break;
       case 'b': ok = MonthName(text, at, month); break;
-      default: ok = at < text.size() && text[at] == *p; ++at; break;
+      default:
+        ok = at < text.size() && text[at] == *p;
+        ++at;
+        break;
     }
     if (!ok) return false;
   }

@@ -44,8 +44,8 @@ ConnectOutcome AskWhois(Sequence& s, const char* server, const char* query, char
                         bool* turnedAway = nullptr) {
   s.asked = true;
   char unused[HostCapacity] = "";
-  const ConnectOutcome outcome =
-      RunWhoisExchange(s.ctx, referral != nullptr, server, query, referral ? referral : unused, turnedAway);
+  const ConnectOutcome outcome = RunWhoisExchange(s.ctx, referral != nullptr, server, query,
+                                                  referral ? referral : unused, turnedAway);
   if (outcome == ConnectOutcome::Sent) ++s.exchanges;
   return outcome;
 }
@@ -118,8 +118,8 @@ int AddressRegistry(Sequence& s) {
   const int after = s.domainReferralQueried ? AbuseContactStep : 0;
   if (!s.target.IP[0]) return after;
   // The registry the bootstrap names answers itself: no referral to follow.
-  const bool answered =
-      AskRegistry(s, s.ctx.Options.PreferRDAP, AddressRegistryServer, s.target.IP, s.referral, nullptr);
+  const bool answered = AskRegistry(s, s.ctx.Options.PreferRDAP, AddressRegistryServer, s.target.IP, s.referral,
+                                    nullptr);
   return answered ? AddressReferralStep : after;
 }
 
@@ -170,8 +170,8 @@ int RunDirectLookup(LookupContext& ctx, const LookupOptions& options) {
   out.SetInputLocked(true);
   out.ShareRecentQuery(typed);
   Sequence s(ctx, options);
-  if (!ctx.StopRequested() && AskWhois(s, options.Server, query, s.referral) == ConnectOutcome::Sent &&
-      s.referral[0] && !options.FirstServerOnly && !ctx.StopRequested())
+  if (!ctx.StopRequested() && AskWhois(s, options.Server, query, s.referral) == ConnectOutcome::Sent && s.referral[0] &&
+      !options.FirstServerOnly && !ctx.StopRequested())
     AskWhois(s, s.referral, query, nullptr);
   EndLookup(out);
   return s.exchanges;
@@ -219,7 +219,8 @@ int RunLookup(LookupContext& ctx, const LookupOptions& options) {
     return 0;
   }
   ShowQuery(out, s.target);
-  if (ctx.Steps) ctx.Steps->Classified(RecordKind(s.target), s.target.Kind == IpAddress && !s.target.Host[0] ? "" : s.target.Domain);
+  if (ctx.Steps)
+    ctx.Steps->Classified(RecordKind(s.target), s.target.Kind == IpAddress && !s.target.Host[0] ? "" : s.target.Domain);
   for (int step = DomainRegistryStep; step != 0 && !ctx.StopRequested() && !(options.FirstServerOnly && s.asked);)
     step = RunStep(s, step);
   EndLookup(out);

@@ -27,8 +27,7 @@ class LookupContext {
  public:
   // `connection`: where the socket of the exchange in progress is kept, for
   // a front end that holds it itself; by default the transport's own.
-  LookupContext(OutputSink& out, StopFlags stop, const LookupSettings& options,
-                platform::Socket* connection = nullptr)
+  LookupContext(OutputSink& out, StopFlags stop, const LookupSettings& options, platform::Socket* connection = nullptr)
       : Out(out), Stop(stop), Options(options), Net(out, stop, options.Proxy, options.IdleTimeout, connection) {}
   LookupContext(const LookupContext&) = delete;
   LookupContext& operator=(const LookupContext&) = delete;

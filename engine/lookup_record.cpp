@@ -133,7 +133,9 @@ json RecordBuilder::Build() const {
   bool fromRdap = false, fromWhois = false;
   json stepList = json::array();
   for (const StepRecord& step : steps) {
-    json item = {{"server", step.Server}, {"protocol", step.Protocol}, {"request", step.Request},
+    json item = {{"server", step.Server},
+                 {"protocol", step.Protocol},
+                 {"request", step.Request},
                  {"status", step.Ok ? "ok" : "error"}};
     if (!step.Error.empty()) item["error"] = step.Error;
     if (step.Protocol == "rdap") {
@@ -169,6 +171,8 @@ json RecordBuilder::Build() const {
   return record;
 }
 
-std::string RecordLine(const json& record) { return record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n"; }
+std::string RecordLine(const json& record) {
+  return record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
 
 std::string RecordBuilder::Line() const { return RecordLine(Build()); }

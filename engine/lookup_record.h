@@ -29,7 +29,7 @@ class RecordBuilder {
   void SetDomain(std::string ace, std::string unicode);
   void StepStarted(const char* server, const char* protocol, const char* request);
   void StepData(const char* utf8, std::size_t length);  // appended to the open step's reply or RDAP body
-  void StepEnded(bool ok, const char* error);            // error text or nullptr
+  void StepEnded(bool ok, const char* error);           // error text or nullptr
   void AddError(std::string text);
   nlohmann::json Build() const;  // the normalised record
   std::string Line() const;      // RecordLine(Build())

@@ -98,7 +98,8 @@ bool ParseIPv6Text(const std::string& text, std::uint8_t bytes[16]) {
 long long ParseRdapTimestamp(const std::string& text) {
   int y, mo, d, h, mi, s;
   char t, z;
-  if (text.size() < 20 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%c", &y, &mo, &d, &t, &h, &mi, &s, &z) != 8)
+  if (text.size() < 20 ||
+      std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%c", &y, &mo, &d, &t, &h, &mi, &s, &z) != 8)
     return -1;
   if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60 || (t != 'T' && t != 't')) return -1;
   // Days from the civil date (proleptic Gregorian), then seconds.
@@ -242,12 +243,14 @@ std::string RdapQueryUrl(const std::string& object) {
   if (hasLength && !ParseUint32(object.substr(slash + 1), length)) return {};
   if (ParseIPv4Text(address, bytes)) {
     if (hasLength && length > 32) return {};
-    const std::string base = FindAddressService(*RdapTable(RdapRegistry::Ipv4), bytes, hasLength ? static_cast<int>(length) : 32);
+    const std::string base = FindAddressService(*RdapTable(RdapRegistry::Ipv4), bytes,
+                                                hasLength ? static_cast<int>(length) : 32);
     return base.empty() ? base : base + "ip/" + object;
   }
   if (ParseIPv6Text(address, bytes)) {
     if (hasLength && length > 128) return {};
-    const std::string base = FindAddressService(*RdapTable(RdapRegistry::Ipv6), bytes, hasLength ? static_cast<int>(length) : 128);
+    const std::string base = FindAddressService(*RdapTable(RdapRegistry::Ipv6), bytes,
+                                                hasLength ? static_cast<int>(length) : 128);
     return base.empty() ? base : base + "ip/" + object;
   }
   if (hasLength) return {};

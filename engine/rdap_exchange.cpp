@@ -61,10 +61,10 @@ bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* re
     const auto endStep = [&] {
       if (!ctx.Steps) return;
       const bool ok = !fetch.Cancelled && fetch.Error.empty() && !fetch.TooLarge && !limited;
-      ctx.Steps->StepEnded(ok, limited             ? "HTTP 429 Too Many Requests"
-                               : ok                ? nullptr
-                               : fetch.Cancelled   ? "cancelled"
-                                                   : fetch.Error.c_str());
+      ctx.Steps->StepEnded(ok, limited           ? "HTTP 429 Too Many Requests"
+                               : ok              ? nullptr
+                               : fetch.Cancelled ? "cancelled"
+                                                 : fetch.Error.c_str());
     };
     if (!limited) {
       if (ctx.Gate && fetch.Status != 0) ctx.Gate->Answered(host);

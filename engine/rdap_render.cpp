@@ -226,8 +226,9 @@ void SecureDnsLines(OutputSink& out, const json& object) {
   const json& ds = Member(secure, "dsData");
   if (ds.is_array())
     for (const json& d : ds)
-      MoreLine(out, 0, "DS key tag " + Text(d, "keyTag") + ", algorithm " + Text(d, "algorithm") + ", digest type " +
-                      Text(d, "digestType"));
+      MoreLine(out, 0,
+               "DS key tag " + Text(d, "keyTag") + ", algorithm " + Text(d, "algorithm") + ", digest type " +
+                   Text(d, "digestType"));
 }
 
 }  // namespace

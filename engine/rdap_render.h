@@ -1,8 +1,8 @@
 // An RDAP answer (RFC 9083) as the readable lines of the output pane.
 #pragma once
 
-#include "net/output_sink.h"
 #include <string>
+#include "net/output_sink.h"
 
 #include <nlohmann/json.hpp>
 

@@ -70,8 +70,7 @@ void ReferralScan::Settle(bool complete) {
   if (start >= 0) {
     if (!provisional_) std::memcpy(before_, referral_, HostCapacity);
     provisional_ = true;
-    if (!Take(open_ + start, openLength_ - static_cast<size_t>(start)))
-      std::memcpy(referral_, before_, HostCapacity);
+    if (!Take(open_ + start, openLength_ - static_cast<size_t>(start))) std::memcpy(referral_, before_, HostCapacity);
   }
   if (complete || (start < 0 && !undecided)) {
     openLength_ = 0;

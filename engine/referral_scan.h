@@ -31,7 +31,7 @@ class ReferralScan {
   char* referral_;
   char open_[OpenCapacity];  // the cut candidate from its space on
   size_t openLength_ = 0;
-  bool provisional_ = false;  // `referral_` holds the cut candidate so far
+  bool provisional_ = false;   // `referral_` holds the cut candidate so far
   char before_[HostCapacity];  // and this is what it held before
 };
 

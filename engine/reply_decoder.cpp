@@ -37,8 +37,7 @@ size_t ValidUtf8Length(const char* text, size_t n) {
   while ((p = platform::FindByte(p, end, NonAscii)) < end) {
     do {
       size_t length;
-      if (ReadUtf8(reinterpret_cast<const unsigned char*>(p), static_cast<size_t>(end - p), length) !=
-          Utf8Step::Valid)
+      if (ReadUtf8(reinterpret_cast<const unsigned char*>(p), static_cast<size_t>(end - p), length) != Utf8Step::Valid)
         return static_cast<size_t>(p - text);
       p += length;
     } while (p < end && static_cast<unsigned char>(*p) >= 0x80);
@@ -99,10 +98,8 @@ const char* KnownServerCharset(const char* host) {
     const size_t mid = low + (high - low) / 2;
     const int order = std::strcmp(ServerCharsets[mid].Server, name);
     if (order == 0) return ServerCharsets[mid].Charset;
-    if (order < 0)
-      low = mid + 1;
-    else
-      high = mid;
+    if (order < 0) low = mid + 1;
+    else high = mid;
   }
   return nullptr;
 }
@@ -125,10 +122,8 @@ const char* ReplyDecoder::Charset() const { return charset_; }
 
 void ReplyDecoder::Decode(const char* bytes, size_t length, std::string& out) {
   if (length == 0) return;
-  if (mode_ == Mode::Utf8Guess || mode_ == Mode::Utf8)
-    DecodeUtf8(bytes, length, out);
-  else
-    DecodeLegacy(bytes, length, out);
+  if (mode_ == Mode::Utf8Guess || mode_ == Mode::Utf8) DecodeUtf8(bytes, length, out);
+  else DecodeLegacy(bytes, length, out);
 }
 
 void ReplyDecoder::Finish(std::string& out) {
@@ -202,8 +197,7 @@ size_t ReplyDecoder::CompleteHeldUtf8(const char* bytes, size_t length, std::str
       std::memcpy(held_ + held, bytes, taken);
       heldLength_ += taken;
       return taken;
-    case Utf8Step::Invalid:
-      break;
+    case Utf8Step::Invalid: break;
   }
   heldLength_ = 0;
   if (mode_ == Mode::Utf8Guess) {
@@ -229,10 +223,8 @@ void ReplyDecoder::DecodeLegacy(const char* bytes, size_t length, std::string& o
 void ReplyDecoder::AppendLegacy(const char* text, size_t length, std::string& out) {
   if (converter_->AppendUtf8(text, length, out)) return;
   for (size_t i = 0; i < length; ++i) {
-    if (static_cast<unsigned char>(text[i]) < 0x80)
-      out += text[i];
-    else
-      out += Replacement;
+    if (static_cast<unsigned char>(text[i]) < 0x80) out += text[i];
+    else out += Replacement;
   }
 }
 

@@ -85,8 +85,8 @@ int ServerGate::Pause(const std::string& server, long retryAfter) {
   // From now on the server is asked no faster than it answered.
   while (!s.answers.empty() && now - s.answers.front() > std::chrono::seconds(1)) s.answers.pop_front();
   if (!s.answers.empty()) {
-    const Clock::duration spacing =
-        std::chrono::milliseconds(PacedMillisecondsPerAnswer) / static_cast<int>(s.answers.size());
+    const Clock::duration spacing = std::chrono::milliseconds(PacedMillisecondsPerAnswer) /
+                                    static_cast<int>(s.answers.size());
     if (spacing > s.spacing) s.spacing = spacing;
   }
   return seconds;

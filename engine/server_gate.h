@@ -59,7 +59,7 @@ class ServerGate {
   struct State {
     int open = 0, peak = 0, notices = 0, retriesWaiting = 0;
     Clock::time_point pausedUntil{}, lastStart{};
-    Clock::duration spacing{};           // zero until a notice came
+    Clock::duration spacing{};              // zero until a notice came
     std::deque<Clock::time_point> answers;  // of the last second
   };
   static std::string Key(const std::string& server);

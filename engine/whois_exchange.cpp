@@ -22,8 +22,7 @@
 // host records there); the jp registry answers in English only with "/e".
 // Both servers are recognised by their exact directory text.
 void BuildWhoisRequest(const char* server, const char* query, char* buffer, int size) {
-  if (std::strcmp(server, ComNetServer) == 0)
-    std::snprintf(buffer, static_cast<size_t>(size), "domain = %s", query);
+  if (std::strcmp(server, ComNetServer) == 0) std::snprintf(buffer, static_cast<size_t>(size), "domain = %s", query);
   // The address registry has forms of its own for IPv6, prefixes and AS numbers.
   else if (std::strcmp(server, AddressRegistryServer) != 0 ||
            !BuildAddressRegistryRequest(query, buffer, static_cast<size_t>(size)))
@@ -101,10 +100,11 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
     std::memcpy(buffer, request, sizeof request);
     bool complete = false;
     const ConnectOutcome outcome = AskOnce(ctx, followReferral, server, buffer, referral, head, complete);
-    const bool limited =
-        outcome == ConnectOutcome::Sent && ctx.Gate && complete && IsRateLimitNotice(head.data(), head.size());
-    if (ctx.Steps) ctx.Steps->StepEnded(outcome == ConnectOutcome::Sent && complete && !limited,
-                                        limited ? "rate-limit notice" : nullptr);
+    const bool limited = outcome == ConnectOutcome::Sent && ctx.Gate && complete &&
+                         IsRateLimitNotice(head.data(), head.size());
+    if (ctx.Steps)
+      ctx.Steps->StepEnded(outcome == ConnectOutcome::Sent && complete && !limited,
+                           limited ? "rate-limit notice" : nullptr);
     if (!limited) {
       if (ctx.Gate && outcome == ConnectOutcome::Sent) ctx.Gate->Answered(server);
       if (turnedAway) *turnedAway = outcome == ConnectOutcome::Sent && TurnsAway(head.data(), head.size());

@@ -19,4 +19,3 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
 
 // The request line (without CR LF) that `server` expects for `query`.
 void BuildWhoisRequest(const char* server, const char* query, char* buffer, int size);
-

@@ -128,8 +128,7 @@ bool ParseWhoisReply(std::string_view text, LookupFields& out) {
       if (context.empty()) context = keyLine.Key;
       lastKey = keyLine.Key;
       lastBracketed = keyLine.Bracketed;
-      if (!keyLine.Value.empty())
-        found = Apply(lastBracketed ? "[]" : context, lastKey, keyLine.Value, out) || found;
+      if (!keyLine.Value.empty()) found = Apply(lastBracketed ? "[]" : context, lastKey, keyLine.Value, out) || found;
     } else if (context.empty()) {
       // A heading without a colon (.it: "Registrant", "Nameservers").
       context = KeyName(line);

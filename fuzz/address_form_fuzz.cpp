@@ -36,9 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(std::strlen(typed) > 2 && (typed[0] | 0x20) == 'a' && (typed[1] | 0x20) == 's');
       break;
     case AddressForm::NotAddress:
-    case AddressForm::Malformed:
-      FUZZ_CHECK(!own);
-      break;
+    case AddressForm::Malformed: FUZZ_CHECK(!own); break;
   }
 
   // The byte readers take exactly what the C library's inet_pton takes.

@@ -20,10 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const TailRequest request = ClassifyCommandTail(tail.c_str());
   const size_t first = tail.find_first_not_of(' ');
-  if (first == std::string::npos)
-    FUZZ_CHECK(request == TailRequest::None);
-  else
-    FUZZ_CHECK(request == (tail[first] == '-' ? TailRequest::Usage : TailRequest::Lookup));
+  if (first == std::string::npos) FUZZ_CHECK(request == TailRequest::None);
+  else FUZZ_CHECK(request == (tail[first] == '-' ? TailRequest::Usage : TailRequest::Lookup));
   FUZZ_CHECK(ClassifyCommandTail(text) != TailRequest::None || line.c_str()[strspn(text, " ")] == '\0');
   return 0;
 }

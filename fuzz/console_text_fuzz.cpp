@@ -77,12 +77,9 @@ std::string Expected(const std::string& text, bool crlf) {
       i += 2;
       continue;
     }
-    if (n == 0 || (cp < 0x20 && cp != '\t' && cp != '\n') || (cp >= 0x7F && cp <= 0x9F))
-      out += '?';
-    else if (cp == '\n')
-      out += crlf ? "\r\n" : "\n";
-    else
-      out.append(text, i, n);
+    if (n == 0 || (cp < 0x20 && cp != '\t' && cp != '\n') || (cp >= 0x7F && cp <= 0x9F)) out += '?';
+    else if (cp == '\n') out += crlf ? "\r\n" : "\n";
+    else out.append(text, i, n);
     i += n ? n : 1;
   }
   return out;

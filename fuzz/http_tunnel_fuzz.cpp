@@ -16,8 +16,7 @@ namespace {
 void CheckReply(const std::uint8_t* data, size_t size) {
   const char* bytes = reinterpret_cast<const char*>(data);
   int count = 0;
-  while (count < HttpReplyCapacity && static_cast<size_t>(count) < size &&
-         !HttpReplyHeaderComplete(bytes, count))
+  while (count < HttpReplyCapacity && static_cast<size_t>(count) < size && !HttpReplyHeaderComplete(bytes, count))
     ++count;
   // Exactly the received bytes, so a read past them shows.
   std::unique_ptr<char[]> reply(new char[count > 0 ? count : 1]);
@@ -60,8 +59,7 @@ void CheckRequest(const std::uint8_t* data, size_t size) {
   const bool bracketed = host.find(':') != std::string::npos && host[0] != '[';
   const std::string shown = bracketed ? "[" + host + "]" : host;
   const std::string expected = "CONNECT " + shown + ":" + std::to_string(port) + " HTTP/1.1\r\n" +
-                               (withCredentials ? "Proxy-Authorization: Basic " + credentials + "\r\n" : "") +
-                               "\r\n";
+                               (withCredentials ? "Proxy-Authorization: Basic " + credentials + "\r\n" : "") + "\r\n";
   if (length < 0) {
     FUZZ_CHECK(expected.size() + 1 > static_cast<size_t>(capacity));
     return;

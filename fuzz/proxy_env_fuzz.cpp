@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EnvironmentProxy proxy;
   std::string error;
   if (ProxyFromEnvironment(ProxyPurpose::Whois, host, lookup, proxy, error)) {
-    if (proxy.Applies)
-      FUZZ_CHECK(proxy.Choice.Port >= 1 && proxy.Choice.Port <= 65535 && !proxy.Choice.Server.empty());
+    if (proxy.Applies) FUZZ_CHECK(proxy.Choice.Port >= 1 && proxy.Choice.Port <= 65535 && !proxy.Choice.Server.empty());
   } else {
     FUZZ_CHECK(error.rfind("all_proxy: ", 0) == 0);
   }

@@ -1,9 +1,9 @@
 // Query cleanup and classification without the resolver: whatever is typed,
 // the cleaned text comes from the typed one, the target's fields stay
 // terminated within their capacities, and a server is chosen for every name.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <atomic>
 #include <cstring>
 #include <string>
 

@@ -2,9 +2,9 @@
 // a bare IPv6 address, else the text before the first ":" as the host, cut to
 // its capacity; the port is read like atoi with 32-bit wrap-around. Written
 // back with FormatHostPort, a split text splits the same way again.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <string>
 

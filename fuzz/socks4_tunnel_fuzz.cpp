@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string host = named ? std::string(rest.substr(split + 1).c_str()) : "";
   const int capacity = static_cast<int>(size % (2 * Socks4PacketCapacity));
   std::unique_ptr<unsigned char[]> packet(new unsigned char[capacity > 0 ? capacity : 1]);
-  const int length =
-      BuildSocks4Request(packet.get(), capacity, port, address, user.c_str(), named ? host.c_str() : nullptr);
+  const int length = BuildSocks4Request(packet.get(), capacity, port, address, user.c_str(),
+                                        named ? host.c_str() : nullptr);
   const size_t expected = 9 + user.size() + (named ? host.size() + 1 : 0);
   if (length < 0) {
     FUZZ_CHECK(expected > static_cast<size_t>(capacity));

@@ -23,9 +23,7 @@ ConnectOutcome ConnectWithin(Transport& t, const std::vector<platform::SocketAdd
   const ConnectResult result = RaceConnect(addresses, std::chrono::seconds(ConnectSeconds),
                                            [&t] { return t.CancelRequested(); });
   switch (result.State) {
-    case ConnectResult::Connected:
-      t.Connection = result.Socket;
-      return ConnectOutcome::Sent;
+    case ConnectResult::Connected: t.Connection = result.Socket; return ConnectOutcome::Sent;
     case ConnectResult::Cancelled:
       out.AppendOutput(Error, NetTextOf(NetText::AbortedByUser));
       return ConnectOutcome::Cancelled;
@@ -79,10 +77,8 @@ ConnectOutcome Connect(Transport& t, const ServerAddress& whois, const char* que
   out.SetStatus(ActivityPart, "Resolving...");
   std::vector<platform::SocketAddress> addresses;
   if (!platform::ResolveAll(targetName, static_cast<std::uint16_t>(targetPort), addresses)) {
-    if (proxy.Enabled)
-      out.AppendOutput(Error, ProxyResolveFailureText(targetName, targetPort).c_str());
-    else
-      ReportResolveFailure(t, targetName);
+    if (proxy.Enabled) out.AppendOutput(Error, ProxyResolveFailureText(targetName, targetPort).c_str());
+    else ReportResolveFailure(t, targetName);
     return ConnectOutcome::ResolveFailed;
   }
 

@@ -28,8 +28,7 @@ constexpr int EncodedCredentialsCapacity = 4 * ((CredentialsCapacity - 1 + 2) / 
 // The host goes as the whois server text names it (the proxy resolves it), an
 // IPv6 address in brackets; the port is the decimal number as parsed, even
 // when it is out of range.
-int BuildHttpConnectRequest(char* request, int capacity, const char* host, int port,
-                            const char* encodedCredentials) {
+int BuildHttpConnectRequest(char* request, int capacity, const char* host, int port, const char* encodedCredentials) {
   if (capacity <= 0) return -1;
   const auto room = [&](int used) { return static_cast<size_t>(capacity - used); };
   const bool bracketed = std::strchr(host, ':') && host[0] != '[';

@@ -13,8 +13,7 @@ constexpr int HttpReplyCapacity = 16384;
 // terminator); `encodedCredentials` is the Base64 text for the
 // Proxy-Authorization line, or null for none. The length, or -1 when the
 // request would not fit.
-int BuildHttpConnectRequest(char* request, int capacity, const char* host, int port,
-                            const char* encodedCredentials);
+int BuildHttpConnectRequest(char* request, int capacity, const char* host, int port, const char* encodedCredentials);
 
 // True when the `count` bytes received so far end with the empty line that
 // closes a reply header (lines end in LF or CR LF).

@@ -14,10 +14,10 @@ constexpr int RdapTimeoutSeconds = 30;
 constexpr long RdapRedirectLimit = 5;
 
 struct RdapFetch {
-  long Status = 0;      // HTTP status of the final answer; 0 when none came
-  std::string Body;     // the answer's body, at most RdapAnswerLimit bytes
-  std::string Server;   // the host that gave the final answer (or was asked)
-  std::string Error;    // why no answer came, a whole line; empty otherwise
+  long Status = 0;         // HTTP status of the final answer; 0 when none came
+  std::string Body;        // the answer's body, at most RdapAnswerLimit bytes
+  std::string Server;      // the host that gave the final answer (or was asked)
+  std::string Error;       // why no answer came, a whole line; empty otherwise
   bool Cancelled = false;  // Escape, Ctrl-C or shutdown ended the request
   bool TooLarge = false;   // the answer passed the size limit and was dropped
   long RetryAfter = -1;    // a 429's Retry-After in seconds; -1 when it gave none

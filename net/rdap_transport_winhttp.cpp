@@ -42,8 +42,7 @@ std::string FailureText(DWORD code, const std::string& host) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return ResolveFailureText(host.c_str());
     case ERROR_WINHTTP_CANNOT_CONNECT: return NetTextOf(NetText::CannotConnect);
     case ERROR_WINHTTP_REDIRECT_FAILED:
-      return "HTTPS request to " + host + " failed: more than " + std::to_string(RdapRedirectLimit) +
-             " redirects\n";
+      return "HTTPS request to " + host + " failed: more than " + std::to_string(RdapRedirectLimit) + " redirects\n";
     case ERROR_WINHTTP_TIMEOUT:
       return "No answer from " + host + " within " + std::to_string(RdapTimeoutSeconds) + " seconds\n";
     case ERROR_WINHTTP_SECURE_FAILURE:
@@ -55,7 +54,6 @@ std::string FailureText(DWORD code, const std::string& host) {
     default: return "HTTPS request to " + host + " failed: error " + std::to_string(code) + "\n";
   }
 }
-
 
 // The proxy settings, copied for the request's thread.
 struct ProxyChoice {
@@ -175,8 +173,8 @@ void Perform(const std::string& url, const ProxyChoice& proxy, RdapFetch& result
     }
     if (failure) break;
     DWORD status = 0, size = sizeof status;
-    WinHttpQueryHeaders(x.Request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    WinHttpQueryHeaders(x.Request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                        &status, &size, WINHTTP_NO_HEADER_INDEX);
     // A 429's Retry-After in seconds; an HTTP date is left to the doubling pause.
     DWORD retryAfter = 0;
     size = sizeof retryAfter;
@@ -227,7 +225,7 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
   if (options.Enabled) {
     if (options.Type != HTTP) {
       result.Error = NetTextOf(options.Type == Socks4 || options.Type == Socks5 ? NetText::SocksNotForRdap
-                                                                                  : NetText::ProxyTypeNotSupported);
+                                                                                : NetText::ProxyTypeNotSupported);
       return;
     }
     proxy.Use = true;

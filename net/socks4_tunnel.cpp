@@ -42,8 +42,8 @@ bool LookUpSocks4Target(Transport& t, const char* host, std::uint32_t& address) 
 //   9 + n   m + 1  SOCKS4a only: the host name, then a zero byte
 //
 // 9 + n bytes, or 10 + n + m in the SOCKS4a form.
-int BuildSocks4Request(unsigned char* packet, int capacity, int port, std::uint32_t address,
-                       const char* userId, const char* host) {
+int BuildSocks4Request(unsigned char* packet, int capacity, int port, std::uint32_t address, const char* userId,
+                       const char* host) {
   const size_t idLength = std::strlen(userId);
   const size_t hostLength = host ? std::strlen(host) : 0;
   const size_t length = 8 + idLength + 1 + (host ? hostLength + 1 : 0);
@@ -87,8 +87,7 @@ bool OpenSocks4Tunnel(Transport& t, const char* host, int port) {
   if (proxy.UseAuth) CopyText(userId, sizeof userId, proxy.Login);
 
   unsigned char packet[Socks4PacketCapacity];
-  const int length = BuildSocks4Request(packet, sizeof packet, port, address, userId,
-                                        proxyResolves ? host : nullptr);
+  const int length = BuildSocks4Request(packet, sizeof packet, port, address, userId, proxyResolves ? host : nullptr);
   if (length < 0) return FailTunnel(t, ProxyFailure::CredentialsTooLong);
   ProxyDumpPacket(t, "SOCKS4 Proxy Request:\n========\n", packet, length);
   if (SendToConnection(t, packet, length) != length) return FailTunnel(t, ProxyFailure::SendFailed);

@@ -17,8 +17,8 @@ constexpr int Socks4Granted = 90;
 // Builds the connect request into `packet`. `address` is the whois server's
 // IPv4 address in network byte order, used when `host` is null; with a host
 // name the SOCKS4a form is built. The length, or -1 when it would not fit.
-int BuildSocks4Request(unsigned char* packet, int capacity, int port, std::uint32_t address,
-                       const char* userId, const char* host);
+int BuildSocks4Request(unsigned char* packet, int capacity, int port, std::uint32_t address, const char* userId,
+                       const char* host);
 
 enum class Socks4Verdict {
   Granted,    // all 8 bytes, status 90

@@ -54,8 +54,7 @@ int BuildSocks5Greeting(unsigned char* packet, bool offerUserPass) {
 int BuildSocks5AuthRequest(unsigned char* packet, int capacity, const char* user, const char* pass) {
   const size_t u = std::strlen(user);
   const size_t p = std::strlen(pass);
-  if (u > Socks5FieldLimit || p > Socks5FieldLimit || capacity < 0 ||
-      3 + u + p > static_cast<size_t>(capacity))
+  if (u > Socks5FieldLimit || p > Socks5FieldLimit || capacity < 0 || 3 + u + p > static_cast<size_t>(capacity))
     return -1;
   packet[0] = 1;
   packet[1] = static_cast<unsigned char>(u);
@@ -78,8 +77,7 @@ int BuildSocks5AuthRequest(unsigned char* packet, int capacity, const char* user
 //   / 20
 //
 // 10 bytes, 7 + h with a domain name, 22 with IPv6.
-int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host,
-                              std::uint32_t address, int port) {
+int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host, std::uint32_t address, int port) {
   const size_t h = host ? std::strlen(host) : 0;
   const size_t length = host ? 7 + h : 10;
   if (h > Socks5FieldLimit || capacity < 0 || length > static_cast<size_t>(capacity)) return -1;

@@ -20,8 +20,7 @@ int BuildSocks5Greeting(unsigned char* packet, bool offerUserPass);
 int BuildSocks5AuthRequest(unsigned char* packet, int capacity, const char* user, const char* pass);
 // With `host` null the IPv4 form carries `address` (network byte order); with
 // a host name the domain-name form lets the proxy resolve it.
-int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host,
-                              std::uint32_t address, int port);
+int BuildSocks5ConnectRequest(unsigned char* packet, int capacity, const char* host, std::uint32_t address, int port);
 
 // The connect request by address: the IPv4 form (type 1) or the IPv6 form
 // (type 4, 22 bytes) after the address's family; `port` as above. -1 when it

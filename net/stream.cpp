@@ -172,11 +172,12 @@ void ProxyDumpPacket(Transport& t, const char* header, const unsigned char* byte
     // Byte 31 is shown with its character; only 0 to 30 are not.
     if (bytes[i] >= 31)
       std::snprintf(line, sizeof line, "packet[%i] -> %u '%c'\n", i, bytes[i], static_cast<char>(bytes[i]));
-    else
-      std::snprintf(line, sizeof line, "packet[%i] -> %u\n", i, bytes[i]);
+    else std::snprintf(line, sizeof line, "packet[%i] -> %u\n", i, bytes[i]);
     listing += line;
   }
   ProxyDump(t, header, listing.c_str());
 }
 
-void ReportResolveFailure(Transport& t, const char* name) { t.Out.AppendOutput(Error, ResolveFailureText(name).c_str()); }
+void ReportResolveFailure(Transport& t, const char* name) {
+  t.Out.AppendOutput(Error, ResolveFailureText(name).c_str());
+}

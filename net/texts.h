@@ -4,7 +4,7 @@
 #include <string>
 
 enum class NetText {
-  AbortedByUser,          // a cancel of a connect, a wait or a request
+  AbortedByUser,  // a cancel of a connect, a wait or a request
   CannotCreateSocket,
   CannotConnect,          // every address of the server was tried
   SendFailed,             // the request line could not be sent

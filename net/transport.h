@@ -75,8 +75,8 @@ class Transport {
   OutputSink& Out;
   StopFlags Stop;
   ProxyOptions Proxy;
-  int IdleTimeout;  // seconds without a byte before a reply wait gives up; 0 never
-  ProxyChooser ChooseProxy;  // none by default
+  int IdleTimeout;               // seconds without a byte before a reply wait gives up; 0 never
+  ProxyChooser ChooseProxy;      // none by default
   platform::Socket& Connection;  // the exchange's socket, or InvalidSocket
   StreamState Stream;
 };

@@ -74,14 +74,10 @@ class ByteSet {
     MERROWGATE_EACH_RANGE
     for (int i = 0; i < count_; ++i) {
       const ByteRange r = ranges_[i];
-      if (r.low == r.high)
-        m |= ZeroBytes(x ^ (r.low * Ones));
-      else if (r.low == 0)
-        m |= Below(x, r.high + 1u);
-      else if (r.high == 0xFF)
-        m |= ~Below(x, r.low) & High;
-      else
-        m |= Below(x, r.high + 1u) & ~Below(x, r.low);
+      if (r.low == r.high) m |= ZeroBytes(x ^ (r.low * Ones));
+      else if (r.low == 0) m |= Below(x, r.high + 1u);
+      else if (r.high == 0xFF) m |= ~Below(x, r.low) & High;
+      else m |= Below(x, r.high + 1u) & ~Below(x, r.low);
     }
     return negated_ ? ~m & High : m;
   }
@@ -112,8 +108,7 @@ class ByteSet {
         // A range that begins at 0x80 needs no move the other way round: it
         // is what lies below 0x80 + width.
         const unsigned width = r.high - r.low + 1u;
-        if (r.low == 0x80)
-          in = _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 + width)));
+        if (r.low == 0x80) in = _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 + width)));
         else
           in = _mm_cmpgt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x7F - r.high))),
                               _mm_set1_epi8(static_cast<char>(0x7F - width)));
@@ -213,8 +208,7 @@ MERROWGATE_SCAN const char* FindPairIn(const char* begin, const char* end, const
     if (const std::uint64_t m = Block::Mask(p, first) & Block::Mask(p + 1, second))
       return p + __builtin_ctzll(m) / Block::BitsPerByte;
   for (; end - p > 1; ++p)
-    if (first.Contains(static_cast<unsigned char>(p[0])) && second.Contains(static_cast<unsigned char>(p[1])))
-      return p;
+    if (first.Contains(static_cast<unsigned char>(p[0])) && second.Contains(static_cast<unsigned char>(p[1]))) return p;
   return end;
 }
 
@@ -243,7 +237,7 @@ MERROWGATE_SCAN const char* FindByte(const char* begin, const char* end, const B
       p += 64;
   } else {
     while (end - p >= 64 && !_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ranges(p), ranges(p + 16)),
-                                                             _mm_or_si128(ranges(p + 32), ranges(p + 48)))))
+                                                            _mm_or_si128(ranges(p + 32), ranges(p + 48)))))
       p += 64;
   }
   return end - p >= 16 ? byte_scan::FindIn<Vectors>(p, end, set) : FindByteWordwise(p, end, set);
@@ -281,7 +275,7 @@ MERROWGATE_SCAN const char* FindBytePair(const char* begin, const char* end, con
   };
   const char* p = begin;
   while (end - p > 64 && !_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(pairs(p), pairs(p + 16)),
-                                                          _mm_or_si128(pairs(p + 32), pairs(p + 48)))))
+                                                         _mm_or_si128(pairs(p + 32), pairs(p + 48)))))
     p += 64;
   return byte_scan::FindPairIn<Vectors>(p, end, first, second);
 #else

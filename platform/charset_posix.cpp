@@ -9,14 +9,10 @@ namespace {
 
 const char* IconvName(LegacyCharset charset) {
   switch (charset) {
-    case LegacyCharset::Latin1:
-      return "ISO-8859-1";
-    case LegacyCharset::Windows1252:
-      return "WINDOWS-1252";
-    case LegacyCharset::Windows1251:
-      return "CP1251";
-    case LegacyCharset::Iso2022Jp:
-      return "ISO-2022-JP";
+    case LegacyCharset::Latin1: return "ISO-8859-1";
+    case LegacyCharset::Windows1252: return "WINDOWS-1252";
+    case LegacyCharset::Windows1251: return "CP1251";
+    case LegacyCharset::Iso2022Jp: return "ISO-2022-JP";
   }
   return "ISO-8859-1";
 }
@@ -29,13 +25,10 @@ constexpr size_t MaxUtf8PerByte = 3;
 
 }  // namespace
 
-CharsetConverter::CharsetConverter(LegacyCharset charset)
-    : charset_(charset), handle_(nullptr), unavailable_(false) {
+CharsetConverter::CharsetConverter(LegacyCharset charset) : charset_(charset), handle_(nullptr), unavailable_(false) {
   iconv_t cd = iconv_open("UTF-8", IconvName(charset_));
-  if (cd == NoConverter)
-    unavailable_ = true;
-  else
-    handle_ = cd;
+  if (cd == NoConverter) unavailable_ = true;
+  else handle_ = cd;
 }
 
 CharsetConverter::~CharsetConverter() {

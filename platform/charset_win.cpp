@@ -10,14 +10,10 @@ namespace {
 
 UINT CodePage(LegacyCharset charset) {
   switch (charset) {
-    case LegacyCharset::Latin1:
-      return 28591;
-    case LegacyCharset::Windows1252:
-      return 1252;
-    case LegacyCharset::Windows1251:
-      return 1251;
-    case LegacyCharset::Iso2022Jp:
-      return 50220;
+    case LegacyCharset::Latin1: return 28591;
+    case LegacyCharset::Windows1252: return 1252;
+    case LegacyCharset::Windows1251: return 1251;
+    case LegacyCharset::Iso2022Jp: return 50220;
   }
   return 1252;
 }
@@ -29,8 +25,7 @@ constexpr size_t PieceLength = 64 * 1024;
 
 }  // namespace
 
-CharsetConverter::CharsetConverter(LegacyCharset charset)
-    : charset_(charset), handle_(nullptr), unavailable_(false) {}
+CharsetConverter::CharsetConverter(LegacyCharset charset) : charset_(charset), handle_(nullptr), unavailable_(false) {}
 
 CharsetConverter::~CharsetConverter() = default;
 

@@ -6,8 +6,7 @@ namespace platform {
 
 namespace {
 
-using IdnToAsciiFunction = int(WINAPI*)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii,
-                                        int asciiLength);
+using IdnToAsciiFunction = int(WINAPI*)(DWORD flags, LPCWSTR unicode, int unicodeLength, LPWSTR ascii, int asciiLength);
 // IdnToUnicode has the same form, the other way round.
 using IdnFunction = IdnToAsciiFunction;
 

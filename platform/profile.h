@@ -14,8 +14,8 @@ namespace platform {
 int ReadIniInt(const char* section, const char* key, int fallback, const char* path);
 // Copies the value, cut to capacity - 1 characters and terminated (the default
 // when absent); returns the number of characters copied.
-int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
-                      int capacity, const char* path);
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer, int capacity,
+                  const char* path);
 // Many values of one file, as ReadIniInt and ReadIniString give them. The
 // POSIX form reads and parses the file once, when it is made; on Windows each
 // value is read by the profile functions, which keep the file cached.

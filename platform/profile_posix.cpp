@@ -125,8 +125,8 @@ bool WriteDocument(const char* path, const std::string& text) {
   bool sameOwner = true;
   if (exists && ok) {
     struct stat mine;
-    sameOwner = fstat(fd, &mine) == 0 && ((mine.st_uid == st.st_uid && mine.st_gid == st.st_gid) ||
-                                          fchown(fd, st.st_uid, st.st_gid) == 0);
+    sameOwner = fstat(fd, &mine) == 0 &&
+                ((mine.st_uid == st.st_uid && mine.st_gid == st.st_gid) || fchown(fd, st.st_uid, st.st_gid) == 0);
   }
   ok = ok && sameOwner && WriteAll(fd, text);
   ok = close(fd) == 0 && ok;
@@ -202,8 +202,8 @@ int ReadIniInt(const char* section, const char* key, int fallback, const char* p
   return IniFileReader(path).ReadInt(section, key, fallback);
 }
 
-int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
-                      int capacity, const char* path) {
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer, int capacity,
+                  const char* path) {
   return IniFileReader(path).ReadString(section, key, fallback, buffer, capacity);
 }
 

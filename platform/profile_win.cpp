@@ -12,11 +12,10 @@ int ReadIniInt(const char* section, const char* key, int fallback, const char* p
   return static_cast<int>(GetPrivateProfileIntA(section, key, fallback, path));
 }
 
-int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer,
-                      int capacity, const char* path) {
+int ReadIniString(const char* section, const char* key, const char* fallback, char* buffer, int capacity,
+                  const char* path) {
   if (capacity <= 0) return 0;
-  return static_cast<int>(
-      GetPrivateProfileStringA(section, key, fallback, buffer, static_cast<DWORD>(capacity), path));
+  return static_cast<int>(GetPrivateProfileStringA(section, key, fallback, buffer, static_cast<DWORD>(capacity), path));
 }
 
 IniFileReader::IniFileReader(const char* path) : path_(path ? path : "") {}

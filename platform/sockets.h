@@ -86,7 +86,7 @@ std::uint32_t ParseIPv4(const char* text);
 // inet_ntoa of an address in network byte order.
 std::string FormatIPv4(std::uint32_t address);
 
-bool ResolveName(const char* name, HostEntry& entry);       // gethostbyname
+bool ResolveName(const char* name, HostEntry& entry);          // gethostbyname
 bool ResolveAddress(std::uint32_t address, HostEntry& entry);  // gethostbyaddr
 // Every address of `host` (a name, a numeric address, or an IPv6 address in
 // brackets) for TCP, both families, in the resolver's order of preference,

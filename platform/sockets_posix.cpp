@@ -1,13 +1,13 @@
 #include "platform/sockets.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <netdb.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <cstring>
 

@@ -34,8 +34,7 @@ void Event::Wait() {
 
 bool Event::WaitFor(unsigned milliseconds) {
   std::unique_lock<std::mutex> lock(state_->mutex);
-  if (!state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                [this] { return state_->signalled; }))
+  if (!state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return state_->signalled; }))
     return false;
   state_->signalled = false;
   return true;
@@ -122,8 +121,6 @@ void Thread::Abandon() {
   state_ = nullptr;
 }
 
-void SleepMilliseconds(unsigned milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void SleepMilliseconds(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 }  // namespace platform

@@ -9,9 +9,7 @@ constexpr int ProxyDialogTemplate = IDD_PROXY;
 // The list positions are the ProxyType values.
 const char* const ProxyTypeNames[] = {"HTTP", "Socks4", "Socks5"};
 
-bool IsChecked(HWND dialog, int id) {
-  return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool IsChecked(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetChecked(HWND dialog, int id, int flag) {
   SendMessageA(GetDlgItem(dialog, id), BM_SETCHECK, flag ? BST_CHECKED : BST_UNCHECKED, 0);

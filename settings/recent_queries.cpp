@@ -129,8 +129,8 @@ std::vector<std::string> ListFromSection(const std::vector<platform::ProfileKey>
         break;
       }
     if (!found || !found->HasValue) break;
-    const std::string value =
-        CutToCapacity(UnescapeRecentQuery(platform::UnquoteProfileValue(found->Value)), RecentQueryCapacity - 1);
+    const std::string value = CutToCapacity(UnescapeRecentQuery(platform::UnquoteProfileValue(found->Value)),
+                                            RecentQueryCapacity - 1);
     if (value.empty()) break;  // the list ends here; keys after it are left-overs
     bool known = false;
     for (const std::string& e : entries) known = known || SameRecentQuery(e, value);
@@ -154,7 +154,7 @@ void SetKey(std::vector<platform::ProfileKey>& keys, const std::string& name, co
 // loading stops at the empty key, so they are never read.
 void PutListIntoSection(std::vector<platform::ProfileKey>& keys, const std::vector<std::string>& entries) {
   const int n = entries.size() < static_cast<size_t>(RecentQueryFileLimit) ? static_cast<int>(entries.size())
-                                                                            : RecentQueryFileLimit;
+                                                                           : RecentQueryFileLimit;
   for (int i = 0; i < n; ++i)
     SetKey(keys, RecentKey(i),
            EscapeRecentQuery(CutToCapacity(entries[static_cast<size_t>(i)], RecentQueryCapacity - 1)));

@@ -72,7 +72,7 @@ struct LookupSettings {
   // With PreferRDAP: a step whose RDAP service gives no answer (unreachable,
   // failed) asks the whois server instead (the console's --json).
   bool WhoisWhenRdapFails = false;
-  int IdleTimeout = 0;        // seconds without a byte before a reply wait gives up
+  int IdleTimeout = 0;  // seconds without a byte before a reply wait gives up
   ProxyOptions Proxy;
 };
 LookupSettings SnapshotSettings();

@@ -87,10 +87,23 @@ TEST(Base64, CharValueTable) {
     char c;
     int value;
   } cases[] = {
-      {'A', 0},  {'Z', 25}, {'a', 26}, {'z', 51},  {'0', 52},  {'9', 61},  {'+', 62},
-      {'/', 63}, {'=', 64}, {'*', 255}, {' ', 255}, {'\0', 255}, {'-', 255}, {'_', 255},
+      {'A', 0},
+      {'Z', 25},
+      {'a', 26},
+      {'z', 51},
+      {'0', 52},
+      {'9', 61},
+      {'+', 62},
+      {'/', 63},
+      {'=', 64},
+      {'*', 255},
+      {' ', 255},
+      {'\0', 255},
+      {'-', 255},
+      {'_', 255},
       // Only the low seven bits count.
-      {static_cast<char>('A' | 0x80), 0}, {static_cast<char>('=' | 0x80), 64},
+      {static_cast<char>('A' | 0x80), 0},
+      {static_cast<char>('=' | 0x80), 64},
       {static_cast<char>(0xFF), 255},
   };
   for (const Case& c : cases) EXPECT_EQ(Base64CharValue(c.c), c.value) << static_cast<int>(c.c);

@@ -15,9 +15,9 @@ using platform::ByteSet;
 const ByteSet Sets[] = {
     ByteSet::AllBut({{'\t', '\n'}, {0x20, 0x7E}}),  // the console filter's stops
     ByteSet::AllBut({{'\t', '\t'}, {0x20, 0x7E}}),
-    ByteSet{{0x00, 0x20}},                          // where a blank can be
+    ByteSet{{0x00, 0x20}},  // where a blank can be
     ByteSet{{0x80, 0xFF}},
-    ByteSet{{0x80, 0xBF}, {0xF5, 0xFF}},            // a range from 0x80 and one to 0xFF
+    ByteSet{{0x80, 0xBF}, {0xF5, 0xFF}},  // a range from 0x80 and one to 0xFF
     ByteSet{{0x00, 0x7F}},
     ByteSet{{'@', '@'}, {0x7F, 0x9F}, {0xC2, 0xC2}, {0xFF, 0xFF}},
 };
@@ -60,8 +60,7 @@ TEST(ByteScan, EveryByteAtEveryPlace) {
       for (size_t at = 0; at < length; ++at) {
         std::string text(length, 'a');
         text[at] = static_cast<char>(value);
-        ExpectAllWaysAgree(text, std::to_string(value) + " at " + std::to_string(at) + " of " +
-                                     std::to_string(length));
+        ExpectAllWaysAgree(text, std::to_string(value) + " at " + std::to_string(at) + " of " + std::to_string(length));
         text[length - 1 - (length - 1 - at) / 2] = ' ';  // a second hit after the first
         ExpectAllWaysAgree(text, "two, " + std::to_string(value) + " at " + std::to_string(at));
       }
@@ -70,8 +69,9 @@ TEST(ByteScan, EveryByteAtEveryPlace) {
 // Every script's multi-byte characters, whose continuation bytes run from
 // 0x80 to 0xBF, from each start and to each end.
 TEST(ByteScan, RealTextOfEveryScript) {
-  const std::string text = std::string(u8"Łódź, Kraków; Москва, сайт; Ελλάδα; مرحبا بالعالم; שלום; नमस्ते; ไทย; "
-                                       u8"例えば日本語のテキスト、한국어; 😀🎉 café\tend\r\n") +
+  const std::string text = std::string(
+                               u8"Łódź, Kraków; Москва, сайт; Ελλάδα; مرحبا بالعالم; שלום; नमस्ते; ไทย; "
+                               u8"例えば日本語のテキスト、한국어; 😀🎉 café\tend\r\n") +
                            "whois.example Whois: x\x85\xc2\x9b\x7f\x01";
   for (size_t from = 0; from < 40; ++from)
     for (size_t cut = 0; cut < 40 && from + cut <= text.size(); ++cut)

@@ -65,15 +65,16 @@ TEST_F(ClassifyTest, WithoutResolution) {
        "Hostname:\texample.com\nDomain:\texample.com\n"},
       {"WWW.Example.org", HostName, "WWW.Example.org", "", "Example.org", "whois.pir.org",
        "Hostname:\tWWW.Example.org\nDomain:\tExample.org\n"},
-      {"www.com", HostName, "www.com", "", "www.com", ComNetServer,
-       "Hostname:\twww.com\nDomain:\twww.com\n"},
+      {"www.com", HostName, "www.com", "", "www.com", ComNetServer, "Hostname:\twww.com\nDomain:\twww.com\n"},
       {"www.example", HostName, "www.example", "", "www.example", DefaultWhoisServer,
        "Hostname:\twww.example\nDomain:\twww.example\n"
        "Don't know which Top Level Domain this server belongs to!\nPlease contact me with the domain name so "
        "I can fix this.\nFalling back to the default server."},
       {"example.com/path", HostName, "example.com/path", "", "example.com/path", nullptr, nullptr},
-      {"16909060", IpAddress, "", "1.2.3.4", "", nullptr, "Packed IP: 1.2.3.4\nChecking IP: 1.2.3.4...\nIP:\t\t1.2.3.4\n"},
-      {"4294967295", Undecided, "", "", "", nullptr, "Packed IP: 255.255.255.255\nChecking IP: 255.255.255.255...\nInvalid IP address."},
+      {"16909060", IpAddress, "", "1.2.3.4", "", nullptr,
+       "Packed IP: 1.2.3.4\nChecking IP: 1.2.3.4...\nIP:\t\t1.2.3.4\n"},
+      {"4294967295", Undecided, "", "", "", nullptr,
+       "Packed IP: 255.255.255.255\nChecking IP: 255.255.255.255...\nInvalid IP address."},
       {"1.2.3.4", IpAddress, "", "1.2.3.4", "", nullptr, "Checking IP: 1.2.3.4...\nIP:\t\t1.2.3.4\n"},
       {"1.2.3.4a", HostName, "1.2.3.4a", "", "1.2.3.4a", nullptr, nullptr},
       {"1.2.3.4/", HostName, "1.2.3.4/", "", "1.2.3.4/", nullptr, nullptr},
@@ -167,8 +168,9 @@ TEST_F(ClassifyTest, IPv6AddressesAreReverseResolved) {
   if (!flag || std::strcmp(flag, "1") != 0) GTEST_SKIP() << "resolves: runs in the fake internet only";
   Settings.ReverseIP = 1;
   EXPECT_EQ(Classify("2001:db8::1"), nullptr);
-  EXPECT_EQ(sink.Text(), "Checking IP: 2001:db8::1...\nResolving IP: 2001:db8::1...\nFailed Domain Lookup.\n"
-                         "IP:\t\t2001:db8::1\n");
+  EXPECT_EQ(sink.Text(),
+            "Checking IP: 2001:db8::1...\nResolving IP: 2001:db8::1...\nFailed Domain Lookup.\n"
+            "IP:\t\t2001:db8::1\n");
 }
 
 // "ü" and "Ü" as the 8-bit text of each platform: the ANSI code page 1252
@@ -209,7 +211,8 @@ TEST_F(ClassifyTest, InternationalisedNamesAreLookedUpInTheirAsciiForm) {
     const std::string text = sink.Text();
     EXPECT_EQ(text.substr(0, text.find('\n') + 1), c.firstLine) << text;
     EXPECT_NE(text.find(std::string("Domain:\t") + (strncmp(c.host, "www.", 4) ? c.host : c.host + 4) + "\n"),
-              std::string::npos) << text;
+              std::string::npos)
+        << text;
   }
   sink.SetUtf8Query(std::nullopt);
 }
@@ -220,10 +223,12 @@ TEST_F(ClassifyTest, NamesWithoutAsciiFormAreNotLookedUp) {
     std::string typed;
     const char* unicode;
   } cases[] = {
-      {longLabel, nullptr},                     // a label of more than 63 characters
-      {"x?.de", "x\xcd\xb8.de"},                // U+0378 is unassigned
+      {longLabel, nullptr},       // a label of more than 63 characters
+      {"x?.de", "x\xcd\xb8.de"},  // U+0378 is unassigned
 #ifndef _WIN32
-      {"b\xfc" "cher.de", nullptr},             // not UTF-8
+      {"b\xfc"
+       "cher.de",
+       nullptr},  // not UTF-8
 #endif
   };
   for (const Case& c : cases) {

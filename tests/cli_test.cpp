@@ -1,11 +1,11 @@
 // The console front end's own rules: proxy URLs and the console sink.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "cli/console_sink.h"
@@ -48,10 +48,20 @@ TEST(ParseProxyUrl, Accepted) {
 
 TEST(ParseProxyUrl, Refused) {
   const std::string longHost(128, 'h');
-  const std::vector<std::string> urls = {"proxy.example:8080", "gopher://p", "http://", "http://:80", "http://p:0",
-                                "http://p:65536", "http://p:80x", "http://p:", "http://p/path",
-                                "socks5://u:%zz@p", "socks5://u:%0@p", "socks5://u:%00@p",
-                                std::string("http://") + longHost, "http://" + longHost + "@p"};
+  const std::vector<std::string> urls = {"proxy.example:8080",
+                                         "gopher://p",
+                                         "http://",
+                                         "http://:80",
+                                         "http://p:0",
+                                         "http://p:65536",
+                                         "http://p:80x",
+                                         "http://p:",
+                                         "http://p/path",
+                                         "socks5://u:%zz@p",
+                                         "socks5://u:%0@p",
+                                         "socks5://u:%00@p",
+                                         std::string("http://") + longHost,
+                                         "http://" + longHost + "@p"};
   for (const std::string& url : urls) {
     ProxyChoice choice;
     std::string error;
@@ -90,10 +100,8 @@ std::string RenderPieces(const std::vector<std::string>& pieces, bool crlf, cons
     sink.SetCharset(charset);
     if (quiet) sink.SetQuiet(nullptr, false);
     for (const std::string& piece : pieces) {
-      if (quiet)
-        sink.ReplyChunk(piece.data(), static_cast<int>(piece.size()));
-      else
-        sink.AppendPiece(Plain, "", 0, piece.data(), piece.size());
+      if (quiet) sink.ReplyChunk(piece.data(), static_cast<int>(piece.size()));
+      else sink.AppendPiece(Plain, "", 0, piece.data(), piece.size());
     }
   }
   return ReadAll(f);
@@ -109,25 +117,31 @@ TEST(ConsoleSink, ControlCharactersAndLineEnds) {
   } cases[] = {
       {{"a\tb\r\nc\n"}, "a\tb\r\nc\n", "a\tb\r\nc\r\n"},
       {{"EVIL\rGOOD\n"}, "EVIL?GOOD\n", "EVIL?GOOD\r\n"},
-      {{"x\r"}, "x?", "x?"},                            // a CR at the very end
+      {{"x\r"}, "x?", "x?"},                                   // a CR at the very end
       {{"line\r", "\nnext"}, "line\r\nnext", "line\r\nnext"},  // CR LF cut by a chunk boundary
       {{"line\r", "next"}, "line?next", "line?next"},
       {{"a\r\r\n"}, "a?\r\n", "a?\r\n"},
-      {{"\x9d" "2;TITLE\x9c"}, "?2;TITLE?", "?2;TITLE?"},  // raw C1: OSC ... ST
+      {{"\x9d"
+        "2;TITLE\x9c"},
+       "?2;TITLE?",
+       "?2;TITLE?"},  // raw C1: OSC ... ST
       {{"\x1b]0;t\x07\x7f\x01"}, "?]0;t???", "?]0;t???"},
-      {{"\xc2\x9b" "31m \xc2\x80"}, "?31m ?", "?31m ?"},  // U+009B, U+0080 in UTF-8
+      {{"\xc2\x9b"
+        "31m \xc2\x80"},
+       "?31m ?",
+       "?31m ?"},  // U+009B, U+0080 in UTF-8
       {{"\xc2", "\x85"}, "?", "?"},
       {{"\xc2\xa9 caf\xc3\xa9 \xc2"}, "\xc2\xa9 caf\xc3\xa9 ?", "\xc2\xa9 caf\xc3\xa9 ?"},
       {{"\xa0\xff\x7e"}, "??~", "??~"},  // bytes of no character
       {{"Ja: \xe4\xbe", "\x8b\xe3", "\x81\x88"}, "Ja: \xe4\xbe\x8b\xe3\x81\x88", "Ja: \xe4\xbe\x8b\xe3\x81\x88"},
-      {{"\xe4\xbe", "x"}, "??x", "??x"},        // a character cut short
-      {{"\xf0\x9f\x98"}, "???", "???"},         // ... by the end of the text
+      {{"\xe4\xbe", "x"}, "??x", "??x"},  // a character cut short
+      {{"\xf0\x9f\x98"}, "???", "???"},   // ... by the end of the text
       {{"\xc0\xaf \xe0\x80\xaf \xed\xa0\x80 \xf4\x90\x80\x80"}, "?? ??? ??? ????", "?? ??? ??? ????"},
-      {{"\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf"}, "\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf",
-       "\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf"},  // U+200B, U+FFFD, U+10FFFF
+      {{"\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf"},
+       "\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf",
+       "\xe2\x80\x8b\xef\xbf\xbd\xf4\x8f\xbf\xbf"},      // U+200B, U+FFFD, U+10FFFF
       {{"\xc2\x9f\xc2\xa0"}, "?\xc2\xa0", "?\xc2\xa0"},  // U+009F is the last C1 control
-      {{"0123456789abcdef0123\n456789\x85"}, "0123456789abcdef0123\n456789?",
-       "0123456789abcdef0123\r\n456789?"},
+      {{"0123456789abcdef0123\n456789\x85"}, "0123456789abcdef0123\n456789?", "0123456789abcdef0123\r\n456789?"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RenderPieces(c.pieces, false), c.posix) << c.pieces[0];
@@ -166,8 +180,7 @@ TEST(ConsoleSink, EveryByteAtEveryPlace) {
             const unsigned char u = static_cast<unsigned char>(c);
             if (c == '\n' || (c == '\r' && i + 1 < length && text[i + 1] == '\n'))
               expected += c == '\n' && !crlf ? "\n" : "\r\n";
-            else
-              expected += c == '\t' || (u >= 0x20 && u < 0x7F) ? c : '?';
+            else expected += c == '\t' || (u >= 0x20 && u < 0x7F) ? c : '?';
             if (c == '\r' && expected.back() == '\n') ++i;
           }
           ASSERT_EQ(Filtered(text, crlf), expected) << value << " at " << at << " of " << length;
@@ -183,7 +196,7 @@ TEST(ConsoleSink, EveryByteAtEveryPlace) {
 TEST(ConsoleSink, EveryScriptIntact) {
   const char* texts[] = {
       u8"Registrant City: Łódź\r\n", u8"Адрес: Москва, сайт\n", u8"Χώρα: Ελλάδα\n", u8"العنوان: القاهرة\n",
-      u8"住所: 例えば東京都\n",          u8"Note: 😀🎉 ok\n",        u8"Ja: 例え",
+      u8"住所: 例えば東京都\n",      u8"Note: 😀🎉 ok\n",         u8"Ja: 例え",
   };
   for (const std::string text : texts) {
     EXPECT_EQ(RenderPieces({text}, false), text);
@@ -206,9 +219,15 @@ TEST(ConsoleSink, EveryScriptAndControlAtEveryBlockOffset) {
   const struct {
     std::string text, shown;
   } cases[] = {
-      {u8"Łódź", u8"Łódź"},     {u8"Москва", u8"Москва"}, {u8"Ελλάδα", u8"Ελλάδα"}, {u8"القاهرة", u8"القاهرة"},
-      {u8"例えば東京", u8"例えば東京"}, {u8"😀🎉", u8"😀🎉"},
-      {"\x1b[31m\x1b]0;t\x07", "?[31m?]0;t?"}, {"a\rb\r\nc", "a?b\r\nc"}, {"\xc2\x85\xc2\x9b\x7f", "???"},
+      {u8"Łódź", u8"Łódź"},
+      {u8"Москва", u8"Москва"},
+      {u8"Ελλάδα", u8"Ελλάδα"},
+      {u8"القاهرة", u8"القاهرة"},
+      {u8"例えば東京", u8"例えば東京"},
+      {u8"😀🎉", u8"😀🎉"},
+      {"\x1b[31m\x1b]0;t\x07", "?[31m?]0;t?"},
+      {"a\rb\r\nc", "a?b\r\nc"},
+      {"\xc2\x85\xc2\x9b\x7f", "???"},
       {"\xff\xe4\xbe x\xf0\x9f\x98", "??? x???"},
   };
   for (const auto& c : cases)
@@ -234,8 +253,12 @@ TEST(ConsoleSink, LocaleCharsets) {
     const char* expected;
   } cases[] = {
       {"ANSI_X3.4-1968", u8"Łódź 例え 😀 x\x1b\n", "??d? ?? ? x?\n"},
-      {"ISO-8859-1", u8"Łódź café\r\n", "?\xf3""d? caf\xe9\r\n"},
-      {"ISO-8859-2", u8"Łódź\n", "\xa3\xf3""d\xbc\n"},
+      {"ISO-8859-1", u8"Łódź café\r\n",
+       "?\xf3"
+       "d? caf\xe9\r\n"},
+      {"ISO-8859-2", u8"Łódź\n",
+       "\xa3\xf3"
+       "d\xbc\n"},
       {"SHIFT_JIS", u8"例え Ελ\n", "\x97\xe1\x82\xa6 \x83\xa3\x83\xc9\n"},
       {"ISO-2022-JP", u8"例え", "\x1b$BNc$(\x1b(B"},
       {"UTF-8", u8"Łódź", u8"Łódź"},
@@ -289,10 +312,8 @@ TEST(ConsoleSink, PiecesAsAppendedText) {
           sink.SetCrLfLineEnds(crlf);
           if (quiet) sink.SetQuiet(err, true);
           for (const Piece& p : pieces) {
-            if (way == 0)
-              sink.AppendOutput(p.kind, (p.prefix + p.text).c_str());
-            else
-              sink.AppendPiece(p.kind, p.prefix.data(), p.prefix.size(), p.text.data(), p.text.size());
+            if (way == 0) sink.AppendOutput(p.kind, (p.prefix + p.text).c_str());
+            else sink.AppendPiece(p.kind, p.prefix.data(), p.prefix.size(), p.text.data(), p.text.size());
           }
           sink.ReplyChunk("", 0);
         }

@@ -85,10 +85,8 @@ TEST_F(ConnectionTest, ResetWhileReceivingEndsTheReplyWithItsCode) {
   EXPECT_TRUE(Exchange(server.ServerText(), reply, "q", &last));
   EXPECT_EQ(reply, "partial");
   // A reset seen before the receive may also read as an orderly close; both end the reply.
-  if (last == -1)
-    EXPECT_EQ(sink.TextOf(Error), ">>Error: 10054, connection closed by remote side<<\n");
-  else
-    EXPECT_EQ(last, 0);
+  if (last == -1) EXPECT_EQ(sink.TextOf(Error), ">>Error: 10054, connection closed by remote side<<\n");
+  else EXPECT_EQ(last, 0);
 }
 
 TEST_F(ConnectionTest, CancelDuringSilenceAbortsWithinAboutASecond) {
@@ -149,7 +147,8 @@ TEST_F(ConnectionTest, UnresolvableProxyIsNamedWhileBannerNamesTheServer) {
   CopyText(Settings.Server, ProxyTextCapacity, "no-such-proxy.invalid");
   EXPECT_FALSE(ConnectAndSend("whois.example.net:4321", "q"));
   EXPECT_EQ(sink.TextOf(Detail), "\nQuerying whois.example.net:4321...\n");
-  EXPECT_EQ(sink.TextOf(Error), "Can not resolve proxy host 'no-such-proxy.invalid' (proxy no-such-proxy.invalid:80)\n");
+  EXPECT_EQ(sink.TextOf(Error),
+            "Can not resolve proxy host 'no-such-proxy.invalid' (proxy no-such-proxy.invalid:80)\n");
   EXPECT_EQ(sink.TextOf(Plain), "");  // never got as far as connecting
 }
 

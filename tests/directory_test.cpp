@@ -124,8 +124,8 @@ TEST(Directory, FindTldKindAfterTheOwnTables) {
     const char* server;  // nullptr: none
   } cases[] = {
       {"example.com", TldKind::Listed, ComNetServer},
-      {"shop.com.hk", TldKind::Listed, "whois.hkirc.hk"},  // the suffix row, not the list's hk row
-      {"example.info", TldKind::Listed, "whois.nic.info"},   // the list says none; the own row wins
+      {"shop.com.hk", TldKind::Listed, "whois.hkirc.hk"},   // the suffix row, not the list's hk row
+      {"example.info", TldKind::Listed, "whois.nic.info"},  // the list says none; the own row wins
       {"example.gb", TldKind::Listed, "whois.ripe.net"},
       {"example.io", TldKind::Whois, "whois.nic.io"},
       {"EXAMPLE.IO", TldKind::Whois, "whois.nic.io"},

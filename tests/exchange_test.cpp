@@ -48,7 +48,7 @@ TEST(ScanForReferral, Table) {
       {"ReferralServer: whois://whois.ripe.net\n", "", "whois.ripe.net"},
       {"ReferralServer: whois://whois.apnic.net:4343\n", "", "whois.apnic.net:4343"},
       {"ReferralServer:  WHOIS://Whois.Lacnic.Net", "", "whois.lacnic.net"},  // lower-cased, to the end
-      {"see whois server below, whois.x.example\n", "", "whois.x.example"},  // the first fitting one wins
+      {"see whois server below, whois.x.example\n", "", "whois.x.example"},   // the first fitting one wins
       {"whois.first.example at the start\n", "", ""},                         // needs a space before
       {" whoisx.example\n", "", ""},
       {" whois:/not-a-scheme\n", "", ""},
@@ -159,12 +159,20 @@ TEST(EmitReplyChunk, Pieces) {
        {{Plain, "Registrant Contact Email: "},
         {MailLink, "mailto:first.last-name@registrar-example.com\r\n"},
         {Plain, "Next"}}},
-      {"abcdefgh\x01ijklmnopq@rstuvwxyz0123\x02" "456789 tail",
-       {{MailLink, "mailto:abcdefgh\x01ijklmnopq@rstuvwxyz0123\x02" "456789"}, {Plain, " "}, {Plain, "tail"}}},
+      {"abcdefgh\x01ijklmnopq@rstuvwxyz0123\x02"
+       "456789 tail",
+       {{MailLink,
+         "mailto:abcdefgh\x01ijklmnopq@rstuvwxyz0123\x02"
+         "456789"},
+        {Plain, " "},
+        {Plain, "tail"}}},
       {"0123456789\t0123456789 ab@cd\x7f\x85\xc3\xa9xxxxxxxxxxx\tz",
-       {{Plain, "0123456789\t0123456789 "}, {MailLink, "mailto:ab@cd\x7f\x85\xc3\xa9xxxxxxxxxxx"}, {Plain, "\t"},
+       {{Plain, "0123456789\t0123456789 "},
+        {MailLink, "mailto:ab@cd\x7f\x85\xc3\xa9xxxxxxxxxxx"},
+        {Plain, "\t"},
         {Plain, "z"}}},
-      {"12345678 12345678 last-word-longer-than-eight", {{Plain, "12345678 12345678 "}, {Plain, "last-word-longer-than-eight"}}},
+      {"12345678 12345678 last-word-longer-than-eight",
+       {{Plain, "12345678 12345678 "}, {Plain, "last-word-longer-than-eight"}}},
   };
   for (const Case& c : cases) {
     RecordingSink sink;

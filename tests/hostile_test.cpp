@@ -37,9 +37,7 @@ constexpr int FloodBlocks = 1024;  // 64 MiB
 constexpr int LookupsInARow = 1000;
 #endif
 
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // Sets CancelFlag after a delay, as the Escape key would.
 class DelayedCancel {
@@ -205,8 +203,10 @@ TEST(HostileConsole, EscapeSequencesInRepliesNeverReachTheTerminal) {
   {
     ConsoleSink console(file, true, "");
     SinkScope scope(&console);
-    LoopbackServer server({ReplyWith("Registrar: \x1b]0;owned\x07" "Example\x1b[2J\r\n"
-                                     "Abuse:\tabuse@example.com\x7f\x08\r\n")});
+    LoopbackServer server(
+        {ReplyWith("Registrar: \x1b]0;owned\x07"
+                   "Example\x1b[2J\r\n"
+                   "Abuse:\tabuse@example.com\x7f\x08\r\n")});
     char referral[HostCapacity] = {};
     ASSERT_TRUE(RunWhoisExchange(false, server.ServerText().c_str(), "example.com", referral));
   }
@@ -400,8 +400,9 @@ TEST_F(HostileLookup, ThousandLookupsInARow) {
   Settings.GetAbuseInfo = 0;
   std::vector<LoopbackServer::Script> scripts;
   for (int i = 0; i < lookups; ++i) {
-    scripts.push_back(ProxiedReply("Registrar WHOIS Server: whois.registrar.test\r\n"
-                                   "Registrant Email: owner@example.com\r\n"));
+    scripts.push_back(
+        ProxiedReply("Registrar WHOIS Server: whois.registrar.test\r\n"
+                     "Registrant Email: owner@example.com\r\n"));
     scripts.push_back(ProxiedReply("Registrant Email: owner@example.com\r\n"));
   }
   LoopbackServer server(scripts);

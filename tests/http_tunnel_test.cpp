@@ -39,8 +39,7 @@ TEST(HttpTunnel, RequestTable) {
   } cases[] = {
       {0, 0, "", "", "whois.example.invalid", PlainRequest},
       {0, 1, "", "", "whois.example.invalid", PlainRequest},  // the proxy always resolves
-      {0, 0, "user", "pass", "whois.example.invalid:4321",
-       "CONNECT whois.example.invalid:4321 HTTP/1.1\r\n\r\n"},
+      {0, 0, "user", "pass", "whois.example.invalid:4321", "CONNECT whois.example.invalid:4321 HTTP/1.1\r\n\r\n"},
       {0, 0, "", "", "whois.example.invalid:", "CONNECT whois.example.invalid:0 HTTP/1.1\r\n\r\n"},
       {1, 0, "user", "pass", "whois.example.invalid",
        "CONNECT whois.example.invalid:43 HTTP/1.1\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n"},
@@ -48,8 +47,8 @@ TEST(HttpTunnel, RequestTable) {
        "CONNECT whois.example.invalid:43 HTTP/1.1\r\nProxy-Authorization: Basic Og==\r\n\r\n"},
       // The longest credentials the settings hold are sent, not dropped.
       {1, 0, u127, p127, "whois.example.invalid",
-       std::string("CONNECT whois.example.invalid:43 HTTP/1.1\r\nProxy-Authorization: Basic ") +
-           longEncoded + "\r\n\r\n"},
+       std::string("CONNECT whois.example.invalid:43 HTTP/1.1\r\nProxy-Authorization: Basic ") + longEncoded +
+           "\r\n\r\n"},
   };
   for (const Case& c : cases) {
     RecordingSink sink;
@@ -226,8 +225,14 @@ TEST(HttpTunnel, HeaderEndTable) {
     std::string bytes;
     bool complete;
   } cases[] = {
-      {"HTTP/1.0 200 OK\r\n\r\n", true}, {"HTTP/1.0 200 OK\n\n", true}, {"A\n\r\n", true},
-      {"A\r\n", false},  {"A\r\n\r", false}, {"A\r\r\n", false}, {"", false}, {"\r\n", true},
+      {"HTTP/1.0 200 OK\r\n\r\n", true},
+      {"HTTP/1.0 200 OK\n\n", true},
+      {"A\n\r\n", true},
+      {"A\r\n", false},
+      {"A\r\n\r", false},
+      {"A\r\r\n", false},
+      {"", false},
+      {"\r\n", true},
       {"\n", true},
   };
   for (const Case& c : cases)

@@ -69,7 +69,8 @@ void ExpectDocumented(const json& value, const std::string& path, const std::map
     if (path == "steps[].rdap") return;
   }
   if (value.is_object())
-    for (const auto& [key, member] : value.items()) ExpectDocumented(member, path.empty() ? key : path + "." + key, keys);
+    for (const auto& [key, member] : value.items())
+      ExpectDocumented(member, path.empty() ? key : path + "." + key, keys);
   if (value.is_array())
     for (const json& item : value) ExpectDocumented(item, path + "[]", keys);
 }
@@ -82,8 +83,8 @@ TEST(LookupRecord, RecordedAnswers) {
   struct Case {
     const char* name;
     RecordBuilder builder;
-    json expected;                     // these members, exactly
-    std::vector<const char*> absent;   // and none of these
+    json expected;                    // these members, exactly
+    std::vector<const char*> absent;  // and none of these
   };
   const json googleNs = {"ns1.google.com", "ns2.google.com", "ns3.google.com", "ns4.google.com"};
   const Case cases[] = {
@@ -111,12 +112,14 @@ TEST(LookupRecord, RecordedAnswers) {
        Replay("domain", {{"whois.markmonitor.com", "whois", "whois/com-registrar.txt"}}),
        {{"expires", "2028-09-13T07:00:00Z"}, {"created", "1997-09-15T07:00:00Z"}},
        {}},
-      {"org", Replay("domain", {{"whois.publicinterestregistry.org", "whois", "whois/org-registry.txt"}}),
+      {"org",
+       Replay("domain", {{"whois.publicinterestregistry.org", "whois", "whois/org-registry.txt"}}),
        {{"expires", "2029-04-12T04:00:00Z"},
         {"registrant", {{"organization", "The Apache Software Foundation"}, {"country", "US"}}},
         {"status", {"clientDeleteProhibited", "clientTransferProhibited"}}},
        {}},
-      {"uk", Replay("domain", {{"whois.nic.uk", "whois", "whois/uk.txt"}}),
+      {"uk",
+       Replay("domain", {{"whois.nic.uk", "whois", "whois/uk.txt"}}),
        {{"registrar", {{"name", "Markmonitor Inc. t/a MarkMonitor Inc."}, {"url", "http://www.markmonitor.com"}}},
         {"created", "2014-06-11T00:00:00Z"},
         {"expires", "2020-06-11T00:00:00Z"},
@@ -124,17 +127,20 @@ TEST(LookupRecord, RecordedAnswers) {
         {"nameservers",
          {"ns1.googledomains.com", "ns2.googledomains.com", "ns3.googledomains.com", "ns4.googledomains.com"}}},
        {"status", "dnssec", "registrant"}},
-      {"de: no status that is not EPP", Replay("domain", {{"whois.denic.de", "whois", "whois/de.txt"}}),
+      {"de: no status that is not EPP",
+       Replay("domain", {{"whois.denic.de", "whois", "whois/de.txt"}}),
        {{"nameservers", googleNs}, {"updated", "2018-03-12T20:44:25Z"}},
        {"status", "registrar", "created", "expires"}},
-      {"jp", Replay("domain", {{"whois.jprs.jp", "whois", "whois/jp.txt"}}),
+      {"jp",
+       Replay("domain", {{"whois.jprs.jp", "whois", "whois/jp.txt"}}),
        {{"created", "2005-05-30T00:00:00Z"},
         {"expires", "2020-05-31T00:00:00Z"},
         {"updated", "2019-05-31T19:52:02Z"},
         {"status", {"active"}},
         {"nameservers", googleNs}},
        {"dnssec", "registrant"}},
-      {"fr: contact objects do not leak", Replay("domain", {{"whois.nic.fr", "whois", "whois/fr.txt"}}),
+      {"fr: contact objects do not leak",
+       Replay("domain", {{"whois.nic.fr", "whois", "whois/fr.txt"}}),
        {{"registrar", {{"name", "MARKMONITOR Inc."}, {"url", "http://www.markmonitor.com"}}},
         {"created", "2000-07-26T22:00:00Z"},
         {"updated", "2019-11-28T10:33:06Z"},
@@ -142,24 +148,32 @@ TEST(LookupRecord, RecordedAnswers) {
         {"status", {"active"}},
         {"nameservers", googleNs}},
        {"registrant", "network"}},
-      {"eu: not disclosed", Replay("domain", {{"whois.eu", "whois", "whois/eu.txt"}}),
+      {"eu: not disclosed",
+       Replay("domain", {{"whois.eu", "whois", "whois/eu.txt"}}),
        {{"registrar", {{"name", "MarkMonitor Inc."}, {"url", "https://www.markmonitor.com/"}}},
         {"nameservers", googleNs}},
        {"registrant", "status"}},
-      {"nl", Replay("domain", {{"whois.domain-registry.nl", "whois", "whois/nl.txt"}}),
-       {{"registrar", {{"name", "MarkMonitor Inc."}}}, {"status", {"active"}}, {"dnssec", false}, {"nameservers", googleNs}},
+      {"nl",
+       Replay("domain", {{"whois.domain-registry.nl", "whois", "whois/nl.txt"}}),
+       {{"registrar", {{"name", "MarkMonitor Inc."}}},
+        {"status", {"active"}},
+        {"dnssec", false},
+        {"nameservers", googleNs}},
        {"abuse"}},
-      {"br", Replay("domain", {{"whois.registro.br", "whois", "whois/br.txt"}}),
+      {"br",
+       Replay("domain", {{"whois.registro.br", "whois", "whois/br.txt"}}),
        {{"created", "1996-12-06T00:00:00Z"}, {"updated", "2015-04-27T00:00:00Z"}},
        {"status", "expires", "registrant"}},
-      {"ru", Replay("domain", {{"whois.tcinet.ru", "whois", "whois/ru.txt"}}),
+      {"ru",
+       Replay("domain", {{"whois.tcinet.ru", "whois", "whois/ru.txt"}}),
        {{"registrar", {{"name", "RU-CENTER-RU"}}},
         {"registrant", {{"organization", "Google LLC"}}},
         {"created", "2004-03-03T21:00:00Z"},
         {"expires", "2021-03-04T21:00:00Z"},
         {"nameservers", googleNs}},
        {"status"}},
-      {"it", Replay("domain", {{"whois.nic.it", "whois", "whois/it.txt"}}),
+      {"it",
+       Replay("domain", {{"whois.nic.it", "whois", "whois/it.txt"}}),
        {{"registrar", {{"name", "MarkMonitor International Limited"}, {"url", "https://www.markmonitor.com/"}}},
         {"registrant", {{"organization", "Google Ireland Holdings Unlimited Company"}}},
         {"created", "1999-12-10T00:00:00Z"},
@@ -179,20 +193,23 @@ TEST(LookupRecord, RecordedAnswers) {
         {"dnssec", false},
         {"nameservers", {"dns.home.pl", "dns2.home.pl", "dns3.home.pl"}}},
        {"status"}},
-      {"au", Replay("domain", {{"whois.auda.org.au", "whois", "whois/au.txt"}}),
+      {"au",
+       Replay("domain", {{"whois.auda.org.au", "whois", "whois/au.txt"}}),
        {{"registrar", {{"name", "MarkMonitor Corporate Services Inc"}, {"whois_server", "whois.auda.org.au"}}},
         {"updated", "2019-04-17T19:49:19Z"},
         {"status",
          {"clientDeleteProhibited", "clientUpdateProhibited", "serverDeleteProhibited", "serverRenewProhibited",
           "serverUpdateProhibited"}}},
        {"abuse", "registrant"}},
-      {"cn", Replay("domain", {{"whois.cnnic.cn", "whois", "whois/cn.txt"}}),
+      {"cn",
+       Replay("domain", {{"whois.cnnic.cn", "whois", "whois/cn.txt"}}),
        {{"registrar", {{"name", "厦门易名科技股份有限公司"}}},
         {"created", "2003-03-17T12:20:05Z"},
         {"expires", "2021-03-17T12:48:36Z"},
         {"dnssec", false}},
        {}},
-      {"ARIN network", Replay("ip", {{"whois.arin.net", "whois", "whois/arin-net.txt"}}),
+      {"ARIN network",
+       Replay("ip", {{"whois.arin.net", "whois", "whois/arin-net.txt"}}),
        {{"network",
          {{"range", "199.43.0.0 - 199.43.0.255"},
           {"cidr", "199.43.0.0/24"},
@@ -203,17 +220,20 @@ TEST(LookupRecord, RecordedAnswers) {
         {"abuse", {{"email", "abuse@arin.net"}, {"phone", "+1-703-227-0660"}}},
         {"created", "2005-11-09T00:00:00Z"}},
        {"asn", "registrar", "status"}},
-      {"RIPE network: org-name over descr", Replay("ip", {{"whois.ripe.net", "whois", "whois/ripe-net.txt"}}),
+      {"RIPE network: org-name over descr",
+       Replay("ip", {{"whois.ripe.net", "whois", "whois/ripe-net.txt"}}),
        {{"network",
          {{"range", "91.202.128.0 - 91.202.131.255"},
           {"name", "KUNET"},
           {"country", "UA"},
           {"organization", "Kyiv National Taras Shevchenko University"}}}},
        {"asn", "abuse"}},
-      {"RIPE AS number", Replay("asn", {{"whois.ripe.net", "whois", "whois/ripe-asn.txt"}}),
+      {"RIPE AS number",
+       Replay("asn", {{"whois.ripe.net", "whois", "whois/ripe-asn.txt"}}),
        {{"asn", {{"number", 215778}, {"name", "LIKHNER-AS"}}}},
        {"network", "status"}},
-      {"RDAP-only TLD", Replay("domain", {{"rdap.identitydigital.services", "rdap", "rdap/info-domain.json"}}),
+      {"RDAP-only TLD",
+       Replay("domain", {{"rdap.identitydigital.services", "rdap", "rdap/info-domain.json"}}),
        {{"source", "rdap"},
         {"domain", "example.info"},
         {"registrar", {{"name", "RESERVED-Internet Assigned Numbers Authority"}, {"iana_id", 376}}},
@@ -235,12 +255,14 @@ TEST(LookupRecord, RecordedAnswers) {
         {"nameservers", googleNs},
         {"abuse", {{"email", "abusecomplaints@markmonitor.com"}, {"phone", "+1.2083895740"}}}},
        {}},
-      {"RDAP registrar with redactions", Replay("domain", {{"rdap.example", "rdap", "rdap/com-registrar.json"}}),
+      {"RDAP registrar with redactions",
+       Replay("domain", {{"rdap.example", "rdap", "rdap/com-registrar.json"}}),
        {{"registrar", {{"name", "Example Registrar Inc."}, {"iana_id", 1}}},
         {"abuse", {{"email", "abuse@organization.example"}, {"phone", "+1.7035555555"}}},
         {"nameservers", {"ns1.example.com", "ns2.example.com"}}},
        {"registrant"}},
-      {"RDAP ARIN network", Replay("ip", {{"rdap.arin.net", "rdap", "rdap/network-arin.json"}}),
+      {"RDAP ARIN network",
+       Replay("ip", {{"rdap.arin.net", "rdap", "rdap/network-arin.json"}}),
        {{"network",
          {{"range", "192.198.0.0 - 192.198.3.255"},
           {"cidr", "192.198.0.0/22"},
@@ -249,7 +271,8 @@ TEST(LookupRecord, RecordedAnswers) {
           {"organization", "Radio Link Internet"}}},
         {"created", "2013-01-31T23:11:17Z"}},
        {"asn"}},
-      {"RDAP RIPE network", Replay("ip", {{"rdap.db.ripe.net", "rdap", "rdap/network-ripe.json"}}),
+      {"RDAP RIPE network",
+       Replay("ip", {{"rdap.db.ripe.net", "rdap", "rdap/network-ripe.json"}}),
        {{"network",
          {{"range", "86.54.11.0 - 86.54.11.255"},
           {"cidr", "86.54.11.0/24"},
@@ -260,8 +283,8 @@ TEST(LookupRecord, RecordedAnswers) {
         {"abuse", {{"email", "abuse@whalebone.io"}}}},
        {}},
       {"RDAP AS number, whois reply not mixed in",
-       Replay("asn", {{"rdap.arin.net", "rdap", "rdap/autnum-arin.json"},
-                      {"whois.ripe.net", "whois", "whois/ripe-asn.txt"}}),
+       Replay("asn",
+              {{"rdap.arin.net", "rdap", "rdap/autnum-arin.json"}, {"whois.ripe.net", "whois", "whois/ripe-asn.txt"}}),
        {{"source", "rdap"},
         {"asn", {{"number", 16509}, {"name", "AMAZON-02"}, {"organization", "Amazon.com, Inc."}}},
         {"abuse", {{"email", "abuse@amazonaws.com"}, {"phone", "+1-206-555-0000"}}}},
@@ -271,7 +294,8 @@ TEST(LookupRecord, RecordedAnswers) {
   ASSERT_FALSE(keys.empty());
   for (const Case& c : cases) {
     const json record = c.builder.Build();
-    for (const auto& [key, value] : c.expected.items()) EXPECT_EQ(record.value(key, json()), value) << c.name << ": " << key;
+    for (const auto& [key, value] : c.expected.items())
+      EXPECT_EQ(record.value(key, json()), value) << c.name << ": " << key;
     for (const char* key : c.absent) EXPECT_FALSE(record.contains(key)) << c.name << ": " << key;
     ExpectDocumented(record, "", keys);
   }
@@ -321,12 +345,9 @@ TEST(LookupRecord, DaysUntil) {
     std::time_t now;
     std::optional<std::int64_t> days;
   } cases[] = {
-      {"2027-01-02T00:00:00Z", dec9, 24},
-      {"2027-01-02T00:00:00Z", dec9 + 43200, 23},
-      {"2027-01-02T00:00:00+01:00", dec9, 23},
-      {"2026-12-09T00:00:00Z", dec9, 0},
-      {"2026-12-08T23:00:00Z", dec9, -1},
-      {"2027-01-02", dec9, std::nullopt},
+      {"2027-01-02T00:00:00Z", dec9, 24},      {"2027-01-02T00:00:00Z", dec9 + 43200, 23},
+      {"2027-01-02T00:00:00+01:00", dec9, 23}, {"2026-12-09T00:00:00Z", dec9, 0},
+      {"2026-12-08T23:00:00Z", dec9, -1},      {"2027-01-02", dec9, std::nullopt},
       {"next year", dec9, std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(DaysUntil(c.date, c.now), c.days) << c.date;

@@ -102,12 +102,9 @@ TEST(Sockets, AddressTexts) {
     const char* text;
     const char* formatted;  // nullptr: not an address
   } cases[] = {
-      {"1.2.3.4", "1.2.3.4"},
-      {"127.0.0.1", "127.0.0.1"},
-      {"0.0.0.0", "0.0.0.0"},
-      {"255.255.255.255", nullptr},  // reads as the "none" value
-      {"1.2.3.256", nullptr},
-      {"a.b.c.d", nullptr},
+      {"1.2.3.4", "1.2.3.4"}, {"127.0.0.1", "127.0.0.1"},
+      {"0.0.0.0", "0.0.0.0"}, {"255.255.255.255", nullptr},  // reads as the "none" value
+      {"1.2.3.256", nullptr}, {"a.b.c.d", nullptr},
   };
   for (const Case& c : cases) {
     const std::uint32_t a = platform::ParseIPv4(c.text);

@@ -45,39 +45,54 @@ std::string TestPath(const std::string& name) {
 }
 
 const std::vector<WriteCase> WriteCases = {
-    {"fresh_file_sections_in_write_order", nullptr,
-     {{"Config", "Font", "Fixedsys"}, {"Config", "dwEffects", "0"}, {"Proxy", "Enabled", "0"},
-      {"Recent", "REC0", ""}},
+    {"fresh_file_sections_in_write_order",
+     nullptr,
+     {{"Config", "Font", "Fixedsys"}, {"Config", "dwEffects", "0"}, {"Proxy", "Enabled", "0"}, {"Recent", "REC0", ""}},
      "[Config]\r\nFont=Fixedsys\r\ndwEffects=0\r\n[Proxy]\r\nEnabled=0\r\n[Recent]\r\nREC0=\r\n"},
     {"replace_in_place_keeps_file_case_and_comments",
      "; head comment\r\n[config]\r\n  font = Courier  \r\n; a = b\r\n\r\n\r\nFONT=dup\r\nx\r\n[Proxy]\r\nPort=80\r\n",
      {{"Config", "Font", "Arial"}, {"Config", "New", "1"}, {"proxy", "Server", "host"}, {"Other", "K", "v"}},
      "; head comment\r\n[config]\r\nfont=Arial\r\n; a=b\r\nFONT=dup\r\nx\r\nNew=1\r\n[Proxy]\r\nPort=80\r\n"
      "Server=host\r\n[Other]\r\nK=v\r\n"},
-    {"lf_file_rewritten_with_crlf_value_blanks", "[A]\nk=1\n\n[B]\nj=2\n",
+    {"lf_file_rewritten_with_crlf_value_blanks",
+     "[A]\nk=1\n\n[B]\nj=2\n",
      {{"A", "k", "2"}, {"A", "m", ""}, {"B", "j", "  spaced  "}},
      "[A]\r\nk=2\r\nm=\r\n[B]\r\nj=spaced  \r\n"},
-    {"duplicate_section_only_first_written", "loose=1\r\n[A]\r\n=x\r\n=y\r\n[A]\r\nk=2\r\n",
+    {"duplicate_section_only_first_written",
+     "loose=1\r\n[A]\r\n=x\r\n=y\r\n[A]\r\nk=2\r\n",
      {{"A", "k", "3"}, {"A", "z", "1"}, {"", "loose", "5"}},
      "loose=5\r\n[A]\r\n=x\r\nk=3\r\nz=1\r\n[A]\r\nk=2\r\n"},
     {"odd_headers_and_blanks",
      "[A]\r\nx\r\n[ B ]\r\n\tk\t=\t1\t\r\n[C] junk\r\nc=1\r\n[D\r\nd=1\r\n#hash=1\r\n;semi\r\nlast=1",
-     {{"A", "x", "1"}, {" B ", "k", "2"}, {"B", "k", "3"}, {"C", "c", "2"}, {"[D", "d", "5"},
-      {"A", "#hash", "9"}, {"D", "d", "7"}, {"A", "last", "8"}},
+     {{"A", "x", "1"},
+      {" B ", "k", "2"},
+      {"B", "k", "3"},
+      {"C", "c", "2"},
+      {"[D", "d", "5"},
+      {"A", "#hash", "9"},
+      {"D", "d", "7"},
+      {"A", "last", "8"}},
      "[A]\r\nx=1\r\n#hash=9\r\nlast=8\r\n[B]\r\nk=3\r\n[C]\r\nc=2\r\n[D\r\nd=1\r\n#hash=1\r\n;semi\r\n"
      "last=1\r\n[[D]\r\nd=5\r\n[D]\r\nd=7\r\n"},
-    {"repeated_empty_names_collapse", "[A]\r\n=x\r\nk=1\r\n=y\r\n=z\r\n\r\n[B]\r\n", {{"B", "k", "1"}},
+    {"repeated_empty_names_collapse",
+     "[A]\r\n=x\r\nk=1\r\n=y\r\n=z\r\n\r\n[B]\r\n",
+     {{"B", "k", "1"}},
      "[A]\r\n=x\r\nk=1\r\n=y\r\n[B]\r\nk=1\r\n"},
-    {"quotes_and_equals_signs_kept", "[A]\r\nk=\"quoted\"\r\nq='s'\r\n",
-     {{"A", "k", "\"new\""}, {"A", "n", "x=y"}}, "[A]\r\nk=\"new\"\r\nq='s'\r\nn=x=y\r\n"},
-    {"byte_order_mark_written_back", "\xEF\xBB\xBF[A]\r\nk=1\r\n", {{"A", "k", "2"}},
-     "\xEF\xBB\xBF[A]\r\nk=2\r\n"},
+    {"quotes_and_equals_signs_kept",
+     "[A]\r\nk=\"quoted\"\r\nq='s'\r\n",
+     {{"A", "k", "\"new\""}, {"A", "n", "x=y"}},
+     "[A]\r\nk=\"new\"\r\nq='s'\r\nn=x=y\r\n"},
+    {"byte_order_mark_written_back", "\xEF\xBB\xBF[A]\r\nk=1\r\n", {{"A", "k", "2"}}, "\xEF\xBB\xBF[A]\r\nk=2\r\n"},
     // Writing the value that is already there leaves the file as it was.
     {"unchanged_value_leaves_bytes_alone", "[A]\n\nk = 1\n", {{"A", "k", "1"}}, "[A]\n\nk = 1\n"},
     // CR alone ends a line too, in any mix with LF.
-    {"cr_line_ends", "[A]\rk=1\rj=2\r[B]\rm=3\r", {{"A", "k", "9"}, {"B", "m", "8"}},
+    {"cr_line_ends",
+     "[A]\rk=1\rj=2\r[B]\rm=3\r",
+     {{"A", "k", "9"}, {"B", "m", "8"}},
      "[A]\r\nk=9\r\nj=2\r\n[B]\r\nm=8\r\n"},
-    {"cr_and_lf_mixed", "[A]\rk=1\nj=2\r[B]\nm=3\r\r\nx=5", {{"A", "k", "9"}, {"B", "x", "6"}},
+    {"cr_and_lf_mixed",
+     "[A]\rk=1\nj=2\r[B]\nm=3\r\r\nx=5",
+     {{"A", "k", "9"}, {"B", "x", "6"}},
      "[A]\r\nk=9\r\nj=2\r\n[B]\r\nm=3\r\nx=6\r\n"},
     {"recent_list_shrinks_leaving_old_keys",
      "[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=c\r\nREC3=\r\n",
@@ -115,10 +130,12 @@ TEST(ProfileWrites, LineBreaksAreRefused) {
   WriteFile(path, before);
   for (const Write& w : rows) {
     EXPECT_FALSE(platform::WriteIniString(w.Section, w.Key, w.Value, path.c_str())) << w.Section << w.Key << w.Value;
-    EXPECT_FALSE(platform::EditIniSection(w.Section, path.c_str(), [&](std::vector<platform::ProfileKey>& keys) {
-      keys.push_back(platform::ProfileKey{w.Key, w.Value, true});
-      return true;
-    })) << w.Section << w.Key << w.Value;
+    EXPECT_FALSE(platform::EditIniSection(w.Section, path.c_str(),
+                                          [&](std::vector<platform::ProfileKey>& keys) {
+                                            keys.push_back(platform::ProfileKey{w.Key, w.Value, true});
+                                            return true;
+                                          }))
+        << w.Section << w.Key << w.Value;
     EXPECT_EQ(ReadFile(path), before);
   }
 }
@@ -143,8 +160,7 @@ TEST(ProfileSections, EditKeepsWhatItDoesNotChange) {
     keys.push_back(platform::ProfileKey{"z", "4", true});
     return true;
   }));
-  EXPECT_EQ(ReadFile(path),
-            "[A]\r\nx=1\r\n[Recent]\r\nREC0=new\r\nkeep=2\r\nREC1=\r\n[B]\r\ny=3\r\n[C]\r\nz=4\r\n");
+  EXPECT_EQ(ReadFile(path), "[A]\r\nx=1\r\n[Recent]\r\nREC0=new\r\nkeep=2\r\nREC1=\r\n[B]\r\ny=3\r\n[C]\r\nz=4\r\n");
 }
 
 #ifndef _WIN32
@@ -174,31 +190,89 @@ TEST(ProfileFiles, WritesReachTheFileAndReplaceNothingElse) {
     bool Written;
     std::function<void(const std::string&)> Check;
   } rows[] = {
-      {"link", [&] { file("target.ini", 0644); fs::create_symlink("target.ini", dir / "link.ini");
-                     return (dir / "link.ini").string(); }, true,
-       [&](const std::string& p) { EXPECT_TRUE(S_ISLNK(mode(p))); EXPECT_EQ(ReadFile((dir / "target.ini").string()), after); }},
-      {"dangling link", [&] { fs::create_symlink("made.ini", dir / "dangling.ini"); return (dir / "dangling.ini").string(); },
-       true, [&](const std::string& p) { EXPECT_TRUE(S_ISLNK(mode(p))); EXPECT_EQ(ReadFile((dir / "made.ini").string()), "[A]\r\nk=2\r\n"); }},
+      {"link",
+       [&] {
+         file("target.ini", 0644);
+         fs::create_symlink("target.ini", dir / "link.ini");
+         return (dir / "link.ini").string();
+       },
+       true,
+       [&](const std::string& p) {
+         EXPECT_TRUE(S_ISLNK(mode(p)));
+         EXPECT_EQ(ReadFile((dir / "target.ini").string()), after);
+       }},
+      {"dangling link",
+       [&] {
+         fs::create_symlink("made.ini", dir / "dangling.ini");
+         return (dir / "dangling.ini").string();
+       },
+       true,
+       [&](const std::string& p) {
+         EXPECT_TRUE(S_ISLNK(mode(p)));
+         EXPECT_EQ(ReadFile((dir / "made.ini").string()), "[A]\r\nk=2\r\n");
+       }},
       {"read-only", [&] { return file("readonly.ini", 0444); }, false,
-       [&](const std::string& p) { EXPECT_EQ(ReadFile(p), before); EXPECT_EQ(mode(p) & 07777, 0444u); }},
+       [&](const std::string& p) {
+         EXPECT_EQ(ReadFile(p), before);
+         EXPECT_EQ(mode(p) & 07777, 0444u);
+       }},
       {"private", [&] { return file("private.ini", 0600); }, true,
-       [&](const std::string& p) { EXPECT_EQ(ReadFile(p), after); EXPECT_EQ(mode(p) & 07777, 0600u); }},
+       [&](const std::string& p) {
+         EXPECT_EQ(ReadFile(p), after);
+         EXPECT_EQ(mode(p) & 07777, 0600u);
+       }},
       {"new", [&] { return (dir / "new.ini").string(); }, true,
        [&](const std::string& p) { EXPECT_EQ(mode(p) & 07777, 0600u); }},
-      {"hard link", [&] { const std::string p = file("named.ini", 0644); fs::create_hard_link(p, dir / "other-name.ini");
-                          return p; }, true,
-       [&](const std::string&) { EXPECT_EQ(ReadFile((dir / "other-name.ini").string()), after); }},
-      {"device", [&] { fs::create_symlink("/dev/null", dir / "device.ini"); return (dir / "device.ini").string(); }, false,
-       [&](const std::string&) { EXPECT_TRUE(S_ISCHR(mode("/dev/null"))); EXPECT_FALSE(fs::exists("/dev/null.lock")); }},
-      {"fifo", [&] { const std::string p = (dir / "fifo.ini").string(); mkfifo(p.c_str(), 0644); return p; }, false,
-       [&](const std::string& p) { EXPECT_TRUE(S_ISFIFO(mode(p))); EXPECT_EQ(platform::ReadIniInt("A", "k", -1, p.c_str()), -1); }},
-      {"directory", [&] { fs::create_directory(dir / "folder.ini"); return (dir / "folder.ini").string(); }, false,
-       [&](const std::string& p) { EXPECT_TRUE(fs::is_directory(p)); }},
-      {"another owner", [&] { const std::string p = file("owned.ini", 0666); (void)!chown(p.c_str(), 65534, 65534);
-                              return p; }, true,
-       [&](const std::string& p) { struct stat st {}; stat(p.c_str(), &st);
-                                   if (geteuid() == 0) { EXPECT_EQ(st.st_uid, 65534u); EXPECT_EQ(st.st_gid, 65534u); }
-                                   EXPECT_EQ(ReadFile(p), after); }},
+      {"hard link",
+       [&] {
+         const std::string p = file("named.ini", 0644);
+         fs::create_hard_link(p, dir / "other-name.ini");
+         return p;
+       },
+       true, [&](const std::string&) { EXPECT_EQ(ReadFile((dir / "other-name.ini").string()), after); }},
+      {"device",
+       [&] {
+         fs::create_symlink("/dev/null", dir / "device.ini");
+         return (dir / "device.ini").string();
+       },
+       false,
+       [&](const std::string&) {
+         EXPECT_TRUE(S_ISCHR(mode("/dev/null")));
+         EXPECT_FALSE(fs::exists("/dev/null.lock"));
+       }},
+      {"fifo",
+       [&] {
+         const std::string p = (dir / "fifo.ini").string();
+         mkfifo(p.c_str(), 0644);
+         return p;
+       },
+       false,
+       [&](const std::string& p) {
+         EXPECT_TRUE(S_ISFIFO(mode(p)));
+         EXPECT_EQ(platform::ReadIniInt("A", "k", -1, p.c_str()), -1);
+       }},
+      {"directory",
+       [&] {
+         fs::create_directory(dir / "folder.ini");
+         return (dir / "folder.ini").string();
+       },
+       false, [&](const std::string& p) { EXPECT_TRUE(fs::is_directory(p)); }},
+      {"another owner",
+       [&] {
+         const std::string p = file("owned.ini", 0666);
+         (void)!chown(p.c_str(), 65534, 65534);
+         return p;
+       },
+       true,
+       [&](const std::string& p) {
+         struct stat st {};
+         stat(p.c_str(), &st);
+         if (geteuid() == 0) {
+           EXPECT_EQ(st.st_uid, 65534u);
+           EXPECT_EQ(st.st_gid, 65534u);
+         }
+         EXPECT_EQ(ReadFile(p), after);
+       }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -221,7 +295,8 @@ TEST(ProfileFiles, WritesReachTheFileAndReplaceNothingElse) {
 TEST(ProfileFiles, EditThatChangesNothingWritesNothing) {
   const std::string path = TestPath("unchanged");
   WriteFile(path, "[A]\r\nk=1\r\n");
-  struct stat before {}, after {};
+  struct stat before {
+  }, after{};
   stat(path.c_str(), &before);
   EXPECT_TRUE(platform::EditIniSection("a", path.c_str(), [](std::vector<platform::ProfileKey>&) { return true; }));
   stat(path.c_str(), &after);
@@ -248,11 +323,11 @@ const char* const ReadFileText =
 
 TEST(ProfileReads, ValuesDefaultsAndNumbersAsTheWindowsFunctionsReadThem) {
   const ReadCase cases[] = {
-      {"A", "q1", 16, "quoted", 0},    {"A", "q2", 16, "\"half", 0}, {"A", "q3", 16, "s", 0},
-      {"A", "q4", 16, "", -7},         {"A", "nov", 16, "DEF", -7},  {"A", "empty", 16, "", -7},
-      {"A", "sp", 16, "12", 12},       {"A", "neg", 16, "-5x", -5},  {"A", "hex", 16, "0x1F", 31},
-      {"A", "big", 16, "4294967297", 1}, {"A", "plus", 16, "+7", 7}, {"A", "long", 5, "abcd", 0},
-      {"A", "second", 16, "DEF", -7},  {"A", "missing", 16, "DEF", -7}, {"B", "q1", 16, "DEF", -7},
+      {"A", "q1", 16, "quoted", 0},      {"A", "q2", 16, "\"half", 0},    {"A", "q3", 16, "s", 0},
+      {"A", "q4", 16, "", -7},           {"A", "nov", 16, "DEF", -7},     {"A", "empty", 16, "", -7},
+      {"A", "sp", 16, "12", 12},         {"A", "neg", 16, "-5x", -5},     {"A", "hex", 16, "0x1F", 31},
+      {"A", "big", 16, "4294967297", 1}, {"A", "plus", 16, "+7", 7},      {"A", "long", 5, "abcd", 0},
+      {"A", "second", 16, "DEF", -7},    {"A", "missing", 16, "DEF", -7}, {"B", "q1", 16, "DEF", -7},
       {"a", "Q1", 16, "quoted", 0},
   };
   const std::string path = TestPath("reads");

@@ -64,7 +64,7 @@ TEST(ProxyEnvironment, NoProxyTable) {
       {"2001:db8::/32", "2001:db9::5", false},
       {"2001:db8::1", "192.0.2.1", false},
       {"192.0.2.1", "192.0.2.1.example.net", false},  // a name is not an address
-      {"example.net:43", "example.net", false},      // ports are not part of it
+      {"example.net:43", "example.net", false},       // ports are not part of it
   };
   for (const Case& c : cases) EXPECT_EQ(NoProxyMatches(c.list, c.host), c.direct) << c.list << " / " << c.host;
 }
@@ -81,20 +81,45 @@ TEST(ProxyEnvironment, VariablesTable) {
     int port;
   } const cases[] = {
       {{}, ProxyPurpose::Whois, "whois.example.net", nullptr, 0, "", 0},
-      {{{"ALL_PROXY", "socks5h://p.example:1081"}}, ProxyPurpose::Whois, "w.example", "ALL_PROXY", Socks5,
-       "p.example", 1081},
-      {{{"all_proxy", "socks4://low"}, {"ALL_PROXY", "http://up"}}, ProxyPurpose::Whois, "w.example", "all_proxy",
-       Socks4, "low", 1080},
+      {{{"ALL_PROXY", "socks5h://p.example:1081"}},
+       ProxyPurpose::Whois,
+       "w.example",
+       "ALL_PROXY",
+       Socks5,
+       "p.example",
+       1081},
+      {{{"all_proxy", "socks4://low"}, {"ALL_PROXY", "http://up"}},
+       ProxyPurpose::Whois,
+       "w.example",
+       "all_proxy",
+       Socks4,
+       "low",
+       1080},
       {{{"all_proxy", "p.example:3128"}}, ProxyPurpose::Whois, "w.example", "all_proxy", HTTP, "p.example", 3128},
       {{{"all_proxy", ""}}, ProxyPurpose::Whois, "w.example", nullptr, 0, "", 0},
       // HTTPS_PROXY is for RDAP only, before ALL_PROXY.
       {{{"HTTPS_PROXY", "http://h"}}, ProxyPurpose::Whois, "w.example", nullptr, 0, "", 0},
-      {{{"HTTPS_PROXY", "http://h"}, {"all_proxy", "socks5://a"}}, ProxyPurpose::Rdap, "rdap.example", "HTTPS_PROXY",
-       HTTP, "h", 8080},
-      {{{"https_proxy", ""}, {"all_proxy", "socks5://a"}}, ProxyPurpose::Rdap, "r.example", "all_proxy", Socks5, "a",
+      {{{"HTTPS_PROXY", "http://h"}, {"all_proxy", "socks5://a"}},
+       ProxyPurpose::Rdap,
+       "rdap.example",
+       "HTTPS_PROXY",
+       HTTP,
+       "h",
+       8080},
+      {{{"https_proxy", ""}, {"all_proxy", "socks5://a"}},
+       ProxyPurpose::Rdap,
+       "r.example",
+       "all_proxy",
+       Socks5,
+       "a",
        1080},
-      {{{"all_proxy", "socks5://[::1]:9050"}, {"NO_PROXY", "other.example"}}, ProxyPurpose::Whois, "w.example",
-       "all_proxy", Socks5, "::1", 9050},
+      {{{"all_proxy", "socks5://[::1]:9050"}, {"NO_PROXY", "other.example"}},
+       ProxyPurpose::Whois,
+       "w.example",
+       "all_proxy",
+       Socks5,
+       "::1",
+       9050},
       {{{"all_proxy", "socks5://a"}, {"no_proxy", ".example"}}, ProxyPurpose::Whois, "w.example", nullptr, 0, "", 0},
       {{{"all_proxy", "ftp://a"}}, ProxyPurpose::Whois, "w.example", "", 0, "", 0},
       // A bad value for a host that goes direct anyway is no error.

@@ -21,9 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 const char Host[] = "whois.example.invalid";
 
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 TEST(ProxyKinds, RefusedBeforeSending) {
   const std::string unresolved = std::string("Can not resolve host '") + Host + "'\n";

@@ -21,18 +21,28 @@ TEST(RdapAddressText, Table) {
     bool v4, v6;
     std::uint8_t last;  // the last byte, when it parses
   } cases[] = {
-      {"86.54.11.1", true, false, 1},     {"255.255.255.255", true, false, 255},
-      {"256.1.1.1", false, false, 0},     {"1.2.3", false, false, 0},
-      {"1.2.3.4.", false, false, 0},      {"::", false, true, 0},
-      {"::1", false, true, 1},            {"2001:db8::7", false, true, 7},
-      {"2001:DB8:0:0:0:0:0:ff", false, true, 0xff},  {"::ffff:192.0.2.9", false, true, 9},
-      {"1::", false, true, 0},            {"1:2:3:4:5:6:7:8", false, true, 8},
-      {"1:2:3:4:5:6:7:8:9", false, false, 0}, {"1::2::3", false, false, 0},
-      {":1", false, false, 0},            {"1:", false, false, 0},
-      {"12345::", false, false, 0},       {"g::", false, false, 0},
+      {"86.54.11.1", true, false, 1},
+      {"255.255.255.255", true, false, 255},
+      {"256.1.1.1", false, false, 0},
+      {"1.2.3", false, false, 0},
+      {"1.2.3.4.", false, false, 0},
+      {"::", false, true, 0},
+      {"::1", false, true, 1},
+      {"2001:db8::7", false, true, 7},
+      {"2001:DB8:0:0:0:0:0:ff", false, true, 0xff},
+      {"::ffff:192.0.2.9", false, true, 9},
+      {"1::", false, true, 0},
+      {"1:2:3:4:5:6:7:8", false, true, 8},
+      {"1:2:3:4:5:6:7:8:9", false, false, 0},
+      {"1::2::3", false, false, 0},
+      {":1", false, false, 0},
+      {"1:", false, false, 0},
+      {"12345::", false, false, 0},
+      {"g::", false, false, 0},
       {"1:2:3:4:5:6:7::8", false, false, 0},
       // Leading zeros would be octal to inet_addr: no address, as in a query.
-      {"086.54.11.1", false, false, 0},   {"::ffff:192.0.2.09", false, false, 0},
+      {"086.54.11.1", false, false, 0},
+      {"::ffff:192.0.2.09", false, false, 0},
   };
   for (const Case& c : cases) {
     std::uint8_t four[4] = {}, sixteen[16] = {};
@@ -79,13 +89,13 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
       {"2a00:1450::1", "https://rdap.db.ripe.net/ip/2a00:1450::1"},
       {"AS16509", "https://rdap.arin.net/registry/autnum/16509"},
       {"as36864", "https://rdap.afrinic.net/rdap/autnum/36864"},
-      {"10.0.0.1", ""},          // no registry holds it
-      {"1.2.3.4/33", ""},        // no such prefix
-      {"x.nosuchtld", ""},       //
-      {"a/b.com", ""},           // never a path of our making
-      {"evil.com?x=1#", ""},     //
-      {"AS4294967296", ""},      // past 32 bits: neither a number nor a name
-      {"086.54.11.1", ""},       // leading zeros: octal to inet_addr, so no address
+      {"10.0.0.1", ""},       // no registry holds it
+      {"1.2.3.4/33", ""},     // no such prefix
+      {"x.nosuchtld", ""},    //
+      {"a/b.com", ""},        // never a path of our making
+      {"evil.com?x=1#", ""},  //
+      {"AS4294967296", ""},   // past 32 bits: neither a number nor a name
+      {"086.54.11.1", ""},    // leading zeros: octal to inet_addr, so no address
   };
   for (const Case& c : cases) EXPECT_EQ(RdapQueryUrl(c.object), c.url) << c.object;
   EXPECT_EQ(RdapTable(RdapRegistry::Dns)->Names.size(), 1197u);  // 1,199 less the two on plain http
@@ -105,16 +115,18 @@ TEST(RdapQueryUrl, BuiltInBootstrap) {
 
 TEST(RdapBootstrap, LongestMatchAndHttpsFirst) {
   RdapServiceTable dns, v4, asn;
-  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["uk"],["https://uk/"]],[["co.uk"],["http://plain/","https://co/"]]]})",
-                                 RdapRegistry::Dns, dns));
+  ASSERT_TRUE(
+      ParseRdapBootstrap(R"({"services":[[["uk"],["https://uk/"]],[["co.uk"],["http://plain/","https://co/"]]]})",
+                         RdapRegistry::Dns, dns));
   EXPECT_EQ(FindDomainService(dns, "a.b.CO.UK"), "https://co/");
   EXPECT_EQ(FindDomainService(dns, "a.org.uk"), "https://uk/");
   EXPECT_EQ(FindDomainService(dns, "uk.com"), "");
-  ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["10.0.0.0/8"],["https://broad"]],[["10.1.0.0/16"],["https://narrow/"]]]})",
-                                 RdapRegistry::Ipv4, v4));
+  ASSERT_TRUE(
+      ParseRdapBootstrap(R"({"services":[[["10.0.0.0/8"],["https://broad"]],[["10.1.0.0/16"],["https://narrow/"]]]})",
+                         RdapRegistry::Ipv4, v4));
   const std::uint8_t inNarrow[4] = {10, 1, 2, 3}, inBroad[4] = {10, 2, 0, 0};
   EXPECT_EQ(FindAddressService(v4, inNarrow, 32), "https://narrow/");
-  EXPECT_EQ(FindAddressService(v4, inBroad, 32), "https://broad/");  // a base URL ends in "/"
+  EXPECT_EQ(FindAddressService(v4, inBroad, 32), "https://broad/");   // a base URL ends in "/"
   EXPECT_EQ(FindAddressService(v4, inNarrow, 12), "https://broad/");  // a /12 is not inside the /16
   ASSERT_TRUE(ParseRdapBootstrap(R"({"services":[[["1-10","64512"],["https://a/"]]]})", RdapRegistry::Asn, asn));
   EXPECT_EQ(FindAsnService(asn, 10), "https://a/");
@@ -188,18 +200,17 @@ TEST(RdapBootstrap, RefreshKeepsHttpsAndTheCache) {
   const std::string old = R"({"publication":"2000-01-01T00:00:00Z","services":[[["com","org"],["https://old/"]]]})";
   struct Case {
     const char* fresh;
-    bool plant;           // a link to `victim` (or a file) under the temporary name
-    const char* comUrl;   // the service for .com afterwards
-    bool cached;          // the fresh copy was written to the cache
+    bool plant;          // a link to `victim` (or a file) under the temporary name
+    const char* comUrl;  // the service for .com afterwards
+    bool cached;         // the fresh copy was written to the cache
   } cases[] = {
       {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", false, "https://new/",
        true},
-      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", true, "https://new/",
-       true},
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com"],["https://new/"]]]})", true, "https://new/", true},
       {R"({"publication":"2001-01-01T00:00:00Z","services":[[["com","org"],["http://new/"]]]})", false, "https://old/",
        false},  // nothing but plain http
-      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["net"],["https://n/"]],[["org"],["http://o/"]]]})",
-       false, "https://old/", false},  // .org would lose its https service
+      {R"({"publication":"2001-01-01T00:00:00Z","services":[[["net"],["https://n/"]],[["org"],["http://o/"]]]})", false,
+       "https://old/", false},  // .org would lose its https service
       {R"({"publication":"1999-01-01T00:00:00Z","services":[[["com"],["https://older/"]]]})", false, "https://old/",
        false},
   };
@@ -274,8 +285,9 @@ TEST(RdapRender, RecordedAnswers) {
         "\tName:\t\t(empty)\n", "Redacted:\tRegistrant Name (emptyValue: Server policy)\n",
         "Redacted:\tTechnical Fax (Client request)\n"}},
       {"info-domain.json",
-       {"Domain:\t\texample.info\n", "Expires:\t2026-07-31 23:57:50 UTC\n", "\t\tDS key tag 370, algorithm 13, digest type 2\n",
-        "\tName:\t\tREDACTED FOR PRIVACY\n", "Redacted:\tRegistrant Email (removal: Server policy)\n"}},
+       {"Domain:\t\texample.info\n", "Expires:\t2026-07-31 23:57:50 UTC\n",
+        "\t\tDS key tag 370, algorithm 13, digest type 2\n", "\tName:\t\tREDACTED FOR PRIVACY\n",
+        "Redacted:\tRegistrant Email (removal: Server policy)\n"}},
       {"network-arin.json",
        {"Network:\t192.198.0.0 - 192.198.3.255 (RADIOLINK-ARIN-1)\n", "Type:\t\tDIRECT ALLOCATION\n",
         "Status:\t\tactive\n", "Registered:\t2013-01-31 18:11:17 -05:00\n", "\tAddress:\t8162 SW 81st St\n",
@@ -305,12 +317,14 @@ TEST(RdapRender, ErrorsAndLinks) {
     std::string body;
     const char* error;
   } cases[] = {
-      {501, Recorded("error-ripe.json"), "RDAP error 501 from rdap.test: 501 Not Implemented\nNameserver not supported\n"},
+      {501, Recorded("error-ripe.json"),
+       "RDAP error 501 from rdap.test: 501 Not Implemented\nNameserver not supported\n"},
       {200, R"({"errorCode":404,"title":"Not Found"})", "RDAP error 404 from rdap.test: Not Found\n"},
       {503, "<html>", "RDAP error 503 from rdap.test\n"},
       {200, "<html>", "RDAP answer from rdap.test (status 200) is not JSON\n"},
       {200, "[1,2]", "RDAP answer from rdap.test (status 200) is not an RDAP object\n"},
-      {200, std::string(100, '[') + std::string(100, ']'), "RDAP answer from rdap.test is nested too deeply: refused\n"},
+      {200, std::string(100, '[') + std::string(100, ']'),
+       "RDAP answer from rdap.test is nested too deeply: refused\n"},
       {200, R"({"objectClassName":"domain","ldhName":"\u001b]2;x\u0007","notices":[{"title":"a\r\nb"}]})", ""},
   };
   for (const Case& c : cases) {
@@ -331,7 +345,8 @@ TEST(RdapRender, ErrorsAndLinks) {
   EXPECT_EQ(RelatedRdapLink(nlohmann::json::parse(R"({"links":[{"rel":"related","href":"https://user:secret@x/d"},)"
                                                   R"({"rel":"related","href":"https://z/d"}]})")),
             "https://z/d");
-  RenderRdapObject(Output(), nlohmann::json::parse(R"({"notices":[{"title":"T","links":[{"href":"https://u:secret@x/t"}]}]})"));
+  RenderRdapObject(Output(),
+                   nlohmann::json::parse(R"({"notices":[{"title":"T","links":[{"href":"https://u:secret@x/t"}]}]})"));
   EXPECT_EQ(sink.Text().find("secret"), std::string::npos);
   EXPECT_NE(sink.Text().find("https://x/t"), std::string::npos);
 }

@@ -61,8 +61,8 @@ TEST(RecentQueries, MoveToTopFollowsTheListRule) {
       {{}, "a", {"a"}},
       {{"a", "b", "c"}, "c", {"c", "a", "b"}},
       {{"a", "b", "c", "d"}, "c", {"c", "a", "b", "d"}},
-      {{"a", "b"}, "B", {"B", "a"}},     // the new letter case wins
-      {{"a", "b"}, "A", {"a", "b"}},     // on top already: the old one stays
+      {{"a", "b"}, "B", {"B", "a"}},  // the new letter case wins
+      {{"a", "b"}, "A", {"a", "b"}},  // on top already: the old one stays
       {{"a", "b"}, "new", {"new", "a", "b"}},
   };
   for (const auto& row : rows) {
@@ -109,8 +109,7 @@ TEST(RecentQueries, RecordKeepsWhatTheFileHolds) {
   const std::string path = FreshPathIn("keeps");
   WriteFile(path, "[Config]\r\nFont=Arial\r\n[Recent]\r\nREC0=b\r\nREC1=a\r\nREC2=\r\nREC3=left.over\r\n");
   EXPECT_TRUE(RecordRecentQuery(path.c_str(), "a"));
-  EXPECT_EQ(ReadFile(path),
-            "[Config]\r\nFont=Arial\r\n[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=\r\nREC3=left.over\r\n");
+  EXPECT_EQ(ReadFile(path), "[Config]\r\nFont=Arial\r\n[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=\r\nREC3=left.over\r\n");
 }
 
 // A query with line breaks, typed, passed on the command line or sent by
@@ -150,13 +149,14 @@ TEST(RecentQueries, TwoCopiesRecordingAtOnceLoseNothing) {
   const std::string path = FreshPathIn("two-copies");
   char self[MAX_PATH];
   ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
-  std::string command = std::string("\"") + self + "\" --gtest_filter=RecentQueries.TwoCopiesRecordingAtOnceLoseNothing";
+  std::string command = std::string("\"") + self +
+                        "\" --gtest_filter=RecentQueries.TwoCopiesRecordingAtOnceLoseNothing";
   SetEnvironmentVariableA("MERROWGATE_SECOND_COPY", path.c_str());
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION second{};
-  const BOOL started =
-      CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &second);
+  const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                      &second);
   SetEnvironmentVariableA("MERROWGATE_SECOND_COPY", nullptr);
   ASSERT_TRUE(started);
   record(path, 'a');
@@ -202,8 +202,8 @@ TEST(RecentQueries, TheFileFormIsAsciiAndReadsBackAsWritten) {
       {"\xF0\x9F\x98\x80.ws", "%F0%9F%98%80.ws"},
       {"100%", "100%25"},
       {"%41 %C3%BC", "%2541 %25C3%25BC"},
-      {"M\xFCnchen", "M\xFCnchen"},          // an older copy's code page bytes stay as they are
-      {"\xC3(\xE4\xBE", "\xC3(\xE4\xBE"},    // so do a cut or broken sequence
+      {"M\xFCnchen", "M\xFCnchen"},        // an older copy's code page bytes stay as they are
+      {"\xC3(\xE4\xBE", "\xC3(\xE4\xBE"},  // so do a cut or broken sequence
       {"plain.example", "plain.example"},
   };
   for (const auto& row : rows) {
@@ -214,15 +214,27 @@ TEST(RecentQueries, TheFileFormIsAsciiAndReadsBackAsWritten) {
   const struct {
     const char* File;
     const char* Text;
-  } older[] = {{"50%", "50%"}, {"%41", "%41"}, {"%C3", "%C3"}, {"%C3%28", "%C3%28"}, {"%ED%A0%80", "%ED%A0%80"},
-               {"%c3%bc", "ü"}, {"a%2", "a%2"}, {"%E4%BE%8B%E3%81", "例%E3%81"}};
+  } older[] = {{"50%", "50%"},
+               {"%41", "%41"},
+               {"%C3", "%C3"},
+               {"%C3%28", "%C3%28"},
+               {"%ED%A0%80", "%ED%A0%80"},
+               {"%c3%bc", "ü"},
+               {"a%2", "a%2"},
+               {"%E4%BE%8B%E3%81", "例%E3%81"}};
   for (const auto& row : older) EXPECT_EQ(UnescapeRecentQuery(row.File), row.Text) << row.File;
 
   const std::string path = FreshPathIn("utf8");
-  WriteFile(path, "[Recent]\r\nREC0=Stra\xDF" "e.de\r\nREC1=\r\n");
+  WriteFile(path,
+            "[Recent]\r\nREC0=Stra\xDF"
+            "e.de\r\nREC1=\r\n");
   EXPECT_TRUE(RecordRecentQuery(path.c_str(), "例え.jp"));
-  EXPECT_EQ(ReadFile(path), "[Recent]\r\nREC0=%E4%BE%8B%E3%81%88.jp\r\nREC1=Stra\xDF" "e.de\r\nREC2=\r\n");
-  EXPECT_EQ(LoadRecentQueryList(path.c_str()), (List{"例え.jp", "Stra\xDF" "e.de"}));
+  EXPECT_EQ(ReadFile(path),
+            "[Recent]\r\nREC0=%E4%BE%8B%E3%81%88.jp\r\nREC1=Stra\xDF"
+            "e.de\r\nREC2=\r\n");
+  EXPECT_EQ(LoadRecentQueryList(path.c_str()), (List{"例え.jp",
+                                                     "Stra\xDF"
+                                                     "e.de"}));
   // The 1023-byte cut never splits a character.
   std::string longest = "a";
   while (longest.size() < 1500) longest += "例";

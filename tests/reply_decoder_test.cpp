@@ -45,9 +45,15 @@ TEST(KnownServerCharset, Table) {
     const char* host;
     const char* charset;
   } cases[] = {
-      {"whois.nic.hu", "iso-8859-1"},   {"WHOIS.Nic.HU:43", "iso-8859-1"}, {"whois.nic.hu.", "iso-8859-1"},
-      {"whois.nic.ad.jp", "iso-2022-jp"}, {"whois.kg", "cp1251"},          {"whois.denic.de", "utf-8"},
-      {"nic.hu", nullptr},               {"whois.nic.hu.example", nullptr}, {"", nullptr},
+      {"whois.nic.hu", "iso-8859-1"},
+      {"WHOIS.Nic.HU:43", "iso-8859-1"},
+      {"whois.nic.hu.", "iso-8859-1"},
+      {"whois.nic.ad.jp", "iso-2022-jp"},
+      {"whois.kg", "cp1251"},
+      {"whois.denic.de", "utf-8"},
+      {"nic.hu", nullptr},
+      {"whois.nic.hu.example", nullptr},
+      {"", nullptr},
   };
   for (const Case& c : cases) {
     const char* found = KnownServerCharset(c.host);
@@ -70,7 +76,10 @@ TEST(ReplyDecoder, EveryCutDecodesAlike) {
     const char* charset;
     std::string fallback = "";  // Japanese without a converter
   } cases[] = {
-      {"whois.nic.hu", "Szab\xf3 \xc1rp\xe1" "d\n", "Szabó Árpád\n", "iso-8859-1"},
+      {"whois.nic.hu",
+       "Szab\xf3 \xc1rp\xe1"
+       "d\n",
+       "Szabó Árpád\n", "iso-8859-1"},
       {"whois.apnic.net", "caf\xc3\xa9", "cafÃ©", "iso-8859-1"},  // the list comes before the guess
       {"whois.example", "Caf\xe9 \x80 M\xfcller", "Café € Müller", "windows-1252"},
       {"whois.example", "Zażółć gęślą jaźń", "Zażółć gęślą jaźń", "utf-8"},
@@ -82,11 +91,15 @@ TEST(ReplyDecoder, EveryCutDecodesAlike) {
       {"whois.example", std::string("a\0b", 3), std::string("a\0b", 3), "utf-8"},
       // Valid at first, then not: what came before stays UTF-8.
       {"whois.example", "café, caf\xe9", "café, café", "windows-1252"},
-      {"whois.example", "ab\xe2\x82", "abâ‚", "windows-1252"},          // ends inside a character
+      {"whois.example", "ab\xe2\x82", "abâ‚", "windows-1252"},                      // ends inside a character
       {"whois.example", "\xc0\xaf \xed\xa0\x80", "À¯ í\xc2\xa0€", "windows-1252"},  // overlong, surrogate
-      {"whois.example", "\x81\xe9\x9d", "\uFFFDé\uFFFD", "windows-1252"},  // undefined in Windows-1252
+      {"whois.example", "\x81\xe9\x9d", "\uFFFDé\uFFFD", "windows-1252"},           // undefined in Windows-1252
       {"whois.kg", "\x98\xcf", "\uFFFDП", "cp1251"},
-      {"whois.denic.de", "a\xff" "b\xe2\x82" "c\xe2\x82", "a\uFFFDb\uFFFDc\uFFFD", "utf-8"},
+      {"whois.denic.de",
+       "a\xff"
+       "b\xe2\x82"
+       "c\xe2\x82",
+       "a\uFFFDb\uFFFDc\uFFFD", "utf-8"},
       {"whois.kg", "\xcf\xf0\xe8\xe2\xe5\xf2, \xca\xfb\xf0\xe3\xfb\xe7\xf1\xf2\xe0\xed", "Привет, Кыргызстан",
        "cp1251"},
       {JpServer, "[\x1b$BEPO?G/7nF|\x1b(B] 2001/01/01\n\x1b$B%I%a%$%s>pJs\x1b(J\n",

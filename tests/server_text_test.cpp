@@ -32,7 +32,7 @@ TEST(ServerTextForms, SplitsHostAndPort) {
       {"::1", "::1", 43},
       {"::ffff:192.0.2.1", "::ffff:192.0.2.1", 43},
       {"2001:db8::1:4343", "2001:db8::1:4343", 43},  // one address, the port cannot be told apart
-      {"2001:db8::g:43", "2001", 0},                // not an address: the old split
+      {"2001:db8::g:43", "2001", 0},                 // not an address: the old split
       // brackets that do not close, or are followed by something else
       {"[::1", "[", 0},
       {"[::1]x", "[", 0},

@@ -129,8 +129,7 @@ TEST(Socks4Tunnel, DebugListsRequestAndNineReplyBytes) {
 TEST(Socks4Tunnel, RequestNeverOverrunsItsBuffer) {
   unsigned char packet[Socks4PacketCapacity];
   const std::string user(ProxyTextCapacity - 1, 'u'), host(Socks4HostNameLimit, 'h');
-  EXPECT_EQ(BuildSocks4Request(packet, sizeof packet, 43, 0, user.c_str(), host.c_str()),
-            Socks4PacketCapacity);
+  EXPECT_EQ(BuildSocks4Request(packet, sizeof packet, 43, 0, user.c_str(), host.c_str()), Socks4PacketCapacity);
   EXPECT_EQ(BuildSocks4Request(packet, Socks4PacketCapacity - 1, 43, 0, user.c_str(), host.c_str()), -1);
   EXPECT_EQ(BuildSocks4Request(packet, 8, 43, 0, "", nullptr), -1);
   EXPECT_EQ(BuildSocks4Request(packet, 9, 43, 0, "", nullptr), 9);

@@ -123,7 +123,7 @@ TEST(Socks5Tunnel, MethodAndAuthReplyTable) {
   } cases[] = {
       {{{4, {NoAuth}}, {10, {Bound}}}, ""},
       {{{4, {Bytes({5}), Bytes({0})}}, {10, {Bound}}}, ""},  // split
-      {{{4, {Bytes({0, 0})}}, {10, {Bound}}}, ""},            // version not looked at
+      {{{4, {Bytes({0, 0})}}, {10, {Bound}}}, ""},           // version not looked at
       {{{4, {Bytes({5, 255})}}}, "Can not negotiate authentication methods with the SOCKS5 proxy?"},
       {{{4, {Bytes({5})}}}, "Bad response received from proxy server!\n"},
       {{{4, {}}}, "Bad response received from proxy server!\n"},
@@ -217,8 +217,8 @@ TEST(Socks5Tunnel, EachPacketWaitsForTheAnswerBeforeIt) {
   SinkScope scope(&sink);
   auto pipelined = std::make_shared<bool>(false);
   const std::string auth = Bytes({1, 5}) + "alice" + Bytes({6}) + "secret";
-  LoopbackServer proxy({Socks5Proxy({{4, {UserPass}}, {auth.size(), {AuthOk}}, {10, {Bound}}}, WhoisReply,
-                                    true, pipelined)});
+  LoopbackServer proxy(
+      {Socks5Proxy({{4, {UserPass}}, {auth.size(), {AuthOk}}, {10, {Bound}}}, WhoisReply, true, pipelined)});
   UseProxy(proxy, Socks5);
   Apply({1, 0, "alice", "secret"});
   std::string reply;
@@ -236,8 +236,7 @@ TEST(Socks5Tunnel, DebugListsTheHandshake) {
   const std::string auth = Bytes({1, 1, 'u', 1, 'p'});
   const std::string connect = Bytes({5, 1, 0, 3, 2, 'a', 'b', 0, 43});
   const std::string ipv6 = Bytes({5, 0, 0, 4}) + std::string(15, '\0') + Bytes({1, 0, 43});
-  LoopbackServer proxy(
-      {Socks5Proxy({{4, {UserPass}}, {auth.size(), {AuthOk}}, {connect.size(), {ipv6}}}, WhoisReply)});
+  LoopbackServer proxy({Socks5Proxy({{4, {UserPass}}, {auth.size(), {AuthOk}}, {connect.size(), {ipv6}}}, WhoisReply)});
   UseProxy(proxy, Socks5);
   Apply({1, 1, "u", "p"});
   Settings.Debug = 1;
@@ -245,8 +244,8 @@ TEST(Socks5Tunnel, DebugListsTheHandshake) {
   EXPECT_TRUE(Exchange("ab", reply));
   const char* frame = "\n===============\n";
   EXPECT_EQ(sink.TextOf(Detail),
-            std::string("\nQuerying ab:43...\n") +
-                "SOCKS5 Proxy Reply:\n========\npacket[0] -> 5\npacket[1] -> 2\n" + frame +
+            std::string("\nQuerying ab:43...\n") + "SOCKS5 Proxy Reply:\n========\npacket[0] -> 5\npacket[1] -> 2\n" +
+                frame +
                 "Authenticating!\n"
                 "SOCKS5 Proxy Request:\n========\n"
                 "packet[0] -> 1\npacket[1] -> 1\npacket[2] -> 117 'u'\npacket[3] -> 1\npacket[4] -> 112 'p'\n" +
@@ -321,8 +320,7 @@ TEST(Socks5Tunnel, TargetRequestTable) {
 // address (22 bytes) ends the reply.
 TEST(Socks5Tunnel, IPv6OnlyHostThroughTheProxy) {
   if (!InFakeInternet()) GTEST_SKIP() << "needs the fake internet's hosts";
-  const std::string request =
-      Bytes({5, 1, 0, 4, 0xfd, 0, 0, 0x77, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0x10, 0xE1});
+  const std::string request = Bytes({5, 1, 0, 4, 0xfd, 0, 0, 0x77, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0x10, 0xE1});
   const std::string bound = Bytes({5, 0, 0, 4}) + std::string(15, '\0') + Bytes({1, 0, 43});
   RecordingSink sink;
   SinkScope scope(&sink);

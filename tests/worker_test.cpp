@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "engine/lookup.h"
-#include "ui/lookup_thread.h"
 #include "engine/rdap_bootstrap.h"
 #include "engine/rdap_refresh.h"
 #include "net/connection.h"
@@ -19,6 +18,7 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_files.h"
+#include "ui/lookup_thread.h"
 
 namespace {
 
@@ -26,8 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 bool InFakeInternet() {
   platform::HostEntry entry;
-  return platform::ResolveName("whois.arin.net", entry) &&
-         platform::FormatIPv4(entry.Addresses.front()) == "127.0.0.3";
+  return platform::ResolveName("whois.arin.net", entry) && platform::FormatIPv4(entry.Addresses.front()) == "127.0.0.3";
 }
 
 #define REQUIRE_FAKE_INTERNET() \
@@ -73,8 +72,8 @@ TEST_F(LookupTest, FiveStepsForADomainWithReferrals) {
   EXPECT_EQ(ripe->Received()[0], "127.0.0.20\r\n");
   EXPECT_EQ(abuse->Received()[0], "example.com\r\n");
 
-  const std::vector<std::string> expected = {"lock", "title:Host: www.example.com - merrowgate",
-                                             "share:www.example.com", "unlock", "select", "saveas"};
+  const std::vector<std::string> expected = {
+      "lock", "title:Host: www.example.com - merrowgate", "share:www.example.com", "unlock", "select", "saveas"};
   EXPECT_EQ(sink.Events(), expected);
   const std::string text = sink.Text();
   EXPECT_NE(text.find("Domain:\texample.com\n"), std::string::npos);
@@ -168,10 +167,10 @@ TEST_F(WorkerTest, EscapeDuringASilentReplyAbortsTheSequence) {
   REQUIRE_FAKE_INTERNET();
   Settings.ResolveDomain = 0;
   auto registry = Whois("127.0.0.2", {[](LoopbackConnection& c) {
-    c.ReadUntil("\r\n");
-    c.Send("partial\n");
-    c.ReadAvailable(3000);
-  }});
+                          c.ReadUntil("\r\n");
+                          c.Send("partial\n");
+                          c.ReadAvailable(3000);
+                        }});
   StartLookupWorker();
   sink.SetQuery("example.com");
   RequestLookup();
@@ -193,7 +192,8 @@ TEST_F(WorkerTest, EscapeDuringASilentRdapRequestEndsIt) {
   std::filesystem::create_directories(folder);
   SetRdapCacheFolder(folder.string());
   const std::string fresh = R"({"publication":"2099-01-01T00:00:00Z","services":[[["test","1.0.0.0/8","::/0","1-9"],)"
-                            R"(["https://127.0.0.1:)" + std::to_string(silent.Port()) + R"(/"]]]})";
+                            R"(["https://127.0.0.1:)" +
+                            std::to_string(silent.Port()) + R"(/"]]]})";
   for (int r = 0; r < RdapRegistryCount; ++r) WriteFile(RdapCachePath(static_cast<RdapRegistry>(r)), fresh);
   ResetRdapBootstrap();
   ResetRdapRefresh();
@@ -241,9 +241,9 @@ TEST_F(WorkerTest, QuitDuringASilentReplyEndsPromptly) {
   REQUIRE_FAKE_INTERNET();
   Settings.ResolveDomain = 0;
   auto registry = Whois("127.0.0.2", {[](LoopbackConnection& c) {
-    c.ReadUntil("\r\n");
-    c.ReadAvailable(4000);
-  }});
+                          c.ReadUntil("\r\n");
+                          c.ReadAvailable(4000);
+                        }});
   StartLookupWorker();
   sink.SetQuery("silent.example.com");
   RequestLookup();

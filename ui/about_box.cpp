@@ -25,9 +25,7 @@ constexpr int LinkTextCapacity = 250;
 
 bool IsLinkId(int id) { return id == IDC_ABOUT_WEBSITE || id == IDC_ABOUT_FORUM || id == IDC_ABOUT_MAIL; }
 
-AboutBoxState* StateOf(HWND dialog) {
-  return reinterpret_cast<AboutBoxState*>(GetWindowLongPtrA(dialog, DWLP_USER));
-}
+AboutBoxState* StateOf(HWND dialog) { return reinterpret_cast<AboutBoxState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
 // The link font is the dialog's own font underlined, so a link is drawn in
 // the font its label was sized for, at every DPI.

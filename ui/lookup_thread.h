@@ -29,7 +29,7 @@ int StartLookupWorker();
 int StopLookupWorker();
 
 // Requests from the user interface.
-void RequestLookup();  // CancelFlag := 0, then wake the worker
-void RequestAbort();   // CancelFlag := 1
-void RequestQuit();    // QuitFlag := 1, then wake the worker
+void RequestLookup();     // CancelFlag := 0, then wake the worker
+void RequestAbort();      // CancelFlag := 1
+void RequestQuit();       // QuitFlag := 1, then wake the worker
 void WakeLookupWorker();  // wake without touching CancelFlag (the command line)

@@ -3,17 +3,17 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "ui/lookup_thread.h"
 #include "settings/proxy_dialog.h"
 #include "settings/settings.h"
 #include "ui/about_box.h"
 #include "ui/controls.h"
 #include "ui/find.h"
+#include "ui/lookup_thread.h"
 #include "ui/messages.h"
-#include "ui/scoped_win.h"
 #include "ui/output_pane.h"
 #include "ui/query_box.h"
 #include "ui/recent_list.h"
+#include "ui/scoped_win.h"
 #include "ui/settings_window.h"
 #include "ui/window_sink.h"
 
@@ -36,11 +36,11 @@ struct ChildWindow {
 };
 
 // The windows' classes, texts, styles and creation rectangles.
-constexpr DWORD MainStyle = WS_OVERLAPPEDWINDOW;                                     // 00CF0000
-constexpr DWORD StatusStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;                     // 50800000
-constexpr DWORD ToolbarStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT;     // 50800800
+constexpr DWORD MainStyle = WS_OVERLAPPEDWINDOW;                                  // 00CF0000
+constexpr DWORD StatusStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;                  // 50800000
+constexpr DWORD ToolbarStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT;  // 50800800
 constexpr DWORD PaneStyle = WS_CHILD | WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE |
-                            ES_AUTOVSCROLL | ES_AUTOHSCROLL;                         // 40B100C4
+                            ES_AUTOVSCROLL | ES_AUTOHSCROLL;  // 40B100C4
 // Every figure in pixels at 96 DPI; the windows scale them by their DPI.
 constexpr ChildWindow LabelWindow{"static", "Domain:", WS_CHILD | WS_VISIBLE, 5, 2, 60, 15};
 constexpr ChildWindow GoWindow{"BUTTON", "Go", WS_CHILD | WS_VISIBLE, 200, 2, 30, 20};
@@ -204,33 +204,18 @@ void LayoutMainWindow() {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_DESTROY:
-      OnDestroy();
-      break;
-    case WM_SIZE:
-      LayoutMainWindow();
-      break;
-    case WM_CLOSE:
-      CloseSequence(window);
-      return 0;  // the window is gone: nothing is left for the default handling
-    case WM_QUERYENDSESSION:
-      CloseSequence(window);
-      return TRUE;
-    case WM_GETMINMAXINFO:
-      return OnGetMinMaxInfo(lParam);
-    case WM_ERASEBKGND:
-      return 0;  // the children cover the whole client area
-    case WM_SETFOCUS:
-      SetFocus(Ui.QueryEdit);
-      break;
-    case WM_NOTIFY:
-      return OnNotify(window, message, wParam, lParam);
+    case WM_DESTROY: OnDestroy(); break;
+    case WM_SIZE: LayoutMainWindow(); break;
+    case WM_CLOSE: CloseSequence(window); return 0;  // the window is gone: nothing is left for the default handling
+    case WM_QUERYENDSESSION: CloseSequence(window); return TRUE;
+    case WM_GETMINMAXINFO: return OnGetMinMaxInfo(lParam);
+    case WM_ERASEBKGND: return 0;  // the children cover the whole client area
+    case WM_SETFOCUS: SetFocus(Ui.QueryEdit); break;
+    case WM_NOTIFY: return OnNotify(window, message, wParam, lParam);
     case WM_COPYDATA:
       AcceptSharedQuery(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
       break;
-    case WM_COMMAND:
-      OnCommand(window, wParam);
-      break;
+    case WM_COMMAND: OnCommand(window, wParam); break;
     case WM_APP_APPEND:
       AppendToPane(Ui.Pane, static_cast<int>(wParam), reinterpret_cast<const char*>(lParam));
       return 0;
@@ -238,9 +223,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       Ui.Pane = ClearPane(Ui.Pane);
       EnableMenuItem(GetMenu(window), IDM_COPY, MF_BYCOMMAND | MF_GRAYED);  // nothing left to copy
       return 0;
-    case WM_APP_ENABLE_SAVEAS:
-      OnEnableSaveAs();
-      return 0;
+    case WM_APP_ENABLE_SAVEAS: OnEnableSaveAs(); return 0;
   }
   if (message == FindMessageId() && message != 0) {
     OnFindMessage(window, lParam);
@@ -255,8 +238,8 @@ int CreateMainWindows(HINSTANCE instance) {
 
   Ui = MainWindowHandles{};
   WindowDpi = ReadScreenDpi();  // a system-DPI-aware window has the screen's
-  Ui.Main = CreateWindowExA(0, MainWindowClass, MainWindowTitle, MainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  Ui.Main = CreateWindowExA(0, MainWindowClass, MainWindowTitle, MainStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   if (!Ui.Main) return Fail(Messages::MainWindowFailed), 1;
   Ui.StatusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "", StatusStyle, -100, -100, 10, 10, Ui.Main,
                                  reinterpret_cast<HMENU>(IDC_STATUSBAR), instance, nullptr);

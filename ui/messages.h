@@ -13,8 +13,8 @@ namespace Messages {
 
 // Start-up and window creation; the boxes have no owner.
 constexpr MessageBoxText SocketsMissing{"Unsupported WINSOCK version.", "merrowgate", MB_OK};
-constexpr MessageBoxText RichEditMissing{"Error loading rich edit library! Make sure you have riched20.dll",
-                                         "quenfold", MB_ICONERROR};
+constexpr MessageBoxText RichEditMissing{"Error loading rich edit library! Make sure you have riched20.dll", "quenfold",
+                                         MB_ICONERROR};
 constexpr MessageBoxText MainWindowFailed{"Error creating main window", "quenfold", MB_ICONERROR};
 constexpr MessageBoxText StatusBarFailed{"Status Bar not created!", nullptr, MB_ICONERROR};
 constexpr MessageBoxText ToolbarFailed{"Toolbar Bar not created!", nullptr, MB_ICONERROR};

@@ -1,7 +1,7 @@
 #include "ui/output_pane.h"
 
-#include <richedit.h>
 #include <commdlg.h>
+#include <richedit.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -170,10 +170,8 @@ void AppendToPane(HWND pane, int kind, const char* text) {
   if (!shown) return;
   SendMessageA(pane, WM_SETREDRAW, TRUE, 0);
   if (GetPropA(pane, DrawDue)) return;
-  if (SetTimer(pane, PaneDrawTimer, PaneDrawIntervalMs, DrawPane))
-    SetPropA(pane, DrawDue, reinterpret_cast<HANDLE>(1));
-  else
-    DrawPane(pane, WM_TIMER, PaneDrawTimer, 0);
+  if (SetTimer(pane, PaneDrawTimer, PaneDrawIntervalMs, DrawPane)) SetPropA(pane, DrawDue, reinterpret_cast<HANDLE>(1));
+  else DrawPane(pane, WM_TIMER, PaneDrawTimer, 0);
 }
 
 HWND ClearPane(HWND pane) {
@@ -229,8 +227,8 @@ bool SaveOutputAs(HWND owner, HWND pane) {
 
 // An existing file is written from its start and cut to the new length.
 bool WritePaneToFile(HWND owner, HWND pane, const char* path) {
-  ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  ScopedFile file(
+      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     ShowSystemError(owner, Messages::CannotOpenFile);
     return false;
@@ -317,8 +315,8 @@ std::string PaneLinkText(HWND pane, LONG first, LONG last) {
     query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     query.flags = GT_DEFAULT;
     query.codepage = PaneUnicode;
-    const LRESULT copied =
-        SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query), reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                        reinterpret_cast<LPARAM>(text.data()));
     if (copied < last) return {};
     return Utf8FromWide(text.data() + first, characters);
   }

@@ -1,7 +1,7 @@
 #include "ui/query_box.h"
 
-#include "ui/lookup_thread.h"
 #include "ui/controls.h"
+#include "ui/lookup_thread.h"
 
 namespace {
 
@@ -13,15 +13,9 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
   switch (key) {
-    case VK_RETURN:
-      RequestLookup();
-      return 0;  // swallowed: the combo box would otherwise close its list and beep
-    case VK_ESCAPE:
-      RequestAbort();
-      break;
-    case VK_TAB:
-      SetFocus(Ui.Pane);
-      break;
+    case VK_RETURN: RequestLookup(); return 0;  // swallowed: the combo box would otherwise close its list and beep
+    case VK_ESCAPE: RequestAbort(); break;
+    case VK_TAB: SetFocus(Ui.Pane); break;
   }
   return PassOn(window, WM_KEYDOWN, key, lParam);
 }

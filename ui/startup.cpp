@@ -1,9 +1,9 @@
 #include "ui/startup.h"
 
-#include "ui/lookup_thread.h"
 #include "platform/sockets.h"
 #include "ui/command_tail.h"
 #include "ui/controls.h"
+#include "ui/lookup_thread.h"
 #include "ui/main_window.h"
 #include "ui/messages.h"
 #include "ui/scoped_win.h"
@@ -47,8 +47,7 @@ int HandleCommandLine(const char* commandTail) {
       SendMessageW(Ui.QueryEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFromUtf8(commandTail).c_str()));
       WakeLookupWorker();
       return 1;
-    case TailRequest::None:
-      break;
+    case TailRequest::None: break;
   }
   return 1;
 }
@@ -73,10 +72,8 @@ int RunApplication(HINSTANCE instance, const char* commandTail, int /*showComman
   SetOutputSink(&TheWindowSink);
   StartLookupWorker();
   LoadSettings();  // before any wake, so the first lookup sees the settings
-  if (HandleCommandLine(commandTail))
-    RunMessageLoop();
-  else
-    RequestQuit();
+  if (HandleCommandLine(commandTail)) RunMessageLoop();
+  else RequestQuit();
   AnswerPendingRequests();
   StopLookupWorker();
   SetOutputSink(nullptr);

@@ -39,8 +39,7 @@ class LoopbackServer {
   using Script = std::function<void(LoopbackConnection&)>;
 
   // Listens on 127.0.0.1 and an ephemeral port (or `port`), on `address`.
-  explicit LoopbackServer(std::vector<Script> scripts, const char* address = "127.0.0.1",
-                          std::uint16_t port = 0);
+  explicit LoopbackServer(std::vector<Script> scripts, const char* address = "127.0.0.1", std::uint16_t port = 0);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

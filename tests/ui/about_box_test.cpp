@@ -104,7 +104,7 @@ TEST(ProgramVersion, VersionBlockAndManifestAgree) {
                        SizeofResource(module, found));
   };
   const std::string block = resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
-  const std::size_t fixed = block.find("\xBD\x04\xEF\xFE");  // VS_FIXEDFILEINFO's signature
+  const std::size_t fixed = block.find("\xBD\x04\xEF\xFE");                       // VS_FIXEDFILEINFO's signature
   ASSERT_NE(fixed, std::string::npos);
   DWORD words[4];  // signature, structure version, file version (high, low)
   memcpy(words, block.data() + fixed, sizeof words);

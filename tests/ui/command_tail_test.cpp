@@ -30,9 +30,9 @@ TEST(CommandTail, HyphenAsksForUsageAnythingElseIsLookedUp) {
     const char* Tail;
     TailRequest Request;
   } rows[] = {
-      {"", TailRequest::None},        {"   ", TailRequest::None},          {"-", TailRequest::Usage},
-      {"-h", TailRequest::Usage},     {"--help", TailRequest::Usage},      {"  -x", TailRequest::Usage},
-      {"/?", TailRequest::Lookup},    {"example.com", TailRequest::Lookup}, {"a -b", TailRequest::Lookup},
+      {"", TailRequest::None},       {"   ", TailRequest::None},           {"-", TailRequest::Usage},
+      {"-h", TailRequest::Usage},    {"--help", TailRequest::Usage},       {"  -x", TailRequest::Usage},
+      {"/?", TailRequest::Lookup},   {"example.com", TailRequest::Lookup}, {"a -b", TailRequest::Lookup},
       {"\t-x", TailRequest::Lookup},  // only spaces are skipped before the hyphen
   };
   for (const auto& row : rows)

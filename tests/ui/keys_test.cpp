@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "ui/lookup_thread.h"
 #include "net/connection.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
 #include "ui/find.h"
+#include "ui/lookup_thread.h"
 #include "ui/main_window.h"
 #include "ui/wide_text.h"
 

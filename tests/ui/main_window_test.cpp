@@ -10,11 +10,11 @@
 #include <string>
 #include <thread>
 
-#include "ui/lookup_thread.h"
 #include "net/connection.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
+#include "ui/lookup_thread.h"
 #include "ui/main_window.h"
 #include "ui/window_sink.h"
 
@@ -145,14 +145,21 @@ TEST(MainWindow, MenuHasItsItemsStatesAndDefaultCheckMarks) {
     const char* Text;
     bool Grayed, Checked;
   } rows[] = {
-      {105, "Save &As...\tCtrl+S", true, false}, {101, "E&xit", false, false},
-      {204, "&Copy\tCtrl+C", true, false},       {207, "&Select All\tCtrl+A", false, false},
-      {306, "&Font...", false, false},           {301, "Resolve &Domains", false, true},
-      {303, "&IP Reverse Lookup", false, true},  {304, "&Proxy", false, false},
-      {305, "Get &Abuse Info", false, false},    {307, "Prefer &RDAP", false, false},
+      {105, "Save &As...\tCtrl+S", true, false},
+      {101, "E&xit", false, false},
+      {204, "&Copy\tCtrl+C", true, false},
+      {207, "&Select All\tCtrl+A", false, false},
+      {306, "&Font...", false, false},
+      {301, "Resolve &Domains", false, true},
+      {303, "&IP Reverse Lookup", false, true},
+      {304, "&Proxy", false, false},
+      {305, "Get &Abuse Info", false, false},
+      {307, "Prefer &RDAP", false, false},
       {601, "&About...", false, false},
-      {106, "&Look Up Again\tF5", false, false},  {208, "&Find...\tCtrl+F", false, false},
-      {209, "Find &Next\tF3", false, false},      {210, "&Go to Query Box\tCtrl+L", false, false},
+      {106, "&Look Up Again\tF5", false, false},
+      {208, "&Find...\tCtrl+F", false, false},
+      {209, "Find &Next\tF3", false, false},
+      {210, "&Go to Query Box\tCtrl+L", false, false},
   };
   for (const auto& row : rows) {
     char text[64] = "";
@@ -175,7 +182,9 @@ TEST(MainWindow, OptionTogglesFlipTheFlagAndItsCheckMark) {
   const struct {
     UINT Id;
     std::atomic<int>* Flag;
-  } rows[] = {{301, &Settings.ResolveDomain}, {303, &Settings.ReverseIP}, {305, &Settings.GetAbuseInfo},
+  } rows[] = {{301, &Settings.ResolveDomain},
+              {303, &Settings.ReverseIP},
+              {305, &Settings.GetAbuseInfo},
               {307, &Settings.PreferRDAP}};
   for (const auto& row : rows) {
     for (int round = 0; round < 2; ++round) {
@@ -254,7 +263,8 @@ TEST(MainWindow, SinkDoesNothingAtOnceWhenTheWindowsAreGone) {
   // No messages are pumped here, as in the wait for the worker at shutdown.
   for (int i = 0; i < 200 && !done; ++i) Sleep(10);
   EXPECT_TRUE(done);
-  if (done) worker.join(); else worker.detach();
+  if (done) worker.join();
+  else worker.detach();
   EXPECT_EQ(count, 0);
   EXPECT_STREQ(buffer, "");
   RecreateMainWindows();
@@ -295,8 +305,9 @@ TEST(MainWindow, GoButtonReachesTheMainWindowThroughTheToolbar) {
 
 TEST(MainWindow, StartUpAppliesTheStoredOptionsAndFont) {
   DestroyWindow(Ui.Main);
-  WriteSettingsFile("[Config]\r\nResolveDomain=0\r\nReverseIP=7\r\nGetAbuseInfo=1\r\nPreferRDAP=1\r\nFontSize=240\r\n"
-                    "Font=Courier New\r\ndwEffects=1\r\n[Recent]\r\nREC0=b.example\r\nREC1=a.example\r\n");
+  WriteSettingsFile(
+      "[Config]\r\nResolveDomain=0\r\nReverseIP=7\r\nGetAbuseInfo=1\r\nPreferRDAP=1\r\nFontSize=240\r\n"
+      "Font=Courier New\r\ndwEffects=1\r\n[Recent]\r\nREC0=b.example\r\nREC1=a.example\r\n");
   RecreateMainWindows();
   HMENU menu = GetMenu(Ui.Main);
   EXPECT_FALSE(GetMenuState(menu, IDM_RESOLVEDOMAINS, MF_BYCOMMAND) & MF_CHECKED);

@@ -37,7 +37,7 @@ TEST(OutputPane, EachKindHasItsColour) {
     const char* Text;
     COLORREF Colour;
   } rows[] = {
-      {Plain, "plain", 0x000000},   {Info, "info", 0x007F00},       {Error, "error", 0x0000FF},
+      {Plain, "plain", 0x000000},   {Info, "info", 0x007F00},         {Error, "error", 0x0000FF},
       {Detail, "detail", 0x808080}, {MailLink, "maillink", 0x000000}, {Highlight, "highlight", 0xFF0000},
       {99, "unknown", 0x000000},    {-1, "negative", 0x000000},
   };
@@ -201,12 +201,17 @@ TEST(OutputPane, TitleStatusAndQueryHoldAnyScript) {
 // Links are fetched as written, in any script, wherever they stand.
 TEST(OutputPane, LinkTextIsFetchedInAnyScript) {
   SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-  AppendToPane(Ui.Pane, Plain, "Łódź\nsee http://例え.jp/登録 and\nhttp://bücher.de/x \xF0\x9F\x98\x80 http://x.test/\n");
+  AppendToPane(Ui.Pane, Plain,
+               "Łódź\nsee http://例え.jp/登録 and\nhttp://bücher.de/x \xF0\x9F\x98\x80 http://x.test/\n");
   const struct {
     LONG First, Last;
     const char* Text;
-  } rows[] = {{9, 24, "http://例え.jp/登録"}, {29, 47, "http://bücher.de/x"}, {51, 65, "http://x.test/"},
-              {0, 4, "Łódź"}, {60, 200, ""}, {5, 5, ""}};
+  } rows[] = {{9, 24, "http://例え.jp/登録"},
+              {29, 47, "http://bücher.de/x"},
+              {51, 65, "http://x.test/"},
+              {0, 4, "Łódź"},
+              {60, 200, ""},
+              {5, 5, ""}};
   for (const auto& row : rows) EXPECT_EQ(PaneLinkText(Ui.Pane, row.First, row.Last), row.Text) << row.First;
 }
 
@@ -243,7 +248,8 @@ TEST(OutputPane, SaveWritesThePlainTextWithCrLfAndCutsALongerFile) {
   const struct {
     const char* Pane;
     const char* Expected;
-  } rows[] = {{"", ""}, {"a\nb\n", "a\r\nb\r\n"}, {"Domain Name: EXAMPLE.COM\nno end", "Domain Name: EXAMPLE.COM\r\nno end"}};
+  } rows[] = {
+      {"", ""}, {"a\nb\n", "a\r\nb\r\n"}, {"Domain Name: EXAMPLE.COM\nno end", "Domain Name: EXAMPLE.COM\r\nno end"}};
   for (const auto& row : rows) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(500, 'x');
     SendMessageA(Ui.Pane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
@@ -267,9 +273,11 @@ TEST(OutputPane, SaveIsAnsiWhenTheCodePageHoldsEveryCharacterElseUtf8) {
     const char* Pane;
     std::string Expected;
   } rows[] = {
-      {1252, "Name: Jürgen Müller\nStraße 5, Besançon", "Name: J\xFCrgen M\xFCller\r\nStra\xDF" "e 5, Besan\xE7on"},
+      {1252, "Name: Jürgen Müller\nStraße 5, Besançon",
+       "Name: J\xFCrgen M\xFCller\r\nStra\xDF"
+       "e 5, Besan\xE7on"},
       {1252, "Registrant: 例え\n", bom + "Registrant: 例え\r\n"},
-      {1252, "Łódź\n", bom + "Łódź\r\n"},  // Polish letters are no Latin-1
+      {1252, "Łódź\n", bom + "Łódź\r\n"},                                            // Polish letters are no Latin-1
       {1252, "\xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC", "\x93quoted\x94 \x80"},  // in 1252, though not in Latin-1
       {932, "Registrant: 例え\n", "Registrant: \x97\xe1\x82\xa6\r\n"},
       {932, "Name: Müller\n", bom + "Name: Müller\r\n"},
@@ -312,7 +320,8 @@ TEST(OutputPane, DefaultFormatComesFromTheSettingsAndTheFontCommand) {
     int Tenths;
     LONG Twips;
     DWORD Effects;
-  } rows[] = {{"Courier New", 400, 0, 120, 240, 0}, {"Courier New", 700, 1, 100, 200, CFE_BOLD | CFE_ITALIC},
+  } rows[] = {{"Courier New", 400, 0, 120, 240, 0},
+              {"Courier New", 700, 1, 100, 200, CFE_BOLD | CFE_ITALIC},
               {"Tahoma", 699, 0, 85, 170, 0}};
   for (const auto& row : rows) {
     LOGFONTA font{};
@@ -332,7 +341,6 @@ TEST(OutputPane, DefaultFormatComesFromTheSettingsAndTheFontCommand) {
     EXPECT_STREQ(applied.szFaceName, row.Face);
   }
 }
-
 
 // A pane that hands out less text than it holds, as a rich edit did in a
 // double-byte code page.
@@ -446,31 +454,36 @@ TEST(OutputPane, ClearAfterALongReplyIsQuickAndThePaneWorksAsBefore) {
   std::string piece;
   for (int i = 0; piece.size() < 4000; ++i)
     piece += i % 8 ? "Name Server: NS" + std::to_string(i) + ".EXAMPLE.ORG\n" : "Registrant Email: owner@example.org\n";
-  ASSERT_TRUE(RunAsWorker([&] {
-    TheWindowSink.ClearOutput();
-    for (int i = 0; i < 75; ++i) TheWindowSink.AppendOutput(i % 2 ? MailLink : Plain, piece.c_str());
-  }, 120000));
+  ASSERT_TRUE(RunAsWorker(
+      [&] {
+        TheWindowSink.ClearOutput();
+        for (int i = 0; i < 75; ++i) TheWindowSink.AppendOutput(i % 2 ? MailLink : Plain, piece.c_str());
+      },
+      120000));
   RECT before;
   GetWindowRect(Ui.Pane, &before);
   SetFocus(Ui.Pane);
 
   DWORD took = 0;
-  ASSERT_TRUE(RunAsWorker([&] {
-    const DWORD start = GetTickCount();
-    TheWindowSink.ClearOutput();
-    took = GetTickCount() - start;
-    TheWindowSink.AppendOutput(Info, "Querying whois.pir.org:43...\n");
-    TheWindowSink.AppendOutput(Error, "Error\n");
-    TheWindowSink.AppendOutput(Highlight, "Domain: example.org\n");
-    TheWindowSink.AppendOutput(Plain, "see http://www.example.org/ and ");
-    TheWindowSink.AppendOutput(MailLink, "mailto:owner@example.org\n");
-  }, 30000));
+  ASSERT_TRUE(RunAsWorker(
+      [&] {
+        const DWORD start = GetTickCount();
+        TheWindowSink.ClearOutput();
+        took = GetTickCount() - start;
+        TheWindowSink.AppendOutput(Info, "Querying whois.pir.org:43...\n");
+        TheWindowSink.AppendOutput(Error, "Error\n");
+        TheWindowSink.AppendOutput(Highlight, "Domain: example.org\n");
+        TheWindowSink.AppendOutput(Plain, "see http://www.example.org/ and ");
+        TheWindowSink.AppendOutput(MailLink, "mailto:owner@example.org\n");
+      },
+      30000));
   EXPECT_LT(took, 1000u);
   Pump(200);  // the drawing timer's turn: everything appended has been drawn
   EXPECT_FALSE(GetUpdateRect(Ui.Pane, nullptr, FALSE));
 
-  EXPECT_EQ(PaneText(), "Querying whois.pir.org:43...\r\nError\r\nDomain: example.org\r\n"
-                        "see http://www.example.org/ and mailto:owner@example.org\r\n");
+  EXPECT_EQ(PaneText(),
+            "Querying whois.pir.org:43...\r\nError\r\nDomain: example.org\r\n"
+            "see http://www.example.org/ and mailto:owner@example.org\r\n");
   const struct {
     LONG First, Last;
     COLORREF Colour;
@@ -485,8 +498,7 @@ TEST(OutputPane, ClearAfterALongReplyIsQuickAndThePaneWorksAsBefore) {
   EXPECT_EQ(GetFocus(), Ui.Pane);
   EXPECT_TRUE(IsWindowVisible(Ui.Pane));
   EXPECT_TRUE(GetWindowLongA(Ui.Pane, GWL_STYLE) & ES_READONLY);
-  EXPECT_EQ(SendMessageA(Ui.Pane, EM_GETEVENTMASK, 0, 0),
-            ENM_KEYEVENTS | ENM_MOUSEEVENTS | ENM_SELCHANGE | ENM_LINK);
+  EXPECT_EQ(SendMessageA(Ui.Pane, EM_GETEVENTMASK, 0, 0), ENM_KEYEVENTS | ENM_MOUSEEVENTS | ENM_SELCHANGE | ENM_LINK);
   EXPECT_TRUE(SendMessageA(Ui.Pane, EM_GETAUTOURLDETECT, 0, 0));
   CHARFORMATA font{};
   font.cbSize = sizeof font;
@@ -505,11 +517,13 @@ TEST(OutputPane, ClearAfterALongReplyIsQuickAndThePaneWorksAsBefore) {
 // Drawing waits for the timer, but the view still follows the end of the text
 // as it comes in.
 TEST(OutputPane, TheViewFollowsTheTextAsItComes) {
-  ASSERT_TRUE(RunAsWorker([] {
-    TheWindowSink.ClearOutput();
-    for (int i = 0; i < 300; ++i)
-      TheWindowSink.AppendOutput(i % 2 ? Plain : Info, ("line " + std::to_string(i) + "\n").c_str());
-  }, 30000));
+  ASSERT_TRUE(RunAsWorker(
+      [] {
+        TheWindowSink.ClearOutput();
+        for (int i = 0; i < 300; ++i)
+          TheWindowSink.AppendOutput(i % 2 ? Plain : Info, ("line " + std::to_string(i) + "\n").c_str());
+      },
+      30000));
   Pump(200);
   EXPECT_GT(SendMessageA(Ui.Pane, EM_GETFIRSTVISIBLELINE, 0, 0), 200);
   RECT client;

@@ -18,8 +18,8 @@ namespace {
 struct OpenDialog {
   HWND Window;
   OpenDialog() {
-    Window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROXY), nullptr,
-                                ProxyPreferencesDialog, reinterpret_cast<LPARAM>(Ui.Main));
+    Window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROXY), nullptr, ProxyPreferencesDialog,
+                                reinterpret_cast<LPARAM>(Ui.Main));
   }
   ~OpenDialog() { DestroyWindow(Window); }
   HWND Item(int id) const { return GetDlgItem(Window, id); }
@@ -54,13 +54,20 @@ TEST_F(ProxyDialogTest, ControlsStandInTemplateOrderAtTheirPlaces) {
     const char* Text;
     RECT Units;  // x, y, width, height in dialog units
   } rows[] = {
-      {1, "OK", {89, 176, 50, 14}},           {2, "Cancel", {148, 176, 50, 14}},
-      {1606, "Proxy Type", {28, 23, 48, 12}},   {1601, "", {82, 22, 120, 0}},
-      {1610, "Proxy Host:", {28, 41, 50, 10}},  {1602, "", {82, 42, 120, 12}},
-      {1611, "Port", {28, 61, 35, 15}},         {1603, "80", {81, 60, 32, 12}},
-      {1608, "Username:", {42, 99, 42, 12}},   {1604, "", {87, 98, 111, 12}},
-      {1609, "Password", {42, 119, 42, 12}},   {1605, "", {87, 119, 111, 12}},
-      {1612, "Use proxy server", {5, 5, 77, 12}}, {1607, "Use authentication:", {28, 81, 93, 13}},
+      {1, "OK", {89, 176, 50, 14}},
+      {2, "Cancel", {148, 176, 50, 14}},
+      {1606, "Proxy Type", {28, 23, 48, 12}},
+      {1601, "", {82, 22, 120, 0}},
+      {1610, "Proxy Host:", {28, 41, 50, 10}},
+      {1602, "", {82, 42, 120, 12}},
+      {1611, "Port", {28, 61, 35, 15}},
+      {1603, "80", {81, 60, 32, 12}},
+      {1608, "Username:", {42, 99, 42, 12}},
+      {1604, "", {87, 98, 111, 12}},
+      {1609, "Password", {42, 119, 42, 12}},
+      {1605, "", {87, 119, 111, 12}},
+      {1612, "Use proxy server", {5, 5, 77, 12}},
+      {1607, "Use authentication:", {28, 81, 93, 13}},
       {1614, "Resolve hostnames through proxy", {28, 137, 141, 12}},
       {1613, "DEBUG: Show proxy packet data", {28, 157, 141, 12}},
   };

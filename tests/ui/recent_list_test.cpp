@@ -87,8 +87,7 @@ TEST(RecentList, ShareFromTheWorkerTopsTheListAndSavesIt) {
   ASSERT_TRUE(RunAsWorker([] { TheWindowSink.ShareRecentQuery("c.example"); }));
   EXPECT_EQ(Entries(), (std::vector<std::string>{"c.example", "a.example", "b.example"}));
   EXPECT_EQ(WindowText(Ui.QueryEdit), "c.example");
-  EXPECT_EQ(ReadSettingsFile(),
-            "[Recent]\r\nREC0=c.example\r\nREC1=other.example\r\nREC2=a.example\r\nREC3=\r\n");
+  EXPECT_EQ(ReadSettingsFile(), "[Recent]\r\nREC0=c.example\r\nREC1=other.example\r\nREC2=a.example\r\nREC3=\r\n");
 
   WriteSettingsFile("");
   SetEntries({});
@@ -97,8 +96,7 @@ TEST(RecentList, ShareFromTheWorkerTopsTheListAndSavesIt) {
 }
 
 TEST(RecentList, LoadStopsAtTheFirstEmptyKeyAndDropsDuplicates) {
-  WriteSettingsFile(
-      "[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=c\r\nREC3=B\r\nREC4=e\r\nREC5=\r\nREC6=after.the.end\r\n");
+  WriteSettingsFile("[Recent]\r\nREC0=a\r\nREC1=b\r\nREC2=c\r\nREC3=B\r\nREC4=e\r\nREC5=\r\nREC6=after.the.end\r\n");
   SetEntries({});
   LoadRecentQueries();
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a", "b", "c", "e"}));
@@ -178,7 +176,9 @@ TEST(RecentList, QueriesInAnyScriptComeBackAsTyped) {
     Share(other, "M\xFCnchen.de");
     EXPECT_EQ(Entries().front(), "München.de");
     // A file an older copy wrote holds its code page's bytes.
-    WriteSettingsFile("[Recent]\r\nREC0=Stra\xDF" "e.de\r\nREC1=100%.example\r\nREC2=\r\n");
+    WriteSettingsFile(
+        "[Recent]\r\nREC0=Stra\xDF"
+        "e.de\r\nREC1=100%.example\r\nREC2=\r\n");
     SetEntries({});
     LoadRecentQueries();
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Straße.de", "100%.example"}));

@@ -129,8 +129,8 @@ std::string PaneText(HWND main) {
   std::memcpy(block.data(), &query, sizeof query);
   buffer.Put(block.data(), block.size());
   char* remoteText = static_cast<char*>(buffer.Address) + sizeof query;
-  SendMessageTimeoutA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(buffer.Address), reinterpret_cast<LPARAM>(remoteText),
-                      SMTO_ABORTIFHUNG, 3000, nullptr);
+  SendMessageTimeoutA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(buffer.Address),
+                      reinterpret_cast<LPARAM>(remoteText), SMTO_ABORTIFHUNG, 3000, nullptr);
   std::vector<char> data = buffer.Get();
   std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, 0);
   std::memcpy(text.data(), data.data() + sizeof query, size);
@@ -150,10 +150,10 @@ void Dump(HWND main) {
   HMENU menu = GetMenu(main);
   for (UINT id : {105u, 204u, 301u, 303u, 305u}) {
     const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
-    if (state == static_cast<UINT>(-1))
-      std::printf("menu%u=unknown\n", id);
+    if (state == static_cast<UINT>(-1)) std::printf("menu%u=unknown\n", id);
     else
-      std::printf("menu%u=%s%s\n", id, (state & MF_GRAYED) ? "grayed" : "enabled", (state & MF_CHECKED) ? ",checked" : "");
+      std::printf("menu%u=%s%s\n", id, (state & MF_GRAYED) ? "grayed" : "enabled",
+                  (state & MF_CHECKED) ? ",checked" : "");
   }
   std::printf("pane<<\n%s\n>>pane\n", PaneText(main).c_str());
 }
@@ -194,10 +194,13 @@ int main() {
     return WaitFor(std::atof(argv[3]), [&] { return ByTitle(argv[2]) != nullptr; }) ? 0 : 1;
   if (command == "wait-status" && argc == 6) {
     const int part = std::atoi(argv[3]);
-    return WaitFor(std::atof(argv[5]), [&] {
-             HWND w = ByTitle(argv[2]);
-             return w && StatusText(w, part) == argv[4];
-           }) ? 0 : 1;
+    return WaitFor(std::atof(argv[5]),
+                   [&] {
+                     HWND w = ByTitle(argv[2]);
+                     return w && StatusText(w, part) == argv[4];
+                   })
+               ? 0
+               : 1;
   }
   if (command == "dump" && argc == 3) {
     HWND w = ByTitle(argv[2]);

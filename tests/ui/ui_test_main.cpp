@@ -13,11 +13,11 @@
 #include <sstream>
 #include <thread>
 
-#include "ui/lookup_thread.h"
 #include "platform/sockets.h"
 #include "settings/settings.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls.h"
+#include "ui/lookup_thread.h"
 #include "ui/main_window.h"
 #include "ui/settings_window.h"
 #include "ui/wide_text.h"
@@ -49,8 +49,7 @@ bool RunAsWorker(const std::function<void()>& work, unsigned milliseconds) {
     work();
     finished->set_value();
   }).detach();
-  return PumpUntil([&] { return ended.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                   milliseconds);
+  return PumpUntil([&] { return ended.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, milliseconds);
 }
 
 void RecreateMainWindows() {
