@@ -122,6 +122,7 @@ struct Run {
 bool Look(Run& run, OutputSink& out, StepObserver* steps, int& unanswered) {
   LookupOptions lookup;
   lookup.FirstServerOnly = run.o.FirstServerOnly;
+  lookup.ParallelSteps = true;
   if (!run.o.Host.empty()) lookup.Server = run.o.Host.c_str();
   LookupContext context(out, StopFlags{&CancelFlag, &QuitFlag}, run.settings);
   context.Steps = steps;

@@ -1,9 +1,12 @@
 #include "engine/lookup.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/address_form.h"
+#include "engine/branch_sink.h"
 #include "engine/classify.h"
 #include "engine/directory.h"
 #include "engine/lookup_context.h"
@@ -177,6 +180,54 @@ int RunDirectLookup(LookupContext& ctx, const LookupOptions& options) {
   return s.exchanges;
 }
 
+// Steps of a lookup run beside its main steps, with a context of their own
+// that shares the lookup's options, stop flags, gate and proxy choice; their
+// output waits in `sink` for its turn.
+struct Branch {
+  Branch(Sequence& main, void (*body)(Sequence&))
+      : sink(main.ctx.Out, main.ctx.Steps), ctx(sink, main.ctx.Stop, main.ctx.Options), seq(ctx, main.options) {
+    ctx.Steps = main.ctx.Steps ? &sink : nullptr;
+    ctx.Gate = main.ctx.Gate;
+    ctx.Net.ChooseProxy = main.ctx.Net.ChooseProxy;
+    seq.target = main.target;
+    seq.server = main.server;
+    thread = std::thread([this, body] { body(seq); });
+  }
+  // The branch's turn: its output so far, then the rest as it comes.
+  void Finish(Sequence& main) {
+    sink.TakeTurn();
+    thread.join();
+    main.exchanges += seq.exchanges;
+    main.asked = main.asked || seq.asked;
+    main.ctx.Unanswered += ctx.Unanswered;
+  }
+  BranchSink sink;
+  LookupContext ctx;
+  Sequence seq;
+  std::thread thread;
+};
+
+void AddressSteps(Sequence& s) {
+  if (AddressRegistry(s) == AddressReferralStep && !s.ctx.StopRequested()) AddressReferral(s);
+}
+
+void AbuseStep(Sequence& s) { AbuseContact(s); }
+
+// The steps, with those that need nothing of the domain steps' answers on
+// threads of their own: the address registry and its referral from the start,
+// the abuse contact once the registry has named the registrar (the one thing
+// it waits for). The output comes in the order of the steps run one by one.
+void RunBranched(Sequence& s) {
+  std::unique_ptr<Branch> address, abuse;
+  if (s.target.IP[0]) address.reset(new Branch(s, AddressSteps));
+  const int next = DomainRegistry(s);
+  const bool registrarNamed = next == DomainReferralStep && (!s.rdapLink.empty() || s.referral[0]);
+  if (registrarNamed && s.ctx.Options.GetAbuseInfo && !s.ctx.StopRequested()) abuse.reset(new Branch(s, AbuseStep));
+  if (next == DomainReferralStep && !s.ctx.StopRequested()) DomainReferral(s);
+  if (address) address->Finish(s);
+  if (abuse) abuse->Finish(s);
+}
+
 // The window's title names the query; the title is cut to its buffer.
 void ShowQuery(OutputSink& out, const LookupTarget& target) {
   char title[TitleCapacity];
@@ -221,8 +272,11 @@ int RunLookup(LookupContext& ctx, const LookupOptions& options) {
   ShowQuery(out, s.target);
   if (ctx.Steps)
     ctx.Steps->Classified(RecordKind(s.target), s.target.Kind == IpAddress && !s.target.Host[0] ? "" : s.target.Domain);
-  for (int step = DomainRegistryStep; step != 0 && !ctx.StopRequested() && !(options.FirstServerOnly && s.asked);)
-    step = RunStep(s, step);
+  if (options.ParallelSteps && !options.FirstServerOnly)
+    RunBranched(s);
+  else
+    for (int step = DomainRegistryStep; step != 0 && !ctx.StopRequested() && !(options.FirstServerOnly && s.asked);)
+      step = RunStep(s, step);
   EndLookup(out);
   if (s.domainReferralQueried || s.target.IP[0]) out.EnableSaveAs();
   return s.exchanges;

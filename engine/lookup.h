@@ -21,6 +21,10 @@ struct LookupOptions {
   const char* Server = nullptr;
   // Only the first server is asked: no referral and no further step.
   bool FirstServerOnly = false;
+  // The address registry's steps and the abuse contact run beside the domain
+  // steps, on threads of their own; the output stays in the order of the
+  // steps, each one's output following the one before.
+  bool ParallelSteps = false;
 };
 
 // One whole lookup of the sink's query text, on the calling thread, with

@@ -83,6 +83,60 @@ TEST_F(LookupTest, FiveStepsForADomainWithReferrals) {
   EXPECT_EQ(sink.Status().back(), std::make_pair(0, std::string("Ready...")));
 }
 
+// The address steps and the abuse contact beside the domain steps: each
+// server is asked as before, and the pane gets the very pieces, status texts
+// and events of the steps run one after another, even when the side steps
+// answer first.
+TEST_F(LookupTest, ParallelStepsGiveTheSameOutput) {
+  REQUIRE_FAKE_INTERNET();
+  auto slow = [](const char* reply, int ms) {
+    return [reply, ms](LoopbackConnection& c) {
+      c.ReadUntil("\r\n");
+      c.Pause(ms);
+      c.Send(reply);
+    };
+  };
+  std::vector<RecordingSink::Piece> pieces[2];
+  std::vector<std::pair<int, std::string>> status[2];
+  std::vector<std::string> events[2];
+  for (int parallel = 0; parallel < 2; ++parallel) {
+    RecordingSink run;
+    SinkScope own{&run};
+    Settings.ResolveDomain = 1;
+    Settings.GetAbuseInfo = 1;
+    auto registry = Whois("127.0.0.2", {slow("Domain Name: EXAMPLE.COM\r\n   Registrar WHOIS Server: "
+                                             "whois.registrar.test\r\n", 50)});
+    auto registrar = Whois("127.0.0.7", {slow("Registrant Email: owner@example.com\r\n", 150)});
+    auto arin = Whois("127.0.0.3",
+                      {slow("NetRange: 127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n", 150)});
+    auto ripe = Whois("127.0.0.6", {slow("inetnum: 127.0.0.0 - 127.255.255.255\n", 100)});
+    auto abuse = Whois("127.0.0.4", {slow("abuse@example.com (for example.com)\n", 20)});
+    run.SetQuery("www.example.com");
+    LookupOptions options;
+    options.ParallelSteps = parallel == 1;
+    const auto start = Clock::now();
+    EXPECT_EQ(RunLookup(options), 5);
+    const auto took = Clock::now() - start;
+    for (auto* server : {registry.get(), registrar.get(), arin.get(), ripe.get(), abuse.get()})
+      ASSERT_TRUE(server->WaitDone());
+    EXPECT_EQ(abuse->Received()[0], "example.com\r\n");
+    // One after another they take 470 ms; side by side the address steps' 250.
+    if (parallel) {
+      EXPECT_LT(took, std::chrono::milliseconds(420));
+    }
+    pieces[parallel] = run.Pieces();
+    status[parallel] = run.Status();
+    events[parallel] = run.Events();
+  }
+  ASSERT_EQ(pieces[0].size(), pieces[1].size());
+  for (size_t i = 0; i < pieces[0].size(); ++i) {
+    EXPECT_EQ(pieces[0][i].Kind, pieces[1][i].Kind) << i;
+    EXPECT_EQ(pieces[0][i].Text, pieces[1][i].Text) << i;
+  }
+  EXPECT_EQ(status[0], status[1]);
+  EXPECT_EQ(events[0], events[1]);
+}
+
 TEST_F(LookupTest, DomainWithoutReferralIsOneExchange) {
   REQUIRE_FAKE_INTERNET();
   Settings.ResolveDomain = 0;
