@@ -202,6 +202,62 @@ int ReportExpiry(const std::vector<std::pair<std::string, std::string>>& domains
   return status;
 }
 
+// Writes each query's outcome in its turn and keeps what the exit status
+// and --expires-within need.
+struct OutcomeWriter {
+  explicit OutcomeWriter(const CliOptions& options) : o(options) {}
+  void operator()(const std::string&, QueryOutcome& outcome) {
+    allAnswered = allAnswered && outcome.Answered;
+    if (outcome.WriteErrno && !writeFailed) {
+      writeFailed = true;
+      writeErrno = outcome.WriteErrno;
+    }
+    if (o.ExpiresWithin >= 0 && !outcome.Domain.empty()) expiring.emplace_back(outcome.Domain, outcome.Expires);
+    if (!outcome.Output.empty() && !writeFailed &&
+        (!platform::WriteOutput(stdout, outcome.Output.data(), outcome.Output.size()) || std::fflush(stdout) != 0)) {
+      writeFailed = true;
+      writeErrno = errno;
+      CancelFlag = 1;  // nobody would see the rest
+    }
+    if (!outcome.Errors.empty()) {
+      platform::WriteOutput(stderr, outcome.Errors.data(), outcome.Errors.size());
+      std::fflush(stderr);
+    }
+  }
+  const CliOptions& o;
+  bool allAnswered = true, writeFailed = false;
+  int writeErrno = 0;
+  std::vector<std::pair<std::string, std::string>> expiring;
+};
+
+// How the output goes: colour, and stdout's buffer and mode.
+void SetUpOutput(Run& run) {
+  const CliOptions& o = run.o;
+  run.terminal = platform::IsTerminal(stdout);
+  run.colour = !o.Quiet && !o.Json && (o.Colour == "always" || (o.Colour == "auto" && run.terminal && ColourWanted()));
+  if (run.colour && !platform::EnableTerminalEscapes(stdout) && o.Colour == "auto") run.colour = false;
+  // The sink writes its own line ends and flushes at the end of each piece
+  // of a reply; the C library must not write byte by byte meanwhile (it
+  // does on Windows when stdout is a pipe or a console).
+  // The buffer is given, not only its size: glibc keeps its own 4 KiB for a
+  // null one, and a reply chunk with its "mailto:"s, a little more than that,
+  // then went out in two writes.
+  static char outputBuffer[64 * 1024];
+  platform::UseBinaryOutput(stdout);
+  std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+}
+
+// The list file of -f, or stdin; null when there is none. False (reported)
+// when it cannot be opened.
+bool OpenList(const CliOptions& o, std::FILE*& list) {
+  list = nullptr;
+  if (o.ListFile.empty()) return true;
+  list = o.ListFile == "-" ? stdin : std::fopen(o.ListFile.c_str(), "r");
+  if (list) return true;
+  std::fprintf(stderr, "merrowgate-cli: cannot read %s: %s\n", o.ListFile.c_str(), std::strerror(errno));
+  return false;
+}
+
 int RunConsoleLookups(const CliOptions& o) {
   Run run(o, LookupSettingsFor(o));
   UseRdapCacheBeside(o.SettingsPath);
@@ -212,59 +268,21 @@ int RunConsoleLookups(const CliOptions& o) {
     return 2;
   }
   std::FILE* list = nullptr;
-  if (!o.ListFile.empty()) {
-    list = o.ListFile == "-" ? stdin : std::fopen(o.ListFile.c_str(), "r");
-    if (!list) {
-      std::fprintf(stderr, "merrowgate-cli: cannot read %s: %s\n", o.ListFile.c_str(), std::strerror(errno));
-      return 2;
-    }
-  }
-
-  run.terminal = platform::IsTerminal(stdout);
-  run.colour = !o.Quiet && !o.Json && (o.Colour == "always" || (o.Colour == "auto" && run.terminal && ColourWanted()));
-  if (run.colour && !platform::EnableTerminalEscapes(stdout) && o.Colour == "auto") run.colour = false;
+  if (!OpenList(o, list)) return 2;
+  SetUpOutput(run);
   run.batch = IsBatch(o);
   // A batch leaves the recent list, which is the window's, alone.
   if (!run.batch) run.recentPath = o.SettingsPath;
-  // The sink writes its own line ends and flushes at the end of each piece
-  // of a reply; the C library must not write byte by byte meanwhile (it
-  // does on Windows when stdout is a pipe or a console).
-  // The buffer is given, not only its size: glibc keeps its own 4 KiB for a
-  // null one, and a reply chunk with its "mailto:"s, a little more than that,
-  // then went out in two writes.
-  static char outputBuffer[64 * 1024];
-  platform::UseBinaryOutput(stdout);
-  std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
   platform::CatchInterrupts(CancelFlag);
 
   // One lookup at a time writes straight to stdout as the replies come;
   // lookups run side by side keep their output until their turn.
   const bool direct = !o.Json && (o.Jobs == 1 || !run.batch);
-  bool allAnswered = true, writeFailed = false;
-  int writeErrno = 0;
-  std::vector<std::pair<std::string, std::string>> expiring;
   const QueryRun lookUp = [&](const std::string& query) {
     return o.Json ? LookJson(run, query) : LookText(run, query, stdout, !direct);
   };
-  const QueryWrite write = [&](const std::string&, QueryOutcome& outcome) {
-    allAnswered = allAnswered && outcome.Answered;
-    if (outcome.WriteErrno && !writeFailed) {
-      writeFailed = true;
-      writeErrno = outcome.WriteErrno;
-    }
-    if (o.ExpiresWithin >= 0 && !outcome.Domain.empty()) expiring.emplace_back(outcome.Domain, outcome.Expires);
-    if (!outcome.Output.empty() && !writeFailed) {
-      if (!platform::WriteOutput(stdout, outcome.Output.data(), outcome.Output.size()) || std::fflush(stdout) != 0) {
-        writeFailed = true;
-        writeErrno = errno;
-        CancelFlag = 1;  // nobody would see the rest
-      }
-    }
-    if (!outcome.Errors.empty()) {
-      platform::WriteOutput(stderr, outcome.Errors.data(), outcome.Errors.size());
-      std::fflush(stderr);
-    }
-  };
+  OutcomeWriter writer(o);
+  const QueryWrite write = [&writer](const std::string& query, QueryOutcome& outcome) { writer(query, outcome); };
   QueryFeed feed(o.Queries, list);
   // Up to -j lookups at work; more threads than that, so that lookups waiting
   // for a paused or busy server leave their turn to others.
@@ -283,17 +301,17 @@ int RunConsoleLookups(const CliOptions& o) {
 
   if (feed.ReadFailed()) {
     std::fprintf(stderr, "merrowgate-cli: cannot read %s: %s\n", o.ListFile.c_str(), std::strerror(feed.ReadErrno()));
-    allAnswered = false;
+    writer.allAnswered = false;
   }
-  if (writeFailed || std::fflush(stdout) != 0) {
+  if (writer.writeFailed || std::fflush(stdout) != 0) {
     std::fprintf(stderr, "merrowgate-cli: cannot write the output: %s\n",
-                 std::strerror(writeFailed ? writeErrno : errno));
+                 std::strerror(writer.writeFailed ? writer.writeErrno : errno));
     return 1;
   }
   if (CancelFlag == 1) return 130;
-  const int expiry = o.ExpiresWithin >= 0 ? ReportExpiry(expiring, o.ExpiresWithin) : 0;
+  const int expiry = o.ExpiresWithin >= 0 ? ReportExpiry(writer.expiring, o.ExpiresWithin) : 0;
   if (expiry == 3) return 3;
-  return allAnswered && expiry == 0 ? 0 : 1;
+  return writer.allAnswered && expiry == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -48,8 +48,20 @@ class BranchSink final : public OutputSink, public StepObserver {
 
  private:
   enum class Call {
-    Clear, Append, Piece, Status, Locked, Select, Title, SaveAs, Recent, Chunk,
-    Started, Data, Ended, Kind,
+    Clear,
+    Append,
+    Piece,
+    Status,
+    Locked,
+    Select,
+    Title,
+    SaveAs,
+    Recent,
+    Chunk,
+    Started,
+    Data,
+    Ended,
+    Kind,
   };
   struct Event {
     Call call;

@@ -272,8 +272,7 @@ int RunLookup(LookupContext& ctx, const LookupOptions& options) {
   ShowQuery(out, s.target);
   if (ctx.Steps)
     ctx.Steps->Classified(RecordKind(s.target), s.target.Kind == IpAddress && !s.target.Host[0] ? "" : s.target.Domain);
-  if (options.ParallelSteps && !options.FirstServerOnly)
-    RunBranched(s);
+  if (options.ParallelSteps && !options.FirstServerOnly) RunBranched(s);
   else
     for (int step = DomainRegistryStep; step != 0 && !ctx.StopRequested() && !(options.FirstServerOnly && s.asked);)
       step = RunStep(s, step);

@@ -77,6 +77,14 @@ const CurlApi* Curl(std::string& error) {
   return loadError.empty() ? &api : nullptr;
 }
 
+// A 429's Retry-After: its seconds, or the time to its HTTP date, as libcurl
+// reads the header; -1 when it gave none.
+long RetryAfter(const CurlApi& lib, CURL* curl) {
+  curl_off_t seconds = 0;
+  if (lib.easy_getinfo(curl, CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK || seconds <= 0) return -1;
+  return static_cast<long>(seconds < 86400 ? seconds : 86400);
+}
+
 }  // namespace
 
 std::string CheckLibcurl(const char* file) {
@@ -180,11 +188,7 @@ void FetchRdap(const ProxyOptions& options, StopFlags stop, const std::string& u
     result.Server = UrlHost(effective);
   if (code == CURLE_OK) {
     lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.Status);
-    // Its seconds, or the time to an HTTP date, as libcurl reads the header.
-    curl_off_t retryAfter = 0;
-    if (result.Status == 429 && lib->easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK &&
-        retryAfter > 0)
-      result.RetryAfter = static_cast<long>(retryAfter < 86400 ? retryAfter : 86400);
+    if (result.Status == 429) result.RetryAfter = RetryAfter(*lib, curl);
   } else if (result.Cancelled || code == CURLE_ABORTED_BY_CALLBACK) {
     result.Cancelled = true;
   } else if (result.TooLarge || code == CURLE_FILESIZE_EXCEEDED) {

@@ -105,7 +105,8 @@ TEST_F(LookupTest, ParallelStepsGiveTheSameOutput) {
     Settings.ResolveDomain = 1;
     Settings.GetAbuseInfo = 1;
     auto registry = Whois("127.0.0.2", {slow("Domain Name: EXAMPLE.COM\r\n   Registrar WHOIS Server: "
-                                             "whois.registrar.test\r\n", 50)});
+                                             "whois.registrar.test\r\n",
+                                             50)});
     auto registrar = Whois("127.0.0.7", {slow("Registrant Email: owner@example.com\r\n", 150)});
     auto arin = Whois("127.0.0.3",
                       {slow("NetRange: 127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n", 150)});
