@@ -45,11 +45,13 @@ trap 'rm -rf "$work"' EXIT
 printf '[Config]\nResolveDomain=0\nReverseIP=0\nGetAbuseInfo=0\n' >"$work/one.ini"
 # --json asks RDAP first where the bootstrap knows a service; the farm's
 # registries answer whois only, so the bootstrap copy beside the settings file
-# (newer than the built-in one) gives their TLDs none. All four are fresh, so
-# that no run fetches IANA's files anew (which it cannot, in here).
-for f in dns ipv4 ipv6 asn; do
-  printf '{"description":"farm","publication":"%s","services":[],"version":"1.0"}' \
-    "$(date -u +%Y-%m-%dT%H:%M:%SZ)" >"$work/merrowgate-rdap-$f.json"
+# (newer than the built-in one) gives their TLDs none, only documentation
+# names and numbers. All four are fresh, so that no run fetches IANA's files
+# anew (which it cannot, in here).
+published=$(date -u +%Y-%m-%dT%H:%M:%SZ)
+for f in dns:invalid ipv4:192.0.2.0/24 ipv6:2001:db8::/32 asn:64496-64511; do
+  printf '{"description":"farm","publication":"%s","services":[[["%s"],["https://rdap.invalid/"]]],"version":"1.0"}' \
+    "$published" "${f#*:}" >"$work/merrowgate-rdap-${f%%:*}.json"
 done
 batch=1
 if ! "$cli" --help 2>&1 | grep -q -E '(^|[ ,])-j[ ,]'; then
