@@ -1,0 +1,59 @@
+#!/bin/bash
+# The five-step lookup of bench/run.sh (registry, registrar, address registry,
+# its referral, abuse contact), with the same replies, from servers that cost
+# next to nothing: one python3 process answering on all five addresses,
+# instead of socat starting a shell for every connection. On a machine of
+# two cores those shells take the CPU that the clients run on; here the
+# figures are the clients' own. In the tests' fake internet; needs root,
+# hyperfine, whois, python3.
+#
+#   bench/five-steps.sh [merrowgate-cli]    (default build/native/cli/merrowgate-cli)
+#
+# Prints a markdown table. BENCH_RUNS sets hyperfine's runs (default 40).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
+  cli=$(realpath "${1:-$root/build/native/cli/merrowgate-cli}")
+  exec timeout -k 5 300 "$root/scripts/fake-internet" "$0" "$cli"
+fi
+cli=$1
+runs=${BENCH_RUNS:-40}
+work=$(mktemp -d)
+python3 - "$work/ready" <<'SERVERS' &
+import asyncio, sys
+replies = {
+    "127.0.0.2": "   Domain Name: EXAMPLE.COM\r\n   Registry Domain ID: 1_DOMAIN_COM-VRSN\r\n"
+                 "   Registrar WHOIS Server: whois.registrar.test\r\n   Registrar URL: http://www.registrar.test\r\n",
+    "127.0.0.7": "Domain Name: example.com\r\nRegistrant Email: owner@example.com\r\nAdmin Email: admin@example.com\r\n",
+    "127.0.0.3": "NetRange:       127.0.0.0 - 127.255.255.255\nReferralServer: whois://whois.ripe.net\n",
+    "127.0.0.6": "inetnum:        127.0.0.0 - 127.0.0.255\nabuse-mailbox:  abuse@example.net\n",
+    "127.0.0.4": "abuse@example.com\n",
+}
+async def main():
+    for address, reply in replies.items():
+        async def answer(reader, writer, reply=reply.encode()):
+            await reader.readline()
+            writer.write(reply)
+            await writer.drain()
+            writer.close()
+        await asyncio.start_server(answer, address, 43, reuse_address=True)
+    open(sys.argv[1], "w").close()
+    await asyncio.Event().wait()
+asyncio.run(main())
+SERVERS
+servers=$!
+trap 'kill $servers 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.05; done
+printf '[Config]\nResolveDomain=1\nReverseIP=1\nGetAbuseInfo=1\n' >"$work/five.ini"
+hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/five.md" --export-json "$work/five.json" \
+  -n merrowgate-cli "$cli --settings $work/five.ini --color=never example.com" \
+  -n whois "sh -c 'whois example.com; whois 127.0.0.20; whois -h whois.abuse.net example.com'" >/dev/null
+echo "Five-step lookup, servers of one python3 process, $runs runs each ($(date -u +%Y-%m-%d)):"
+echo
+cat "$work/five.md"
+echo
+python3 - "$work/five.json" <<'RATIO'
+import json, sys
+mean = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+print("merrowgate-cli: %.2fx whois." % (mean["merrowgate-cli"] / mean["whois"]))
+RATIO
