@@ -249,8 +249,8 @@ class Farm:
             self.servers.append(Server(self, host, resolve(host), "registry", tld))
         for host, _, _ in REGISTRARS[:args.registrars]:
             self.servers.append(Server(self, host, resolve(host), "registrar"))
-        for spec in args.rate_limit:
-            name, _, rate = spec.partition("=")
+        for given in args.rate_limit:
+            name, _, rate = given.partition("=")
             if name.startswith("registrar:"):
                 k = int(name[len("registrar:"):])
                 if not 1 <= k <= args.registrars:
