@@ -6,18 +6,7 @@
 #include <mutex>
 #include <thread>
 
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-std::string Trim(const std::string& text) {
-  size_t start = 0, end = text.size();
-  while (start < end && IsSpace(text[start])) ++start;
-  while (end > start && IsSpace(text[end - 1])) --end;
-  return text.substr(start, end - start);
-}
-
-}  // namespace
+#include "platform/text.h"
 
 bool QueryFeed::ReadLine(std::string& line) {
   line.clear();
@@ -44,7 +33,7 @@ bool QueryFeed::Next(std::string& query) {
   if (!list_ || readFailed_) return false;
   std::string line;
   while (ReadLine(line)) {
-    query = Trim(line);
+    query = std::string(Trim(line, " \t\r\n\f\v"));
     if (!query.empty() && query[0] != '#') return true;
   }
   return false;

@@ -10,8 +10,7 @@ namespace {
 
 // The value of the first of `name` in lower case and in upper case that is set.
 const char* Lookup(const EnvironmentLookup& lookup, const std::string& name, std::string& found) {
-  std::string lower = name, upper = name;
-  for (char& c : lower) c = Lower(c);
+  std::string lower = LowerText(name), upper = name;
   for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
   for (const std::string& n : {lower, upper}) {
     if (const char* value = lookup(n.c_str())) {
@@ -22,17 +21,10 @@ const char* Lookup(const EnvironmentLookup& lookup, const std::string& name, std
   return nullptr;
 }
 
-std::string Trim(const std::string& text) {
-  const size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
-}
-
 std::string Folded(std::string text) {
   if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
   if (!text.empty() && text.back() == '.') text.pop_back();
-  for (char& c : text) c = Lower(c);
-  return text;
+  return LowerText(text);
 }
 
 // The address's bytes, 4 or 16 of them.
@@ -70,7 +62,7 @@ bool AddressMatches(const std::string& entry, const platform::SocketAddress& hos
 }  // namespace
 
 bool NoProxyMatches(const std::string& noProxy, const std::string& host) {
-  const std::string list = Trim(noProxy);
+  const std::string list(Trim(noProxy, " \t"));
   if (list == "*") return true;
   const std::string name = Folded(host);
   if (name.empty()) return false;
@@ -79,7 +71,7 @@ bool NoProxyMatches(const std::string& noProxy, const std::string& host) {
   size_t start = 0;
   while (start <= list.size()) {
     const size_t comma = std::min(list.find(',', start), list.size());
-    const std::string entry = Trim(list.substr(start, comma - start));
+    const std::string entry(Trim(list.substr(start, comma - start), " \t"));
     start = comma + 1;
     if (entry.empty()) continue;
     if (isAddress) {
@@ -109,7 +101,7 @@ bool ProxyFromEnvironment(ProxyPurpose purpose, const std::string& host, const E
   const char* noProxy = Lookup(lookup, "no_proxy", noProxyName);
   if (noProxy && NoProxyMatches(noProxy, host)) return true;
 
-  std::string url = Trim(value);
+  std::string url(Trim(value, " \t"));
   if (url.find("://") == std::string::npos) url = "http://" + url;
   if (!ParseProxyUrl(url, result.Choice, error)) {
     error = variable + ": " + error;

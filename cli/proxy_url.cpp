@@ -37,8 +37,7 @@ bool ParseProxyUrl(const std::string& url, ProxyChoice& choice, std::string& err
     error = "proxy URL needs a scheme (http://, socks4://, socks4a://, socks5://, socks5h://)";
     return false;
   }
-  std::string scheme = url.substr(0, schemeEnd);
-  for (char& c : scheme) c = Lower(c);
+  const std::string scheme = LowerText(url.substr(0, schemeEnd));
   if (scheme == "http") choice.Type = HTTP, choice.Port = 8080;
   else if (scheme == "socks4") choice.Type = Socks4, choice.Port = 1080;
   else if (scheme == "socks4a") choice.Type = Socks4, choice.Resolve = 1, choice.Port = 1080;

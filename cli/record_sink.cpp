@@ -8,13 +8,7 @@
 namespace {
 
 // An error line as the record keeps it: without its line breaks.
-std::string Trimmed(const char* text) {
-  std::string line = text ? text : "";
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.pop_back();
-  size_t start = 0;
-  while (start < line.size() && (line[start] == '\n' || line[start] == '\r')) ++start;
-  return line.substr(start);
-}
+std::string Trimmed(const char* text) { return std::string(Trim(text ? text : "", " \t\r\n")); }
 
 }  // namespace
 
@@ -35,8 +29,7 @@ void RecordSteps::StepEnded(bool ok, const char* error) {
 void RecordSteps::Classified(const char* kind, const char* domain) {
   kind_ = kind ? kind : "";
   builder_.SetQuery(query_, kind_);
-  domain_ = domain ? domain : "";
-  for (char& c : domain_) c = Lower(c);
+  domain_ = LowerText(domain ? domain : "");
   if (domain_.empty()) return;
   std::string unicode;
   if (!platform::NameToUnicode(domain_.c_str(), unicode)) unicode.clear();

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace {
 
 constexpr FieldKey FieldKeys[] = {
@@ -180,9 +182,6 @@ constexpr const char* RedactionMarks[] = {
     "redacted",          "not disclosed",      "data protected", "withheld",    "non-public",
     "statutory masking", "request email form", "query the rdds", "hidden upon", "gdpr masked",
 };
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -438,12 +437,6 @@ bool IsRedacted(std::string_view value) {
 }
 
 namespace {
-
-std::string LowerText(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = Lower(c);
-  return lower;
-}
 
 std::string HostName(std::string_view value) {
   const size_t end = value.find_first_of(" \t");

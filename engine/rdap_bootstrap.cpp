@@ -26,11 +26,6 @@ using nlohmann::json;
 
 namespace {
 
-std::string LowerText(std::string text) {
-  for (char& c : text) c = Lower(c);
-  return text;
-}
-
 // The first URL of a service entry that may be asked (https, no user
 // information: see RdapUrlRefusal), else empty; a base URL always ends in "/"
 // so that paths can be appended. A service offered over plain http only is

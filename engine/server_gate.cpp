@@ -9,11 +9,7 @@ int PauseSeconds(int notices, long retryAfter) {
   return seconds < LongestPauseSeconds ? seconds : LongestPauseSeconds;
 }
 
-std::string ServerGate::Key(const std::string& server) {
-  std::string key = server;
-  for (char& c : key) c = Lower(c);
-  return key;
-}
+std::string ServerGate::Key(const std::string& server) { return LowerText(server); }
 
 bool ServerGate::Free(const State& s, Clock::time_point now, bool retry) const {
   return s.open < perServer_ && now >= s.pausedUntil && now >= s.lastStart + s.spacing &&
@@ -23,7 +19,7 @@ bool ServerGate::Free(const State& s, Clock::time_point now, bool retry) const {
 bool ServerGate::Enter(const std::string& server, StopFlags stop, bool retry) {
   const std::string key = Key(server);
   std::unique_lock<std::mutex> hold(lock_);
-  State* s = &servers_[key];
+  State* const s = &servers_[key];
   bool waited = false;
   if (retry) ++s->retriesWaiting;
   for (;;) {
@@ -46,8 +42,7 @@ bool ServerGate::Enter(const std::string& server, StopFlags stop, bool retry) {
       hold.unlock();
       waitHook_(true);
       hold.lock();
-      s = &servers_[key];
-      continue;
+      continue;  // the map's entries stay where they are
     }
     // The stop flags are plain atomics nobody signals: look at them a few
     // times a second.

@@ -67,6 +67,20 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 inline char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Equal but for the case of ASCII letters.
+// `text` with its ASCII letters in lower case.
+inline std::string LowerText(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = Lower(c);
+  return lower;
+}
+
+// `text` without the characters of `blanks` at its start and its end.
+inline std::string_view Trim(std::string_view text, std::string_view blanks) {
+  const size_t start = text.find_first_not_of(blanks);
+  if (start == std::string_view::npos) return {};
+  return text.substr(start, text.find_last_not_of(blanks) - start + 1);
+}
+
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
