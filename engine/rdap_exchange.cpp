@@ -14,8 +14,8 @@
 
 namespace {
 
-// The answer is shown: readable lines, or the raw body for a front end that
-// asked for it. Returns the related record's link through `related`.
+// The answer is shown as readable lines, or the failure as an Error line.
+// Returns the related record's link through `related`.
 bool ShowAnswer(LookupContext& ctx, const RdapFetch& fetch, std::string* related) {
   OutputSink& out = ctx.Out;
   if (fetch.Cancelled) {
@@ -73,14 +73,7 @@ bool RunRdapExchange(LookupContext& ctx, const std::string& url, std::string* re
       return answered;
     }
     endStep();
-    if (attempt == RateLimitRetries) {
-      AppendFormatted(out, Error, "%s still limits the query rate after %d retries: no answer\n", host.c_str(),
-                      RateLimitRetries);
-      ++ctx.Unanswered;
-      return false;
-    }
-    const int seconds = ctx.Gate->Pause(host, fetch.RetryAfter);
-    AppendFormatted(out, Info, "\n%s limits the query rate: asking again in %d s...\n", host.c_str(), seconds);
+    if (!PauseAfterNotice(ctx, host, attempt, fetch.RetryAfter)) return false;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "engine/server_gate.h"
 
+#include "engine/lookup_context.h"
+#include "net/output_sink.h"
 #include "platform/text.h"
 
 int PauseSeconds(int notices, long retryAfter) {
@@ -99,4 +101,16 @@ void ServerGate::Answered(const std::string& server) {
 int ServerGate::PeakConnections(const std::string& server) {
   std::lock_guard<std::mutex> hold(lock_);
   return servers_[Key(server)].peak;
+}
+
+bool PauseAfterNotice(LookupContext& ctx, const std::string& server, int attempt, long retryAfter) {
+  if (attempt >= RateLimitRetries) {
+    AppendFormatted(ctx.Out, Error, "%s still limits the query rate after %d retries: no answer\n", server.c_str(),
+                    RateLimitRetries);
+    ++ctx.Unanswered;
+    return false;
+  }
+  const int seconds = ctx.Gate->Pause(server, retryAfter);
+  AppendFormatted(ctx.Out, Info, "\n%s limits the query rate: asking again in %d s...\n", server.c_str(), seconds);
+  return true;
 }

@@ -72,6 +72,14 @@ class ServerGate {
   std::function<void(bool)> waitHook_;
 };
 
+class LookupContext;
+
+// After an exchange of `ctx` that `server` answered with a rate-limit notice
+// (its `attempt`th, from 0): true, with an Info line, once the server is
+// paused for the time given (`retryAfter` seconds, or -1) or the doubling
+// pause; false, with an Error line, when the retries are used up.
+bool PauseAfterNotice(LookupContext& ctx, const std::string& server, int attempt, long retryAfter);
+
 // Holds a connection of the gate while it lives; without a gate it holds
 // nothing and never waits.
 class GatePass {

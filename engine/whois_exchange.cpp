@@ -111,14 +111,9 @@ ConnectOutcome RunWhoisExchange(LookupContext& ctx, bool followReferral, const c
       return outcome;
     }
     if (followReferral) referral[0] = '\0';
-    if (attempt == RateLimitRetries) {
-      AppendFormatted(out, Error, "%s still limits the query rate after %d retries: no answer\n", server,
-                      RateLimitRetries);
-      ++ctx.Unanswered;
+    if (!PauseAfterNotice(ctx, server, attempt, -1)) {
       if (turnedAway) *turnedAway = false;
       return outcome;
     }
-    const int seconds = ctx.Gate->Pause(server, -1);
-    AppendFormatted(out, Info, "\n%s limits the query rate: asking again in %d s...\n", server, seconds);
   }
 }
