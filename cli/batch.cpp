@@ -44,11 +44,11 @@ namespace {
 // The batch's shared state: the feed, the outcomes waiting for their turn,
 // and whose turn it is.
 struct Batch {
-  Batch(QueryFeed& f, JobSlots& j, size_t w, const QueryRun& r, const QueryWrite& wr, const std::atomic<int>& s)
-      : feed(f), slots(j), window(w < 1 ? 1 : w), run(r), write(wr), stop(s) {}
+  Batch(QueryFeed& f, JobSlots& j, BatchWindow w, const QueryRun& r, const QueryWrite& wr, const std::atomic<int>& s)
+      : feed(f), slots(j), window(w.Queries < 1 ? 1 : w.Queries), budget(w.Bytes), run(r), write(wr), stop(s) {}
   QueryFeed& feed;
   JobSlots& slots;
-  const size_t window;
+  const size_t window, budget;
   const QueryRun& run;
   const QueryWrite& write;
   const std::atomic<int>& stop;
@@ -59,12 +59,15 @@ struct Batch {
   size_t written = 0;  // outcomes written
   bool fed = false;    // the feed has run dry
   bool writing = false;
+  size_t waitingBytes = 0;  // held by the outcomes in `waiting`
   std::map<size_t, std::pair<std::string, QueryOutcome>> waiting;
 
   // Takes the next query when the window has room; false when there is none.
+  // The query in line to be written has always been started, so a full
+  // window always empties.
   bool Take(size_t& index, std::string& query) {
     std::unique_lock<std::mutex> hold(lock);
-    turn.wait(hold, [&] { return fed || stop == 1 || started - written < window; });
+    turn.wait(hold, [&] { return fed || stop == 1 || (started - written < window && waitingBytes < budget); });
     if (fed || stop == 1 || !feed.Next(query)) {
       fed = true;
       turn.notify_all();
@@ -78,12 +81,14 @@ struct Batch {
   // it and every one that follows it and is ready.
   void Done(size_t index, std::string query, QueryOutcome outcome) {
     std::unique_lock<std::mutex> hold(lock);
+    waitingBytes += Size(outcome);
     waiting.emplace(index, std::make_pair(std::move(query), std::move(outcome)));
     if (writing) return;
     writing = true;
     for (auto next = waiting.find(written); next != waiting.end(); next = waiting.find(written)) {
       std::pair<std::string, QueryOutcome> item = std::move(next->second);
       waiting.erase(next);
+      waitingBytes -= Size(item.second);
       hold.unlock();
       write(item.first, item.second);
       hold.lock();
@@ -92,6 +97,8 @@ struct Batch {
     }
     writing = false;
   }
+
+  static size_t Size(const QueryOutcome& o) { return o.Output.size() + o.Errors.size(); }
 
   void Work() {
     size_t index;
@@ -107,7 +114,7 @@ struct Batch {
 
 }  // namespace
 
-void RunBatch(QueryFeed& feed, int threads, JobSlots& slots, size_t window, const QueryRun& run,
+void RunBatch(QueryFeed& feed, int threads, JobSlots& slots, BatchWindow window, const QueryRun& run,
               const QueryWrite& write, const std::atomic<int>& stop) {
   Batch batch(feed, slots, window, run, write, stop);
   if (threads <= 1) {

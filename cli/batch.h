@@ -74,8 +74,14 @@ using QueryWrite = std::function<void(const std::string& query, QueryOutcome& ou
 
 // Runs `run` for every query of `feed` on `threads` threads, each lookup in
 // one of the turns of `slots`, and hands each outcome to `write` in the feed's
-// order, one at a time. A query is started only while fewer than `window`
-// outcomes wait to be written, so memory stays flat however long the list. No
-// query is started once `stop` is 1.
-void RunBatch(QueryFeed& feed, int threads, JobSlots& slots, size_t window, const QueryRun& run,
+// order, one at a time. A query is started only while it is fewer than
+// `window.Queries` ahead of the next one to be written and the outcomes
+// waiting for their turn hold less than `window.Bytes`, so memory stays flat
+// however long the list, while a slow server holds up only its own queries.
+// No query is started once `stop` is 1.
+struct BatchWindow {
+  size_t Queries;
+  size_t Bytes;
+};
+void RunBatch(QueryFeed& feed, int threads, JobSlots& slots, BatchWindow window, const QueryRun& run,
               const QueryWrite& write, const std::atomic<int>& stop);

@@ -293,9 +293,10 @@ int RunConsoleLookups(const CliOptions& o) {
       if (waiting) slots.Release();
       else slots.Acquire();
     });
-  // Outcomes that wait for their turn to be written are held at most this
-  // many: a MiB or two of records.
-  const size_t window = static_cast<size_t>(jobs) * 16;
+  // Outcomes that wait for their turn to be written hold at most a few MiB,
+  // enough for a list to go on while one slow or paused server holds up the
+  // queries it is asked about.
+  const BatchWindow window{4096, 4u << 20};
   RunBatch(feed, jobs > 1 ? jobs * 2 : 1, slots, window, lookUp, write, CancelFlag);
   if (list && list != stdin) std::fclose(list);
 

@@ -320,12 +320,6 @@ bool Zone(std::string_view rest, int& offset) {
   return false;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
-
 }  // namespace
 
 const FieldKey* FindFieldKey(std::string_view context, std::string_view key) {
@@ -369,10 +363,10 @@ bool LookupFields::Empty() const {
 }
 
 std::optional<std::string> NormaliseDate(std::string_view text) {
-  text = Trim(text);
+  text = TrimLine(text);
   // registro.br follows a date with the number of the ticket: "19961206 #24302".
   const size_t ticket = text.find(" #");
-  if (ticket != std::string_view::npos) text = Trim(text.substr(0, ticket));
+  if (ticket != std::string_view::npos) text = TrimLine(text.substr(0, ticket));
   for (const char* form : DateForms) {
     size_t at = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, offset = 0;
@@ -413,10 +407,10 @@ std::optional<std::int64_t> DaysUntil(const std::string& rfc3339, std::time_t no
 std::string StatusCode(std::string_view text) {
   // Drop the explanatory link: "clientHold https://icann.org/epp#clientHold",
   // "clientHold (https://www.icann.org/epp#clientHold)".
-  text = Trim(text);
+  text = TrimLine(text);
   for (const char* cut : {"http", "("}) {
     const size_t at = text.find(cut);
-    if (at != std::string_view::npos) text = Trim(text.substr(0, at));
+    if (at != std::string_view::npos) text = TrimLine(text.substr(0, at));
   }
   std::string joined;
   for (const char c : text)
@@ -469,7 +463,7 @@ std::string Number(std::string_view value) {
 }  // namespace
 
 std::string CleanFieldValue(Field field, std::string_view value) {
-  value = Trim(value);
+  value = TrimLine(value);
   if (value.empty() || IsRedacted(value)) return {};
   switch (field) {
     case Field::Created:
@@ -506,7 +500,7 @@ std::string CleanFieldValue(Field field, std::string_view value) {
     case Field::RegistrarName: {
       // Nominet follows the name with the registrar's tag: "Name Ltd [Tag = NAME]".
       const size_t tag = value.find(" [Tag =");
-      return std::string(Trim(value.substr(0, tag)));
+      return std::string(TrimLine(value.substr(0, tag)));
     }
     default: return std::string(value);
   }

@@ -8,21 +8,17 @@
 
 #include <string>
 
+#include "platform/text.h"
+
 namespace {
 
 // No key is longer than this; a longer "text:" is prose.
 constexpr size_t MaxKeyLength = 64;
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
-
 // Lower case with runs of blanks as one blank.
 std::string KeyName(std::string_view key) {
   std::string name;
-  for (const char c : Trim(key)) {
+  for (const char c : TrimLine(key)) {
     if (c == ' ' || c == '\t') {
       if (!name.empty() && name.back() != ' ') name += ' ';
     } else {
@@ -50,7 +46,7 @@ bool SplitKeyLine(std::string_view line, KeyLine& out) {
     const size_t close = line.find(']');
     if (close == std::string_view::npos || close > MaxKeyLength) return false;
     out.Key = KeyName(line.substr(1, close - 1));
-    out.Value = Trim(line.substr(close + 1));
+    out.Value = TrimLine(line.substr(close + 1));
     out.Bracketed = true;
     return !out.Key.empty();
   }
@@ -62,7 +58,7 @@ bool SplitKeyLine(std::string_view line, KeyLine& out) {
   for (size_t i = 0; i < colon; ++i)
     if (!KeyCharacter(line[i])) return false;
   out.Key = KeyName(line.substr(0, colon));
-  out.Value = Trim(line.substr(colon + 1));
+  out.Value = TrimLine(line.substr(colon + 1));
   out.Bracketed = false;
   return true;
 }
@@ -111,7 +107,7 @@ bool ParseWhoisReply(std::string_view text, LookupFields& out) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(start, end - start));
+    const std::string_view line = TrimLine(text.substr(start, end - start));
     start = end + 1;
     if (line.empty()) {
       context.clear();

@@ -81,6 +81,9 @@ inline std::string_view Trim(std::string_view text, std::string_view blanks) {
   return text.substr(start, text.find_last_not_of(blanks) - start + 1);
 }
 
+// A line without its blanks and the CR of a CRLF line end.
+inline std::string_view TrimLine(std::string_view text) { return Trim(text, " \t\r"); }
+
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)

@@ -55,7 +55,7 @@ TEST(RunBatch, OrderNeverDependsOnTiming) {
     const size_t window = 6;
     size_t started = 0, peakAhead = 0;
     RunBatch(
-        feed, jobs * 2, slots, window,
+        feed, jobs * 2, slots, BatchWindow{window, 1u << 20},
         [&](const std::string& q) {
           {
             std::lock_guard<std::mutex> hold(lock);
@@ -84,13 +84,52 @@ TEST(RunBatch, OrderNeverDependsOnTiming) {
   }
 }
 
+// The first query is slow: the others go on meanwhile while their outcomes
+// fit the byte budget, and stop when they fill it.
+TEST(RunBatch, ByteBudgetBoundsWhatWaits) {
+  const int threads = 4;
+  const struct {
+    size_t bytes;
+    int mostStartedMeanwhile;
+  } cases[] = {{1u << 20, 39}, {250, 3 + threads}};
+  for (const auto& c : cases) {
+    std::vector<std::string> queries;
+    for (int i = 0; i < 40; ++i) queries.push_back(std::to_string(i));
+    QueryFeed feed(queries, nullptr);
+    JobSlots slots(threads);
+    std::atomic<int> stop{0}, startedMeanwhile{0};
+    std::atomic<bool> firstDone{false};
+    size_t written = 0;
+    RunBatch(
+        feed, threads, slots, BatchWindow{1000, c.bytes},
+        [&](const std::string& q) {
+          if (q == "0") {
+            // Long enough for every other query to be started if allowed.
+            for (int i = 0; i < 200 && startedMeanwhile < 39; ++i)
+              std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            firstDone = true;
+          } else if (!firstDone) {
+            ++startedMeanwhile;
+          }
+          QueryOutcome o;
+          o.Output.assign(100, 'x');
+          return o;
+        },
+        [&](const std::string&, QueryOutcome&) { ++written; }, stop);
+    EXPECT_EQ(written, 40u);
+    if (c.mostStartedMeanwhile == 39) EXPECT_EQ(startedMeanwhile.load(), 39);
+    else EXPECT_LE(startedMeanwhile.load(), c.mostStartedMeanwhile);
+  }
+}
+
 TEST(RunBatch, NoQueryStartsOnceStopped) {
   QueryFeed feed({"1", "2", "3", "4", "5", "6"}, nullptr);
   std::atomic<int> stop{0};
   int ran = 0, written = 0;
   JobSlots slots(1);
   RunBatch(
-      feed, 1, slots, 4,
+      feed, 1, slots, BatchWindow{4, 1u << 20},
       [&](const std::string&) {
         if (++ran == 2) stop = 1;
         return QueryOutcome{};
