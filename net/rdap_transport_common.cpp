@@ -61,16 +61,19 @@ std::string UrlWithoutUserInfo(const std::string& url) {
 // refuse such http(s) URLs. Plain http would show a registry's answer
 // (and its redirects) to anyone on the way.
 std::string RdapUrlRefusal(const std::string& url) {
-  const std::string shown = UrlWithoutUserInfo(url).substr(0, 80);
   if (url.size() > RdapUrlLimit)
     return "RDAP address longer than " + std::to_string(RdapUrlLimit) + " characters: refused\n";
   for (const char c : url)
     if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f')
       return "RDAP address with a blank or control character: refused\n";
-  if (UserInfoEnd(url) != std::string::npos)
-    return "RDAP address " + shown + " carries a user name or password: refused\n";
-  if (url.compare(0, 8, "https://") != 0) return "RDAP address " + shown + " is not an https address: refused\n";
-  if (UrlHost(url).empty()) return "RDAP address " + shown + " names no host: refused\n";
+  // Every bootstrap entry comes through here: the address is cut for the
+  // message only when there is one.
+  const auto refused = [&url](const char* why) {
+    return "RDAP address " + UrlWithoutUserInfo(url).substr(0, 80) + why;
+  };
+  if (UserInfoEnd(url) != std::string::npos) return refused(" carries a user name or password: refused\n");
+  if (url.compare(0, 8, "https://") != 0) return refused(" is not an https address: refused\n");
+  if (UrlHost(url).empty()) return refused(" names no host: refused\n");
   return {};
 }
 
