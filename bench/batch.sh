@@ -43,16 +43,9 @@ if [ -n "${MERROWGATE_CLI:-}" ]; then cli=$MERROWGATE_CLI; else build_cli "$buil
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '[Config]\nResolveDomain=0\nReverseIP=0\nGetAbuseInfo=0\n' >"$work/one.ini"
-# --json asks RDAP first where the bootstrap knows a service; the farm's
-# registries answer whois only, so the bootstrap copy beside the settings file
-# (newer than the built-in one) gives their TLDs none, only documentation
-# names and numbers. All four are fresh, so that no run fetches IANA's files
-# anew (which it cannot, in here).
-published=$(date -u +%Y-%m-%dT%H:%M:%SZ)
-for f in dns:invalid ipv4:192.0.2.0/24 ipv6:2001:db8::/32 asn:64496-64511; do
-  printf '{"description":"farm","publication":"%s","services":[[["%s"],["https://rdap.invalid/"]]],"version":"1.0"}' \
-    "$published" "${f#*:}" >"$work/merrowgate-rdap-${f%%:*}.json"
-done
+# The farm's registries answer whois only: --json asks no RDAP service.
+. "$root/bench/lib.sh"
+bench_bootstrap_without_services "$work"
 batch=1
 if ! "$cli" --help 2>&1 | grep -q -E '(^|[ ,])-j[ ,]'; then
   echo "bench/batch.sh: $cli has no -j option (a build without the batch options): only the whois side runs" >&2

@@ -14,10 +14,8 @@
 # Prints markdown tables. BENCH_RUNS sets hyperfine's runs (default 40).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
-  cli=$(realpath "${1:-$root/build/native/cli/merrowgate-cli}")
-  exec timeout -k 5 300 "$root/scripts/fake-internet" "$0" "$cli"
-fi
+. "$root/bench/lib.sh"
+bench_in_fake_internet "${1:-}"
 cli=$1
 runs=${BENCH_RUNS:-40}
 work=$(mktemp -d)
@@ -48,15 +46,8 @@ servers=$!
 trap 'kill $servers 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do [ -e "$work/ready" ] && break; sleep 0.05; done
 printf '[Config]\nResolveDomain=1\nReverseIP=1\nGetAbuseInfo=1\n' >"$work/five.ini"
-# --json asks RDAP first where the bootstrap knows a service: the fresh copy
-# beside the settings file knows none of these servers' names and numbers, so
-# that the record is built from the same whois exchanges and nothing is
-# fetched anew.
-published=$(date -u +%Y-%m-%dT%H:%M:%SZ)
-for f in dns:invalid ipv4:192.0.2.0/24 ipv6:2001:db8::/32 asn:64496-64511; do
-  printf '{"description":"bench","publication":"%s","services":[[["%s"],["https://rdap.invalid/"]]],"version":"1.0"}' \
-    "$published" "${f#*:}" >"$work/merrowgate-rdap-${f%%:*}.json"
-done
+# --json builds its record from the same whois exchanges.
+bench_bootstrap_without_services "$work"
 hyperfine -N --style none --warmup 3 --runs "$runs" --export-markdown "$work/five.md" --export-json "$work/five.json" \
   -n merrowgate-cli "$cli --settings $work/five.ini --color=never example.com" \
   -n "merrowgate-cli --json" "$cli --settings $work/five.ini --json example.com" \

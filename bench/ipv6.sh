@@ -10,10 +10,8 @@
 # whois takes about 10 s a run here, and each run is cut at 30 s.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
-  cli=$(realpath "${1:-$root/build/native/cli/merrowgate-cli}")
-  exec timeout -k 5 300 "$root/scripts/fake-internet" "$0" "$cli"
-fi
+. "$root/bench/lib.sh"
+bench_in_fake_internet "${1:-}"
 cli=$1
 runs=${BENCH_RUNS:-3}
 for tool in hyperfine socat whois ip6tables; do
