@@ -258,6 +258,33 @@ done
 # --- the cases -------------------------------------------------------------
 : >"$work/empty.ini"
 
+# Whether PEER runs; otherwise the case LABEL is counted as failed (the peer
+# did not start) or skipped (the peer is missing here), and 1 is returned.
+peer_ready() {
+  local peer=$1 label=$2
+  [ "${ready[$peer]}" = yes ] && return 0
+  if [ "${ready[$peer]}" = "did not start" ]; then
+    echo "FAIL  $label: the peer did not start"
+    failed=$((failed + 1))
+  else
+    echo "SKIP  $label: ${ready[$peer]}"
+  fi
+  return 1
+}
+
+# Why the output OUT of a case that must not get the reply but print the line
+# EXPECT fails, after a run that ended with STATUS; nothing when it passes.
+refused_why() {
+  local status=$1 out=$2 expect=$3
+  if [ "$status" = 124 ]; then
+    echo "timed out"
+  elif grep -q '^BEGIN-REPLY$' "$out"; then
+    echo "a reply came through"
+  elif ! grep -qxF "$expect" "$out"; then
+    echo "no line '$expect'; last line: '$(grep -v '^$' "$out" | tail -n 1)'"
+  fi
+}
+
 # check PEER NAME EXPECT URL QUERY [OPTION...]
 # EXPECT "reply": the query arrives and the whole reply comes back, nothing
 # before or inside it. Otherwise EXPECT is a line the output must hold.
@@ -265,15 +292,7 @@ check() {
   local peer=$1 name=$2 expect=$3 url=$4 query=$5
   shift 5
   local label="$peer: $name"
-  if [ "${ready[$peer]}" != yes ]; then
-    if [ "${ready[$peer]}" = "did not start" ]; then
-      echo "FAIL  $label: the peer did not start"
-      failed=$((failed + 1))
-    else
-      echo "SKIP  $label: ${ready[$peer]}"
-    fi
-    return
-  fi
+  peer_ready "$peer" "$label" || return 0
   local out=$work/out.txt status
   timeout 20 "$cli" --settings "$work/empty.ini" --color=never --no-resolve --no-reverse --no-abuse \
     --proxy "$url" "$@" "$query" >"$out" 2>&1 </dev/null
@@ -291,13 +310,7 @@ check() {
       why="something came before the reply"
     fi
   else
-    if [ $status = 124 ]; then
-      why="timed out"
-    elif grep -q '^BEGIN-REPLY$' "$out"; then
-      why="a reply came through"
-    elif ! grep -qxF "$expect" "$out"; then
-      why="no line '$expect'; last line: '$(grep -v '^$' "$out" | tail -n 1)'"
-    fi
+    why=$(refused_why $status "$out" "$expect")
   fi
   if [ -z "$why" ]; then
     echo "PASS  $label"
@@ -371,14 +384,7 @@ check_env() {
   [ $# -gt 0 ] && shift
   options=("$@")
   local label="$peer: environment: $name"
-  if [ "${ready[$peer]}" = "did not start" ]; then
-    echo "FAIL  $label: the peer did not start"
-    failed=$((failed + 1))
-    return
-  elif [ "${ready[$peer]}" != yes ]; then
-    echo "SKIP  $label: ${ready[$peer]}"
-    return
-  fi
+  peer_ready "$peer" "$label" || return 0
   local out=$work/out.txt status why=
   timeout 20 env -u all_proxy -u ALL_PROXY -u https_proxy -u HTTPS_PROXY -u no_proxy -u NO_PROXY "${vars[@]}" \
     "$cli" --settings "$work/empty.ini" --color=never --no-resolve --no-reverse --no-abuse --proxy-debug \
@@ -400,15 +406,7 @@ check_env() {
         why="a proxy was used"
       fi
       ;;
-    *)
-      if [ $status = 124 ]; then
-        why="timed out"
-      elif grep -q '^BEGIN-REPLY$' "$out"; then
-        why="a reply came through"
-      elif ! grep -qxF "$expect" "$out"; then
-        why="no line '$expect'; last line: '$(grep -v '^$' "$out" | tail -n 1)'"
-      fi
-      ;;
+    *) why=$(refused_why $status "$out" "$expect") ;;
   esac
   if [ -z "$why" ]; then
     echo "PASS  $label"
