@@ -7,16 +7,7 @@
 #   tests/cli_console_text.sh scripts/wine-run PREFIX build/windows/cli/merrowgate-cli.exe
 set -u
 cli=("$@")
-work=$(mktemp -d)
-server=
-trap '[ -n "$server" ] && kill $server 2>/dev/null; rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); echo "ok    $name"; else failed=$((failed + 1)); echo "FAIL  $name"; fi
-}
+. "$(dirname "$0")/lib/end-to-end.sh"
 has() { grep -qF -- "$1" "$work/out"; }  # one line of text
 
 reply=$'Ja: 例え Łódź са Ελλάδα مرحبا 😀 \e[2J\xc2\x9b\r\n'
@@ -44,7 +35,7 @@ while time.time() < end:
         pass
     c.close()
 SERVER
-server=$!
+servers+=($!)
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(cat "$work/port")
 printf '[Config]\nResolveDomain=0\nReverseIP=0\nGetAbuseInfo=0\n' >"$work/m.ini"
@@ -77,5 +68,4 @@ if [ "${cli[0]##*/}" != wine-run ]; then
   check "C locale, quiet to a pipe: the reply's bytes" cmp -s "$work/reply" "$work/out"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

@@ -7,15 +7,7 @@
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # check NAME CONDITION...
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); echo "ok    $name"; else failed=$((failed + 1)); echo "FAIL  $name"; fi
-}
+. "$root/tests/lib/end-to-end.sh"
 
 DESTDIR=$work/dest cmake --install "$build" --prefix /usr/local >"$work/install.log" 2>&1
 (cd "$work/dest/usr/local" && find . -type f | sort) >"$work/files"
@@ -45,5 +37,4 @@ for text in man readme completion; do
   check "options: --help and $text agree" diff "$work/help" "$work/$text"
 done
 
-echo "$passed passed, $failed failed"
-[ $failed = 0 ]
+finish
