@@ -34,77 +34,58 @@ std::vector<SocketAddress> InterleaveFamilies(const std::vector<SocketAddress>& 
   return order;
 }
 
-ConnectResult RaceConnect(const std::vector<SocketAddress>& addresses, std::chrono::milliseconds limit,
-                          const std::function<bool()>& cancelled, std::chrono::milliseconds stagger) {
-  const std::vector<SocketAddress> order = InterleaveFamilies(addresses);
-  const auto giveUp = Clock::now() + limit;
+namespace {
+
+// One race: the attempts under way and what has come of them so far.
+struct Race {
   std::vector<Attempt> running;
-  std::vector<platform::Socket> sockets;
-  std::vector<int> outcomes, errors;
   ConnectResult result;
-  size_t next = 0;
-  auto nextStart = Clock::now();
+  Clock::time_point nextStart = Clock::now();
 
-  for (;;) {
-    if (cancelled && cancelled()) {
+  ConnectResult End(decltype(ConnectResult::State) state) {
+    CloseAll(running);
+    result.State = state;
+    return result;
+  }
+
+  // Starts an attempt on `peer`; true when it connected at once.
+  bool Start(const SocketAddress& peer, Clock::time_point now, std::chrono::milliseconds stagger) {
+    result.Peer = peer;
+    const platform::Socket s = platform::OpenTcpSocket(peer.Family());
+    const int state = s == platform::InvalidSocket ? -1 : platform::StartConnect(s, peer);
+    if (state == 1) {
       CloseAll(running);
-      result.State = ConnectResult::Cancelled;
-      return result;
+      result.Socket = s;
+      result.State = ConnectResult::Connected;
+      return true;
     }
-    const auto now = Clock::now();
-    if (now >= giveUp) {
-      CloseAll(running);
-      result.State = ConnectResult::TimedOut;
-      return result;
+    if (state < 0) {
+      result.Error = platform::LastSocketError();
+      platform::CloseSocket(s);
+      nextStart = now;  // a failure lets the next one start at once
+    } else {
+      running.push_back({s, peer});
+      nextStart = now + stagger;
     }
+    return false;
+  }
 
-    // The next attempt, when its time has come or nothing else is running.
-    if (next < order.size() && (running.empty() || now >= nextStart)) {
-      const SocketAddress& peer = order[next++];
-      result.Peer = peer;
-      const platform::Socket s = platform::OpenTcpSocket(peer.Family());
-      const int state = s == platform::InvalidSocket ? -1 : platform::StartConnect(s, peer);
-      if (state == 1) {
-        CloseAll(running);
-        result.Socket = s;
-        result.State = ConnectResult::Connected;
-        return result;
-      }
-      if (state < 0) {
-        result.Error = platform::LastSocketError();
-        platform::CloseSocket(s);
-        nextStart = now;  // a failure lets the next one start at once
-      } else {
-        running.push_back({s, peer});
-        nextStart = now + stagger;
-      }
-      continue;
-    }
-    if (running.empty()) {
-      result.State = ConnectResult::Failed;  // every address has been tried
-      return result;
-    }
-
-    auto wait = std::min<Clock::duration>(giveUp - now, CancelPoll);
-    if (next < order.size()) wait = std::min<Clock::duration>(wait, nextStart - now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wait).count();
-    sockets.clear();
+  // Waits at most `ms` for an attempt to end and takes in every one that
+  // did: the first connected wins, a failed one lets the next start at once.
+  // False when the wait itself is broken (no attempt can be judged any more).
+  bool Wait(long long ms) {
+    std::vector<platform::Socket> sockets;
     for (const Attempt& a : running) sockets.push_back(a.Socket);
-    outcomes.assign(running.size(), 0);
-    errors.assign(running.size(), 0);
+    std::vector<int> outcomes(running.size(), 0), errors(running.size(), 0);
     const int ended = platform::WaitAnyConnected(sockets.data(), static_cast<int>(sockets.size()),
                                                  static_cast<int>(std::max<long long>(ms, 1)), outcomes.data(),
                                                  errors.data());
     if (ended < 0) {
-      // The wait itself is broken: no attempt can be judged any more.
       result.Error = platform::LastSocketError();
-      CloseAll(running);
-      result.State = ConnectResult::Failed;
-      return result;
+      return false;
     }
-    if (ended == 0) continue;
     std::vector<Attempt> stillRunning;
-    for (size_t i = 0; i < running.size(); ++i) {
+    for (size_t i = 0; i < running.size() && ended > 0; ++i) {
       if (outcomes[i] == 1 && result.State != ConnectResult::Connected) {
         result.Socket = running[i].Socket;
         result.Peer = running[i].Peer;
@@ -117,10 +98,34 @@ ConnectResult RaceConnect(const std::vector<SocketAddress>& addresses, std::chro
         stillRunning.push_back(running[i]);
       }
     }
-    running.swap(stillRunning);
-    if (result.State == ConnectResult::Connected) {
-      CloseAll(running);
-      return result;
+    if (ended > 0) running.swap(stillRunning);
+    return true;
+  }
+};
+
+}  // namespace
+
+ConnectResult RaceConnect(const std::vector<SocketAddress>& addresses, std::chrono::milliseconds limit,
+                          const std::function<bool()>& cancelled, std::chrono::milliseconds stagger) {
+  const std::vector<SocketAddress> order = InterleaveFamilies(addresses);
+  const auto giveUp = Clock::now() + limit;
+  Race race;
+  size_t next = 0;
+  for (;;) {
+    if (cancelled && cancelled()) return race.End(ConnectResult::Cancelled);
+    const auto now = Clock::now();
+    if (now >= giveUp) return race.End(ConnectResult::TimedOut);
+    // The next attempt, when its time has come or nothing else is running.
+    if (next < order.size() && (race.running.empty() || now >= race.nextStart)) {
+      if (race.Start(order[next++], now, stagger)) return race.result;
+      continue;
     }
+    if (race.running.empty()) return race.End(ConnectResult::Failed);  // every address has been tried
+    auto wait = std::min<Clock::duration>(giveUp - now, CancelPoll);
+    if (next < order.size()) wait = std::min<Clock::duration>(wait, race.nextStart - now);
+    if (!race.Wait(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count()))
+      return race.End(ConnectResult::Failed);
+    // The winner has left the running ones; the others go.
+    if (race.result.State == ConnectResult::Connected) return race.End(ConnectResult::Connected);
   }
 }
