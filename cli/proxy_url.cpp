@@ -13,14 +13,8 @@ bool Unescape(const std::string& in, std::string& out) {
       out += in[i];
       continue;
     }
-    auto hex = [](char c) -> int {
-      if (c >= '0' && c <= '9') return c - '0';
-      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-      return -1;
-    };
     if (i + 2 >= in.size()) return false;
-    const int hi = hex(in[i + 1]), lo = hex(in[i + 2]);
+    const int hi = HexDigitValue(in[i + 1]), lo = HexDigitValue(in[i + 2]);
     if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) return false;
     out += static_cast<char>(hi * 16 + lo);
     i += 2;

@@ -9,20 +9,13 @@
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // A decimal number of 1 to `maxDigits` digits, no sign, at most `limit`.
 bool ParseDecimal(const char* begin, const char* end, size_t maxDigits, long long limit, long long& value) {
   const size_t length = static_cast<size_t>(end - begin);
   return length <= maxDigits && platform::ParseDecimal(begin, length, 0, limit, value);
 }
 
-bool IsAddressCharacter(char c) { return HexValue(c) >= 0 || c == ':' || c == '.' || c == '/'; }
+bool IsAddressCharacter(char c) { return HexDigitValue(c) >= 0 || c == ':' || c == '.' || c == '/'; }
 
 }  // namespace
 
@@ -61,7 +54,8 @@ bool ParseIPv6Address(const char* begin, const char* end, std::uint8_t bytes[16]
   while (p < end) {
     const char* q = p;
     unsigned value = 0;
-    for (; q < end && q - p <= 4 && HexValue(*q) >= 0; ++q) value = value * 16 + static_cast<unsigned>(HexValue(*q));
+    for (; q < end && q - p <= 4 && HexDigitValue(*q) >= 0; ++q)
+      value = value * 16 + static_cast<unsigned>(HexDigitValue(*q));
     if (q < end && *q == '.') {
       // The embedded IPv4 address ends the text and fills two groups.
       std::uint8_t v4[4];

@@ -64,9 +64,16 @@ inline Utf8Step ReadUtf8(const unsigned char* p, size_t available, size_t& lengt
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The value of a hex digit of either case, or -1.
+inline int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 inline char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Equal but for the case of ASCII letters.
 // `text` with its ASCII letters in lower case.
 inline std::string LowerText(std::string_view text) {
   std::string lower(text);
@@ -84,6 +91,7 @@ inline std::string_view Trim(std::string_view text, std::string_view blanks) {
 // A line without its blanks and the CR of a CRLF line end.
 inline std::string_view TrimLine(std::string_view text) { return Trim(text, " \t\r"); }
 
+// Equal but for the case of ASCII letters.
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)

@@ -27,17 +27,10 @@ size_t Utf8SequenceAt(const std::string& text, size_t at) {
   return whole && length > 1 ? length : 0;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The byte a "%XX" at text[at] stands for, or -1.
 int EscapedByteAt(const std::string& text, size_t at) {
   if (at + 2 >= text.size() || text[at] != '%') return -1;
-  const int high = HexDigit(text[at + 1]), low = HexDigit(text[at + 2]);
+  const int high = HexDigitValue(text[at + 1]), low = HexDigitValue(text[at + 2]);
   return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
