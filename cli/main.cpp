@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -282,7 +283,7 @@ int RunConsoleLookups(const CliOptions& o) {
     return o.Json ? LookJson(run, query) : LookText(run, query, stdout, !direct);
   };
   OutcomeWriter writer(o);
-  const QueryWrite write = [&writer](const std::string& query, QueryOutcome& outcome) { writer(query, outcome); };
+  const QueryWrite write = std::ref(writer);
   QueryFeed feed(o.Queries, list);
   // Up to -j lookups at work; more threads than that, so that lookups waiting
   // for a paused or busy server leave their turn to others.

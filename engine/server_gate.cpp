@@ -13,9 +13,13 @@ int PauseSeconds(int notices, long retryAfter) {
 
 std::string ServerGate::Key(const std::string& server) { return LowerText(server); }
 
+void ServerGate::DropOldAnswers(State& s, Clock::time_point now) {
+  while (!s.answers.empty() && (s.answers.size() > 64 || now - s.answers.front() > std::chrono::seconds(1)))
+    s.answers.pop_front();
+}
+
 bool ServerGate::Free(const State& s, Clock::time_point now, bool retry) const {
-  return s.open < perServer_ && now >= s.pausedUntil && now >= s.lastStart + s.spacing &&
-         (retry || s.retriesWaiting == 0);
+  return s.open < perServer_ && now >= ReadyAt(s) && (retry || s.retriesWaiting == 0);
 }
 
 bool ServerGate::Enter(const std::string& server, StopFlags stop, bool retry) {
@@ -49,10 +53,7 @@ bool ServerGate::Enter(const std::string& server, StopFlags stop, bool retry) {
     // The stop flags are plain atomics nobody signals: look at them a few
     // times a second.
     Clock::time_point wake = now + std::chrono::milliseconds(200);
-    if (s->open < perServer_) {
-      Clock::time_point ready = s->pausedUntil > s->lastStart + s->spacing ? s->pausedUntil : s->lastStart + s->spacing;
-      if (ready < wake) wake = ready;
-    }
+    if (s->open < perServer_ && ReadyAt(*s) < wake) wake = ReadyAt(*s);
     changed_.wait_until(hold, wake);
   }
 }
@@ -80,7 +81,7 @@ int ServerGate::Pause(const std::string& server, long retryAfter) {
   // Several lookups may meet the same notice: the longest pause stands.
   if (until > s.pausedUntil) s.pausedUntil = until;
   // From now on the server is asked no faster than it answered.
-  while (!s.answers.empty() && now - s.answers.front() > std::chrono::seconds(1)) s.answers.pop_front();
+  DropOldAnswers(s, now);
   if (!s.answers.empty()) {
     const Clock::duration spacing = std::chrono::milliseconds(PacedMillisecondsPerAnswer) /
                                     static_cast<int>(s.answers.size());
@@ -95,7 +96,7 @@ void ServerGate::Answered(const std::string& server) {
   s.notices = 0;
   const Clock::time_point now = Clock::now();
   s.answers.push_back(now);
-  while (s.answers.size() > 64 || now - s.answers.front() > std::chrono::seconds(1)) s.answers.pop_front();
+  DropOldAnswers(s, now);
 }
 
 int ServerGate::PeakConnections(const std::string& server) {

@@ -63,6 +63,12 @@ class ServerGate {
     std::deque<Clock::time_point> answers;  // of the last second
   };
   static std::string Key(const std::string& server);
+  // When the pause and the pacing let `s` be asked next.
+  static Clock::time_point ReadyAt(const State& s) {
+    return s.pausedUntil > s.lastStart + s.spacing ? s.pausedUntil : s.lastStart + s.spacing;
+  }
+  // Forgets the answers older than a second (and any beyond the last 64).
+  static void DropOldAnswers(State& s, Clock::time_point now);
   bool Free(const State& s, Clock::time_point now, bool retry) const;
 
   const int perServer_;
