@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "engine/address_form.h"
@@ -182,21 +183,29 @@ int RunDirectLookup(LookupContext& ctx, const LookupOptions& options) {
 
 // Steps of a lookup run beside its main steps, with a context of their own
 // that shares the lookup's options, stop flags, gate and proxy choice; their
-// output waits in `sink` for its turn.
+// output waits in `sink` for its turn. Without a thread to be had they run
+// in their turn instead, as the steps one by one do.
 struct Branch {
-  Branch(Sequence& main, void (*body)(Sequence&))
-      : sink(main.ctx.Out, main.ctx.Steps), ctx(sink, main.ctx.Stop, main.ctx.Options), seq(ctx, main.options) {
+  Branch(Sequence& main, void (*steps)(Sequence&))
+      : sink(main.ctx.Out, main.ctx.Steps),
+        ctx(sink, main.ctx.Stop, main.ctx.Options),
+        seq(ctx, main.options),
+        body(steps) {
     ctx.Steps = main.ctx.Steps ? &sink : nullptr;
     ctx.Gate = main.ctx.Gate;
     ctx.Net.ChooseProxy = main.ctx.Net.ChooseProxy;
     seq.target = main.target;
     seq.server = main.server;
-    thread = std::thread([this, body] { body(seq); });
+    try {
+      thread = std::thread([this] { body(seq); });
+    } catch (const std::system_error&) {
+    }
   }
   // The branch's turn: its output so far, then the rest as it comes.
   void Finish(Sequence& main) {
     sink.TakeTurn();
-    thread.join();
+    if (thread.joinable()) thread.join();
+    else if (!ctx.StopRequested()) body(seq);
     main.exchanges += seq.exchanges;
     main.asked = main.asked || seq.asked;
     main.ctx.Unanswered += ctx.Unanswered;
@@ -204,6 +213,7 @@ struct Branch {
   BranchSink sink;
   LookupContext ctx;
   Sequence seq;
+  void (*const body)(Sequence&);
   std::thread thread;
 };
 
