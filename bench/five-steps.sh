@@ -16,7 +16,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/bench/lib.sh"
 bench_in_fake_internet "${1:-}"
-cli=$1
 runs=${BENCH_RUNS:-40}
 work=$(mktemp -d)
 python3 - "$work/ready" <<'SERVERS' &

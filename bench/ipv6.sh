@@ -12,7 +12,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/bench/lib.sh"
 bench_in_fake_internet "${1:-}"
-cli=$1
 runs=${BENCH_RUNS:-3}
 for tool in hyperfine socat whois ip6tables; do
   command -v $tool >/dev/null || { echo "bench/ipv6.sh: $tool is missing (scripts/setup installs it)" >&2; exit 1; }

@@ -2,13 +2,13 @@
 
 # Runs the calling script again inside the tests' fake internet (at most 300
 # s), with the merrowgate-cli named by $1 (default the native build's) as its
-# one argument; inside, returns and leaves the argument as it is.
+# one argument; inside, sets `cli` to that argument and returns.
 bench_in_fake_internet() {
   if [ "${MERROWGATE_FAKE_INTERNET:-}" != 1 ]; then
-    local cli
     cli=$(realpath "${1:-$root/build/native/cli/merrowgate-cli}")
     exec timeout -k 5 300 "$root/scripts/fake-internet" "$0" "$cli"
   fi
+  cli=$1
 }
 
 # --json asks RDAP first where the bootstrap knows a service. This puts a

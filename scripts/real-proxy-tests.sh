@@ -258,14 +258,24 @@ done
 # --- the cases -------------------------------------------------------------
 : >"$work/empty.ini"
 
+# Counts and prints the case LABEL: passed when WHY is empty.
+report() {
+  if [ -z "$2" ]; then
+    echo "PASS  $1"
+    passed=$((passed + 1))
+  else
+    echo "FAIL  $1: $2"
+    failed=$((failed + 1))
+  fi
+}
+
 # Whether PEER runs; otherwise the case LABEL is counted as failed (the peer
 # did not start) or skipped (the peer is missing here), and 1 is returned.
 peer_ready() {
   local peer=$1 label=$2
   [ "${ready[$peer]}" = yes ] && return 0
   if [ "${ready[$peer]}" = "did not start" ]; then
-    echo "FAIL  $label: the peer did not start"
-    failed=$((failed + 1))
+    report "$label" "the peer did not start"
   else
     echo "SKIP  $label: ${ready[$peer]}"
   fi
@@ -312,13 +322,7 @@ check() {
   else
     why=$(refused_why $status "$out" "$expect")
   fi
-  if [ -z "$why" ]; then
-    echo "PASS  $label"
-    passed=$((passed + 1))
-  else
-    echo "FAIL  $label: $why"
-    failed=$((failed + 1))
-  fi
+  report "$label" "$why"
 }
 
 err="Received error code from proxy: "
@@ -408,13 +412,7 @@ check_env() {
       ;;
     *) why=$(refused_why $status "$out" "$expect") ;;
   esac
-  if [ -z "$why" ]; then
-    echo "PASS  $label"
-    passed=$((passed + 1))
-  else
-    echo "FAIL  $label: $why"
-    failed=$((failed + 1))
-  fi
+  report "$label" "$why"
 }
 
 good=http://127.0.0.1:18001
